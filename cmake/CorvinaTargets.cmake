@@ -1,0 +1,71 @@
+# Common compile settings and helpers for every target of the tree.
+
+if(CORVINA_SANITIZE)
+  list(JOIN CORVINA_SANITIZE "," _corvina_san)
+  add_compile_options(-fsanitize=${_corvina_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_corvina_san})
+endif()
+
+if(CORVINA_FUZZ)
+  # Instrument every library for coverage; only fuzz targets link the fuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Warnings for our own targets; third-party headers are included as system headers.
+function(corvina_target_defaults target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${CORVINA_WERROR}>:/WX>)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra $<$<BOOL:${CORVINA_WERROR}>:-Werror>)
+  endif()
+endfunction()
+
+# corvina_library(name SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
+# One static library per module; headers are included as "<module>/<file>.h".
+function(corvina_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  corvina_target_defaults(${name})
+endfunction()
+
+# corvina_test(name SOURCES ... DEPS ... [LABELS ...] [TIMEOUT s])
+# One GoogleTest executable; each test case becomes its own ctest test.
+function(corvina_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  corvina_target_defaults(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
+endfunction()
+
+# corvina_fuzzer(name SOURCE file DEPS ...): a libFuzzer target whose seed corpus
+# lives in fuzz/corpus/<name>/.
+function(corvina_fuzzer name)
+  cmake_parse_arguments(ARG "" "SOURCE" "DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCE})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzzers)
+  corvina_target_defaults(${name})
+  set_property(GLOBAL APPEND PROPERTY CORVINA_FUZZERS ${name})
+endfunction()
+
+# corvina_benchmark(name SOURCES ... DEPS ...)
+function(corvina_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/benchmarks)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  corvina_target_defaults(${name})
+endfunction()
