@@ -115,6 +115,17 @@ TEST(ResponseParser, AaAaInsideABodyRestartsItSilently) {
     EXPECT_EQ(events[0], FrameEvent(4, 1, Ascii("OK")));
 }
 
+TEST(ResponseParser, ChannelZeroAfterATextAnswerIsNotMistakenForItsTerminator) {
+    // The channel byte 0x00 must not be read as the end of a text: the code of
+    // the new body has not arrived yet.
+    Bytes wire = Hex("AA AA 04 01 4F 4B 00 A3 10");
+    const Bytes data = WireResponse({0, 7, 1, 0x41, 0x42});
+    wire.insert(wire.end(), data.begin(), data.end());
+    const auto events = ParseAll(wire);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1], FrameEvent(0, 7, Ascii("AB")));
+}
+
 TEST(ResponseParser, BodyLengthLimits) {
     // Longest data body: code 8 with L = 255 carries 256 bytes, 0xAA among them.
     Bytes data(256);
