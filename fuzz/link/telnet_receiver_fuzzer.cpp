@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     corvina::TelnetReceiver decoder;
     Outcome back;
     Run(decoder, wire.data(), wire.size(), back);
-    if (!back.replies.empty() || back.payload != std::deque<std::uint8_t>(stream, stream + length)) {
+    if (!back.replies.empty() ||
+        back.payload != std::deque<std::uint8_t>(stream, stream + length)) {
         std::abort();
     }
     return 0;
