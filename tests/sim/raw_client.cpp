@@ -155,7 +155,7 @@ std::optional<cvhost::Frame> RawClient::Transact(std::uint8_t channel, bool comm
                                                  std::chrono::milliseconds timeout) {
     lastRequest_ = cvhost::BuildRequest(channel, command, sequenceBit, sequenceStart, payload);
     lastChannel_ = channel;
-    if (!WriteAll(fd_.get(), lastRequest_.data(), lastRequest_.size(), 2000ms)) {
+    if (!Write(lastRequest_)) {
         return std::nullopt;
     }
     return AwaitAnswer(channel, timeout);
@@ -163,10 +163,16 @@ std::optional<cvhost::Frame> RawClient::Transact(std::uint8_t channel, bool comm
 
 std::optional<cvhost::Frame> RawClient::Repeat(std::chrono::milliseconds timeout) {
     parser_.Reset();
-    if (!WriteAll(fd_.get(), lastRequest_.data(), lastRequest_.size(), 2000ms)) {
+    if (!Write(lastRequest_)) {
         return std::nullopt;
     }
-    return AwaitAnswer(lastChannel_, timeout);
+    // The sequence bits stay as the first answer left them.
+    const bool bit = sequenceBit;
+    const bool start = sequenceStart;
+    auto answer = AwaitAnswer(lastChannel_, timeout);
+    sequenceBit = bit;
+    sequenceStart = start;
+    return answer;
 }
 
 std::vector<cvhost::Frame> RawClient::Drain(std::uint8_t channel) {
