@@ -260,6 +260,22 @@ TEST(DataPacing, ItemWithdrawnWhileItsPieceIsSentDoesNotEatTheNextItem) {
     EXPECT_EQ(h.modem.DataLog(), expected);
 }
 
+TEST(DataPacing, EmptyItemIsCompletedWithoutAFrame) {
+    SessionHarness h;
+    StartWithArqLink(h);
+    h.session.WithQueues([](HostQueues& q) {
+        q.outboundQueue.push_back(OutboundItem{{}, 0, OutboundKind::BinaryFile});
+    });
+    ASSERT_TRUE(h.session.QueueData(ToBytes("after\r\n"), OutboundKind::TransmitText));
+    ASSERT_TRUE(h.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 3s));
+    for (int i = 0; i < 200 && h.modem.DataLog().size() < 7; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(ToString(h.modem.DataLog()), "after\r\n");
+    EXPECT_EQ(h.DataRequests().size(), 1u);
+    EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
+}
+
 TEST(Changeover, PromptGoesOutThenTheChangeoverCommand) {
     SessionHarness h;
     StartWithArqLink(h);
