@@ -5,11 +5,16 @@
 
 namespace corvina {
 
-// The transfers' view of a HostSession. It only forwards; the session may be
-// constructed after this port, but must be alive whenever a member is called.
+// The transfers' view of a HostSession. It only forwards. A port made without
+// a session must be given one with Attach before any other member is called;
+// the session must be alive whenever a member is called.
 class SessionTransferPort final : public TransferPort {
   public:
-    explicit SessionTransferPort(HostSession& session) : session_(session) {}
+    SessionTransferPort() = default;
+    explicit SessionTransferPort(HostSession& session) : session_(&session) {}
+
+    // Window thread, before the session starts.
+    void Attach(HostSession& session) { session_ = &session; }
 
     TransferFlags Flags() override;
     bool SessionRunning() override;
@@ -23,7 +28,7 @@ class SessionTransferPort final : public TransferPort {
     void SetFileResult(std::string text, bool isError) override;
 
   private:
-    HostSession& session_;
+    HostSession* session_ = nullptr;
 };
 
 }  // namespace corvina

@@ -20,15 +20,16 @@ class SessionWithTransfers {
     SessionWithTransfers(EventSink& sink, std::filesystem::path scriptFolder,
                          std::filesystem::path receiveParent,
                          IncomingFileSystem& fileSystem = SystemIncomingFileSystem())
-        : port_(session_),
-          transfers_(port_, std::move(receiveParent), fileSystem),
-          session_(sink, std::move(scriptFolder), &transfers_) {}
+        : transfers_(port_, std::move(receiveParent), fileSystem),
+          session_(sink, std::move(scriptFolder), &transfers_) {
+        port_.Attach(session_);
+    }
 
     HostSession& session() { return session_; }
     FileTransfers& transfers() { return transfers_; }
 
   private:
-    // port_ only keeps the session's address until the session exists.
+    // Attached to session_ once it exists; nothing calls it before.
     SessionTransferPort port_;
     FileTransfers transfers_;
     HostSession session_;
