@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -63,6 +65,19 @@ struct Station {
         session().QueueCommand(std::vector<std::uint8_t>(text.begin(), text.end()));
     }
 
+    // True when the last status poll showed this station's modem sending.
+    bool Sending() const {
+        const auto events = sink.Events();
+        for (auto it = events.rbegin(); it != events.rend(); ++it) {
+            const HostOutput* output = it->hostOutput();
+            if (output != nullptr && output->kind == HostOutputKind::StatusBytes &&
+                !output->bytes.empty()) {
+                return (output->bytes[0] & 0x08) != 0;
+            }
+        }
+        return false;
+    }
+
     // The transfer messages of `kind` posted so far.
     std::vector<BinaryTransferMessage> Messages(BinaryTransferKind kind) const {
         std::vector<BinaryTransferMessage> found;
@@ -101,6 +116,11 @@ class TwoStations : public ::testing::Test {
     static velksim::SimulatorOptions Options(double timeScale) {
         velksim::SimulatorOptions options;
         options.channel.timeScale = timeScale;
+        if (std::getenv("TRANSFER_SIM_LOG") != nullptr) {
+            options.log = [](const std::string& line) {
+                std::fprintf(stderr, "sim: %s\n", line.c_str());
+            };
+        }
         for (const char* call : {"DK1AAA", "DK2BBB"}) {
             velksim::ModemOptions modem;
             modem.name = call;
@@ -109,13 +129,17 @@ class TwoStations : public ::testing::Test {
         return options;
     }
 
-    explicit TwoStations(double timeScale = 20) : sim(Options(timeScale)) {}
+    explicit TwoStations(double timeScale = 20, bool callOnSetUp = true)
+        : sim(Options(timeScale)), callOnSetUp_(callOnSetUp) {}
 
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(sim.Start(error)) << error;
         ASSERT_TRUE(a.Connect(sim.modem(0).tcpPort(), error)) << error;
         ASSERT_TRUE(b.Connect(sim.modem(1).tcpPort(), error)) << error;
+        if (!callOnSetUp_) {
+            return;
+        }
         a.Command("C DK2BBB");
         ASSERT_TRUE(
             WaitUntil([&] { return a.session().arqConnected && b.session().arqConnected; }, 15s))
@@ -127,9 +151,89 @@ class TwoStations : public ::testing::Test {
         b.session().Disconnect(false);
     }
 
+    // Sends `content` as `name` from `from` to `to` and waits for the verdict
+    // on both sides and for the receiver's second changeover; the sender's
+    // verdict, or nothing when one side never showed it.
+    std::optional<BinaryTransferMessage> SendFile(Station& from, Station& to,
+                                                  const std::string& name,
+                                                  const std::vector<std::uint8_t>& content,
+                                                  std::chrono::milliseconds timeout = 30s) {
+        const std::size_t fromMark = from.sink.Size();
+        const std::size_t toMark = to.sink.Size();
+        if (&from != sender_) {
+            TakeSendingTurn(from, to);
+        }
+        const auto path = from.folder.Write(name, content);
+        const auto started = from.transfers().StartBinaryFileSend(path);
+        EXPECT_EQ(started.outcome, FileTransfers::StartOutcome::Started) << started.status;
+        return AwaitVerdicts(from, to, fromMark, toMark, timeout);
+    }
+
+    std::optional<BinaryTransferMessage> AwaitVerdicts(Station& from, Station& to,
+                                                       std::size_t fromMark, std::size_t toMark,
+                                                       std::chrono::milliseconds timeout,
+                                                       bool receiverReports = true) {
+        const auto sent = from.WaitMessage(BinaryTransferKind::SendFinished, timeout, fromMark);
+        std::optional<BinaryTransferMessage> received;
+        if (receiverReports) {
+            received = to.WaitMessage(BinaryTransferKind::ReceiveFinished, 5s, toMark);
+            EXPECT_TRUE(received.has_value());
+        }
+        EXPECT_TRUE(to.WaitMessage(BinaryTransferKind::TransferStateChanged, 10s, toMark));
+        from.transfers().EndFileSend();
+        EXPECT_TRUE(sent.has_value());
+        if (!sent) {
+            return std::nullopt;
+        }
+        if (received) {
+            EXPECT_EQ(received->result, sent->result);
+        }
+        // The receiver's second changeover gives the turn back to the sender.
+        EXPECT_TRUE(WaitUntil([&] { return !to.session().incomingTransferActive; }, 10s));
+        return sent;
+    }
+
+    // The receiving station of the ARQ link asks for the sending turn, once
+    // the other station is sending (a request made while the link turns is
+    // not taken), and waits until its modem reports it as the sender.
+    void TakeSendingTurn(Station& from, Station& to) {
+        EXPECT_TRUE(WaitUntil([&] { return to.Sending() && !from.Sending(); }, 10s));
+        for (int attempt = 0; attempt < 5 && !from.Sending(); ++attempt) {
+            from.Command("%O");
+            WaitUntil([&] { return from.Sending(); }, 2s);
+        }
+        EXPECT_TRUE(from.Sending());
+        sender_ = &from;
+    }
+
+    // Makes `from` expect the verdict on a transfer it sends by hand, then
+    // sends `stream` as plain channel data.
+    std::optional<BinaryTransferMessage> SendByHand(Station& from, Station& to,
+                                                    const std::vector<std::uint8_t>& stream,
+                                                    std::uint64_t id, std::uint64_t size,
+                                                    std::uint32_t crc,
+                                                    std::chrono::milliseconds timeout = 20s,
+                                                    bool receiverReports = true) {
+        const std::size_t fromMark = from.sink.Size();
+        const std::size_t toMark = to.sink.Size();
+        if (&from != sender_) {
+            TakeSendingTurn(from, to);
+        }
+        from.transfers().outgoing().Prepare(id, size, "by hand");
+        from.transfers().outgoing().Built(size, 1, crc);
+        from.session().binarySendActive = true;
+        from.session().fileSendActive = true;
+        EXPECT_TRUE(from.session().QueueData(stream, OutboundKind::TransmitText));
+        return AwaitVerdicts(from, to, fromMark, toMark, timeout, receiverReports);
+    }
+
     velksim::Simulator sim;
     Station a;
     Station b;
+
+  private:
+    bool callOnSetUp_;
+    Station* sender_ = &a;  // the station whose data goes on air
 };
 
 }  // namespace corvina::testing
