@@ -40,18 +40,6 @@ TEST(BuildRequest, ProducesTheKnownWireBytes) {
     }
 }
 
-TEST(BuildRequest, CodeByteCombinesTheThreeFlags) {
-    const Bytes payload = Ascii("X");
-    for (int flags = 0; flags < 8; ++flags) {
-        const bool command = flags & 1, sequenceBit = flags & 2, sequenceStart = flags & 4;
-        SCOPED_TRACE(flags);
-        const Bytes wire = BuildRequest(1, command, sequenceBit, sequenceStart, payload);
-        const std::uint8_t expected =
-            (command ? 0x01 : 0) | (sequenceBit ? 0x80 : 0) | (sequenceStart ? 0x40 : 0);
-        EXPECT_EQ(wire[3], expected);
-    }
-}
-
 // Undoes the stuffing of everything after the start bytes; fails the test on a
 // 0xAA that is not followed by 0x00.
 Bytes Unstuff(const Bytes& wire) {
@@ -69,7 +57,8 @@ Bytes Unstuff(const Bytes& wire) {
 
 TEST(BuildRequest, StuffsEveryAaAfterTheStartAndFramesAnyPayload) {
     std::mt19937 rng(11);
-    for (int round = 0; round < 300; ++round) {
+    int crcBytesStuffed = 0;
+    for (int round = 0; round < 1000; ++round) {
         const std::size_t size = 1 + rng() % 256;
         Bytes payload(size);
         for (auto& b : payload) {
@@ -78,7 +67,8 @@ TEST(BuildRequest, StuffsEveryAaAfterTheStartAndFramesAnyPayload) {
         }
         const auto channel = static_cast<std::uint8_t>(round % 3 == 0 ? 0xAA : rng());
         SCOPED_TRACE("round " + std::to_string(round));
-        const Bytes wire = BuildRequest(channel, true, false, false, payload);
+        const bool command = round & 1, sequenceBit = round & 2, sequenceStart = round & 4;
+        const Bytes wire = BuildRequest(channel, command, sequenceBit, sequenceStart, payload);
         ASSERT_EQ(wire[0], 0xAA);
         ASSERT_EQ(wire[1], 0xAA);
         EXPECT_GE(wire.size(), size + 7);
@@ -87,39 +77,16 @@ TEST(BuildRequest, StuffsEveryAaAfterTheStartAndFramesAnyPayload) {
         const Bytes body = Unstuff(wire);
         ASSERT_EQ(body.size(), size + 5);
         EXPECT_EQ(body[0], channel);
+        EXPECT_EQ(body[1],
+                  (command ? 0x01 : 0) | (sequenceBit ? 0x80 : 0) | (sequenceStart ? 0x40 : 0));
         EXPECT_EQ(body[2], size - 1);
         EXPECT_EQ(Bytes(body.begin() + 3, body.end() - 2), payload);
         const std::uint16_t crc = Crc16X25(body.data(), body.size() - 2);
         EXPECT_EQ(body[body.size() - 2], crc & 0xFF);
         EXPECT_EQ(body[body.size() - 1], crc >> 8);
+        crcBytesStuffed += ((crc & 0xFF) == 0xAA) + ((crc >> 8) == 0xAA);
     }
-}
-
-TEST(BuildRequest, CrcByteEqualToAaIsStuffed) {
-    // Find a one-byte payload whose CRC has an 0xAA byte, then check its wire form.
-    bool found = false;
-    for (int value = 0; value < 256 && !found; ++value) {
-        const Bytes raw = {0x04, 0x00, 0x00, static_cast<std::uint8_t>(value)};
-        const std::uint16_t crc = Crc16X25(raw.data(), raw.size());
-        if ((crc & 0xFF) != 0xAA && (crc >> 8) != 0xAA) {
-            continue;
-        }
-        found = true;
-        const Bytes wire = BuildRequest(4, false, false, false, &raw[3], 1);
-        Bytes expected = {0xAA, 0xAA, 0x04, 0x00, 0x00, raw[3]};
-        if (raw[3] == 0xAA) {
-            expected.push_back(0x00);
-        }
-        for (std::uint8_t b :
-             {static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)}) {
-            expected.push_back(b);
-            if (b == 0xAA) {
-                expected.push_back(0x00);
-            }
-        }
-        EXPECT_EQ(ToHex(wire), ToHex(expected)) << "payload " << value;
-    }
-    EXPECT_TRUE(found);
+    EXPECT_GT(crcBytesStuffed, 0) << "no CRC byte met the stuffing rule";
 }
 
 TEST(BuildRequest, AcceptsOneTo256BytesAndRefusesEverythingElse) {

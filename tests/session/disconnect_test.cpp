@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "fake_transfer_hooks.h"
 #include "session_harness.h"
 
@@ -73,6 +77,45 @@ TEST(Disconnect, ShutdownFailuresSkipWhatDependsOnThem) {
         EXPECT_EQ(CommandsFrom(h, before), c.expectedCommands);
         EXPECT_EQ(h.modem.TerminalLog().size() > terminalBefore, c.terminalCommandsSent);
     }
+}
+
+TEST(Disconnect, OrderlyStopDuringTheHostmodeStartUpStillLeavesHostmode) {
+    SessionHarness h;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false;
+    bool release = false;
+    h.modem.SetHandler([&](const FakeModem::Request& r, Bytes&) {
+        if (IsCommand(r, "%M 1")) {
+            std::unique_lock<std::mutex> lock(mutex);
+            held = true;
+            changed.notify_all();
+            changed.wait_for(lock, 5s, [&] { return release; });
+        }
+    });
+    std::string error;
+    ASSERT_TRUE(h.session.Start(h.modem.MakeTransport(), h.settings, error)) << error;
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, 5s, [&] { return held; }));
+    }
+    std::thread disconnecting([&] { h.session.Disconnect(true); });
+    for (int i = 0; i < 500 && !h.session.stopRequested; ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        release = true;
+    }
+    changed.notify_all();
+    disconnecting.join();
+
+    const auto requests = h.modem.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().request.Text(), "JHOST0");
+    EXPECT_FALSE(h.modem.InHostmode());
+    EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
+    EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostmodeActiveEvent)), 0u);
 }
 
 TEST(Disconnect, NotOrderlySendsNothingAndClearsEverything) {

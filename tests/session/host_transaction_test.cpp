@@ -56,7 +56,7 @@ TEST(HostTransaction, GarbledAnswerSendsTheIdenticalRequestAgainAtOnce) {
         const auto sent = h.RequestsWithText("C");
         ASSERT_EQ(sent.size(), 2u);
         EXPECT_EQ(sent[0].request.raw, sent[1].request.raw);
-        EXPECT_LT(sent[1].at - sent[0].at, 400ms);
+        EXPECT_LT(sent[1].at - sent[0].at, 600ms);
         EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
     }
 }
@@ -94,7 +94,7 @@ TEST(HostTransaction, SilentModemTimesOutAfterThreeAttemptsAboutASecondApart) {
         EXPECT_EQ(sent[i].request.raw, sent[0].request.raw);
         const auto gap = sent[i].at - sent[i - 1].at;
         EXPECT_GE(gap, 1150ms);
-        EXPECT_LT(gap, 1600ms);
+        EXPECT_LT(gap, 2000ms);
     }
     EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostmodeActiveEvent)), 0u);
     h.session.Disconnect(false);
