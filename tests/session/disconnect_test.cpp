@@ -39,17 +39,6 @@ TEST(Disconnect, OrderlyEndRunsShutdownScriptAroundJhost0) {
     EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
 }
 
-TEST(Disconnect, OrderlyEndWithoutScriptStillLeavesHostmode) {
-    SessionHarness h;
-    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
-    const std::size_t before = h.modem.Requests().size();
-    const std::size_t terminalBefore = h.modem.TerminalLog().size();
-    EXPECT_TRUE(h.session.Disconnect(true));
-    EXPECT_EQ(CommandsFrom(h, before), (std::vector<std::string>{"JHOST0"}));
-    EXPECT_EQ(h.modem.TerminalLog().size(), terminalBefore);
-    EXPECT_FALSE(h.modem.InHostmode());
-}
-
 TEST(Disconnect, ShutdownFailuresSkipWhatDependsOnThem) {
     struct Case {
         const char* name;

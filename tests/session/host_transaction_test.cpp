@@ -7,22 +7,6 @@
 namespace corvina::testing {
 namespace {
 
-TEST(HostTransaction, SequenceBitAlternatesAfterEveryAnsweredRequest) {
-    SessionHarness h;
-    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
-    ASSERT_TRUE(h.modem.WaitForRequest(
-        [](const FakeModem::Request& r) { return r.request.channel == 255; }, 3s));
-    h.session.Disconnect(false);
-
-    const auto requests = h.modem.Requests();
-    ASSERT_GE(requests.size(), 5u);
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-        SCOPED_TRACE(requests[i].request.Text());
-        EXPECT_EQ(requests[i].request.sequenceStart, i == 0);
-        EXPECT_EQ(requests[i].request.sequenceBit, i % 2 == 1);
-    }
-}
-
 TEST(HostTransaction, GarbledAnswerSendsTheIdenticalRequestAgainAtOnce) {
     struct Case {
         const char* name;
