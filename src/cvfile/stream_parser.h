@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "cvfile/transfer_record.h"
+
+namespace cvfile {
+
+// Most COBS bytes collected for one record; the largest legal record needs
+// kMaxRawRecordSize + kMaxRawRecordSize / 254 + 1 = 65,839.
+inline constexpr std::size_t kMaxCollectedRecordBytes = 65840;
+
+enum class StreamEventKind : std::uint32_t {
+    Text = 0,     // a run of bytes outside any record
+    Record = 1,   // a framed record that decoded
+    Invalid = 2,  // a framed record that did not decode, or one too long to collect
+};
+
+// One result of StreamParser::Push.
+struct StreamEvent {
+    StreamEventKind kind = StreamEventKind::Text;
+    std::vector<std::uint8_t> bytes;  // Text only: the text, without 0x00 delimiters
+    TransferRecord record;            // Record only; a default record otherwise
+};
+
+// Splits a byte stream that mixes text with framed records (0x00, COBS,
+// 0x00) into text runs and records. The stream may arrive in pieces of any
+// size: a record split across Push calls is reassembled, while text is handed
+// back at the end of each call. Memory held between calls is bounded by
+// kMaxCollectedRecordBytes. Not thread-safe: one owner thread per parser.
+class StreamParser {
+  public:
+    // Forgets any partly collected record: the next byte is read as text.
+    // The collection buffer keeps its capacity.
+    void Reset();
+
+    // Consumes `size` bytes at `data` and returns the events they complete,
+    // in stream order. Never throws on bad data; a record that fails to
+    // decode or overflows the collection limit becomes one Invalid event,
+    // and after an overflow everything up to the next 0x00 is dropped (that
+    // 0x00 opens nothing). Throws std::invalid_argument ("CVFT stream input is
+    // null") for a null `data` with `size` > 0.
+    std::vector<StreamEvent> Push(const std::uint8_t* data, std::size_t size);
+
+    bool InRecord() const { return inRecord; }
+    bool Discarding() const { return discarding; }
+
+  private:
+    void FinishRecord(std::vector<StreamEvent>& events);
+
+    bool inRecord = false;
+    bool discarding = false;
+    std::vector<std::uint8_t> buffer;
+};
+
+}  // namespace cvfile

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace cvfile {
+
+// How the bytes carried in Data records relate to the file (32-bit on the
+// wire, in the Start record's sequence word). Value 1 is not defined.
+enum class CompressionMode : std::uint32_t {
+    None = 0,  // the file bytes unchanged
+    Zlib = 2,  // deflate level 6, 32 KiB window, zlib header and Adler-32 trailer
+};
+
+// The transfer data of one file and how to undo it.
+struct EncodedTransferData {
+    CompressionMode mode = CompressionMode::None;
+    std::vector<std::uint8_t> bytes;
+};
+
+// Compresses a whole file held in memory (deflate level 6, 15-bit window,
+// memory level 8, default strategy, zlib wrapper) and keeps the result only
+// when it is strictly shorter than the input; otherwise returns mode None with
+// a copy of the input. An empty input gives None with no bytes. Throws
+// std::invalid_argument ("CVFT transfer input is null") for a null `data` with
+// `size` > 0 and std::runtime_error ("Could not compress binary file") when
+// the compressor cannot run (for example out of memory). Any thread.
+EncodedTransferData EncodeTransferData(const std::uint8_t* data, std::size_t size);
+
+// The largest size that `compressedSize` bytes of zlib stream can inflate to,
+// with margin: deflate spends at least two bits on a 258-byte match, so no
+// stream expands by more than 1032:1.
+std::uint64_t MaxInflatedSize(std::size_t compressedSize);
+
+// Undoes EncodeTransferData for transfer data received from a peer. `output`
+// is cleared first and holds exactly `expectedSize` bytes on success.
+// None: succeeds when `size` equals `expectedSize` and copies the data.
+// Zlib: succeeds only when the stream is complete, every input byte was
+// consumed and exactly `expectedSize` bytes came out; `expectedSize` and
+// `size` must both be non-zero. An `expectedSize` above
+// MaxInflatedSize(size) is refused before anything is allocated, so a peer
+// cannot make the receiver reserve memory the data cannot fill.
+// Any other mode, a null `data` with `size` > 0, or a failed allocation
+// returns false with `output` empty. Never throws. Any thread.
+bool DecodeTransferData(CompressionMode mode, const std::uint8_t* data, std::size_t size,
+                        std::uint64_t expectedSize, std::vector<std::uint8_t>& output);
+
+}  // namespace cvfile
