@@ -1,0 +1,69 @@
+#pragma once
+
+// The thin layer between the network links and the platform's sockets: BSD
+// sockets on POSIX, Winsock on Windows (whose use the application starts before
+// any link opens). Including this header brings in the platform's socket
+// declarations (sockaddr, getaddrinfo, ...).
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
+namespace corvina::net {
+
+#ifdef _WIN32
+using SocketHandle = SOCKET;
+inline constexpr SocketHandle kInvalidSocket = INVALID_SOCKET;
+#else
+using SocketHandle = int;
+inline constexpr SocketHandle kInvalidSocket = -1;
+#endif
+
+// Error codes the links remember or compare, in the platform's numbering.
+extern const std::uint32_t kConnectionRefused;
+extern const std::uint32_t kTimedOut;
+
+// The calling thread's last socket error code.
+std::uint32_t LastSocketError();
+
+// True when a non-blocking connect reported `code` because it is still under
+// way.
+bool IsConnectPending(std::uint32_t code);
+
+// Switches `socket` between blocking and non-blocking mode.
+bool SetBlocking(SocketHandle socket, bool blocking);
+
+// Waits up to `timeoutMs` for `socket` to become readable (or writable when
+// `forWrite`). Returns 1 when ready, 0 on time-out, -1 on failure with the
+// cause in LastSocketError. An interrupted wait resumes with the time left.
+int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs);
+
+// Sends up to `size` bytes once; returns the count sent or -1. A peer that has
+// gone away yields -1 and never a process signal. Interrupted calls retry.
+long SendSome(SocketHandle socket, const std::uint8_t* data, std::size_t size);
+
+// Receives up to `size` bytes once; returns the count, 0 when the peer closed,
+// -1 on failure. Interrupted calls retry.
+long ReceiveSome(SocketHandle socket, std::uint8_t* data, std::size_t size);
+
+// Creates a socket as socket() does; on POSIX it is closed on exec and never
+// raises SIGPIPE. kInvalidSocket on failure, with the cause in LastSocketError.
+SocketHandle OpenSocket(int family, int type, int protocol);
+
+// Shuts down both directions and releases the socket.
+void ShutdownAndClose(SocketHandle socket);
+
+// Releases the socket without a shutdown.
+void CloseSocket(SocketHandle socket);
+
+}  // namespace corvina::net

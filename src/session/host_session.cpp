@@ -1,0 +1,296 @@
+#include "session/host_session.h"
+
+#include <algorithm>
+
+#include "cvhost/sirvex_commands.h"
+#include "cvrk/call_sign.h"
+#include "cvrk/connect_text.h"
+#include "session/session_constants.h"
+
+namespace corvina {
+
+using namespace session_constants;
+
+namespace {
+
+constexpr std::string_view kArqEndedDuringFileSend = "Text file transfer ended: ARQ disconnected";
+
+}  // namespace
+
+HostSession::HostSession(EventSink& sink, std::filesystem::path scriptFolder, TransferHooks* hooks,
+                         TerminalDialogueLimits limits)
+    : sink_(sink), scriptFolder_(std::move(scriptFolder)), hooks_(hooks), limits_(limits) {}
+
+HostSession::~HostSession() {
+    Disconnect(false);
+}
+
+bool HostSession::Start(std::unique_ptr<ITransport> opened, const SessionSettings& settings,
+                        std::string& error) {
+    Disconnect(false);
+    stopRequested = false;
+    orderlyShutdown = false;
+    transport_ = std::move(opened);
+    linkChannel_ = settings.linkChannel;
+    isTelnetLink_ = settings.isTelnetLink;
+
+    startupMycall_.clear();
+    for (const Bytes& command : settings.terminalCommands) {
+        Bytes call;
+        if (cvhost::ExtractTerminalSirvexMycall(command, call)) {
+            startupMycall_ = std::move(call);
+        }
+    }
+    hostStartupCommands_ = settings.hostmodeCommands;
+
+    if (!transport_ || !ConfigureCrcHostmode(settings.terminalCommands, error)) {
+        Disconnect(false);
+        return false;
+    }
+    PauseUnlessStopped(kHostmodeSettle);
+
+    parser_.Reset();
+    sessionActive_ = true;
+    sequenceBit_ = false;
+    sequenceStart_ = true;
+    arqConnected = false;
+    linkCanSend = false;
+    linkState = kLinkNone;
+    endBroadcastRequested = false;
+    changeoverPending = false;
+    binaryCancelRequested = false;
+    ResetStreamParsers();
+    hostThread_ = std::thread(&HostSession::HostWorker, this);
+    return true;
+}
+
+bool HostSession::Disconnect(bool orderly) {
+    if (!sessionActive_ && !transport_ && !hostThread_.joinable()) {
+        return false;
+    }
+    transferAbortRequested = true;
+    orderlyShutdown = orderly;
+    stopRequested = true;
+    WakeAll();
+
+    JoinFileSender();
+    if (hostThread_.joinable() && hostThread_.get_id() != std::this_thread::get_id()) {
+        hostThread_.join();
+    }
+
+    if (transport_) {
+        transport_->Close();
+        transport_.reset();
+    }
+    isTelnetLink_ = false;
+
+    WithQueues([](HostQueues& queues) {
+        queues.commandQueue.clear();
+        queues.outboundQueue.clear();
+    });
+
+    binaryCancelRequested = false;
+    binaryAbortRequested = false;
+    binarySendActive = false;
+    fileSendActive = false;
+    transferAbortRequested = false;
+    if (hooks_ != nullptr) {
+        hooks_->AbandonIncomingTransfer();
+    }
+    incomingTransferActive = false;
+    ResetStreamParsers();
+    if (hooks_ != nullptr) {
+        hooks_->ResetOutgoingTransfer();
+    }
+
+    sessionActive_ = false;
+    linkState = kLinkNone;
+    endBroadcastRequested = false;
+    changeoverPending = false;
+    {
+        std::lock_guard<std::mutex> lock(callMutex_);
+        ownCall_.clear();
+        connectedPeer_.clear();
+    }
+    arqConnected = false;
+    linkCanSend = false;
+    return true;
+}
+
+HostSession::SubmitResult HostSession::SubmitCommand(std::vector<std::uint8_t> bytes) {
+    SubmitResult result;
+    if (!sessionActive_ || !transport_) {
+        return result;
+    }
+    while (!bytes.empty() && (bytes.back() == kCr || bytes.back() == kLf)) {
+        bytes.pop_back();
+    }
+    if (bytes.empty()) {
+        return result;
+    }
+    if (bytes.size() > kMaxCommandSize) {
+        result.outcome = SubmitOutcome::TooLong;
+        return result;
+    }
+    const std::string target = cvrk::ExtractConnectTarget(bytes);
+    if (!target.empty()) {
+        NoteOutgoingCall(target);
+        result.connectRequested = true;
+    }
+    QueueCommand(std::move(bytes));
+    result.outcome = SubmitOutcome::Queued;
+    return result;
+}
+
+void HostSession::QueueCommand(std::vector<std::uint8_t> command) {
+    WithQueues([&](HostQueues& queues) { queues.commandQueue.push_back(std::move(command)); });
+    queueChanged_.notify_one();
+}
+
+bool HostSession::QueueData(std::vector<std::uint8_t> bytes, OutboundKind kind) {
+    const bool accepted = WithQueues([&](HostQueues& queues) {
+        const bool needsArq = kind != OutboundKind::TransmitText && kind != OutboundKind::TextFile;
+        if (!(needsArq ? arqConnected.load() : linkCanSend.load())) {
+            return false;
+        }
+        queues.outboundQueue.push_back(OutboundItem{std::move(bytes), 0, kind});
+        return true;
+    });
+    if (accepted) {
+        queueChanged_.notify_one();
+    }
+    return accepted;
+}
+
+void HostSession::NoteOutgoingCall(const std::string& call) {
+    linkState = kLinkArq;
+    std::string normalized = call;
+    if (cvrk::NormalizeCall(normalized)) {
+        SetConnectedPeer(std::move(normalized));
+    }
+}
+
+void HostSession::RequestEndBroadcast() {
+    linkCanSend = false;
+    StopTextFileSend();
+    endBroadcastRequested = true;
+    WakeWorker();
+}
+
+bool HostSession::StopTextFileSend() {
+    if (!fileSendActive || binarySendActive) {
+        return false;
+    }
+    transferAbortRequested = true;
+    JoinFileSender();
+    fileSendActive = false;
+    SetFileResult(std::string(), false);
+    return true;
+}
+
+HostSession::ChangeoverRequest HostSession::QueueChangeoverPrompt() {
+    ChangeoverRequest request;
+    if (changeoverPending.exchange(true)) {
+        request.outcome = ChangeoverOutcome::AlreadyPending;
+        return request;
+    }
+    std::vector<std::uint8_t> prompt;
+    {
+        std::lock_guard<std::mutex> lock(callMutex_);
+        prompt = cvrk::BuildChangeoverPrompt(connectedPeer_, ownCall_);
+    }
+    if (!prompt.empty() && QueueData(prompt, OutboundKind::ChangeoverText)) {
+        request.outcome = ChangeoverOutcome::PromptQueued;
+        request.prompt = std::move(prompt);
+        return request;
+    }
+    changeoverPending = false;
+    request.outcome = ChangeoverOutcome::NotQueued;
+    return request;
+}
+
+void HostSession::CleanUpArqLink() {
+    changeoverPending = false;
+    SetConnectedPeer(std::string());
+    transferAbortRequested = true;
+    JoinFileSender();
+    WithQueues([&](HostQueues& queues) {
+        queues.outboundQueue.clear();
+        changeoverPending = false;
+    });
+    WakeAll();
+    if (fileSendActive.exchange(false)) {
+        SetFileResult(std::string(kArqEndedDuringFileSend), true);
+    }
+    binarySendActive = false;
+    binaryAbortRequested = false;
+    binaryCancelRequested = false;
+    if (hooks_ != nullptr) {
+        hooks_->AbandonIncomingTransfer();
+    }
+    incomingTransferActive = false;
+    if (hooks_ != nullptr) {
+        hooks_->ResetOutgoingTransfer();
+    }
+}
+
+void HostSession::RequestBinaryCancel() {
+    binaryCancelRequested = true;
+    WakeWorker();
+}
+
+// The flags the worker waits on are set outside queueMutex; taking the lock
+// once before signalling closes the gap between its predicate check and its
+// wait, so a request is never left to the end of the wait's deadline.
+void HostSession::WakeWorker() {
+    { std::lock_guard<std::mutex> lock(queueMutex_); }
+    queueChanged_.notify_one();
+}
+
+void HostSession::WakeAll() {
+    { std::lock_guard<std::mutex> lock(queueMutex_); }
+    queueChanged_.notify_all();
+}
+
+std::string HostSession::OwnCall() const {
+    std::lock_guard<std::mutex> lock(callMutex_);
+    return ownCall_;
+}
+
+std::string HostSession::ConnectedPeer() const {
+    std::lock_guard<std::mutex> lock(callMutex_);
+    return connectedPeer_;
+}
+
+void HostSession::SetConnectedPeer(std::string call) {
+    std::lock_guard<std::mutex> lock(callMutex_);
+    connectedPeer_ = std::move(call);
+}
+
+void HostSession::SetFileResult(std::string text, bool isError) {
+    std::lock_guard<std::mutex> lock(fileResultMutex_);
+    fileResultText_ = std::move(text);
+    fileResultIsError_ = isError;
+}
+
+std::pair<std::string, bool> HostSession::FileResult() const {
+    std::lock_guard<std::mutex> lock(fileResultMutex_);
+    return {fileResultText_, fileResultIsError_};
+}
+
+void HostSession::Post(UiEvent event) {
+    sink_.Post(std::move(event));
+}
+
+void HostSession::ResetStreamParsers() {
+    receiveParser_.Reset();
+    echoParser_.Reset();
+}
+
+void HostSession::JoinFileSender() {
+    if (hooks_ != nullptr) {
+        hooks_->JoinFileSender();
+    }
+}
+
+}  // namespace corvina

@@ -1,0 +1,265 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "cvfile/stream_parser.h"
+#include "cvhost/response_parser.h"
+#include "link/transport.h"
+#include "session/outbound_item.h"
+#include "session/session_settings.h"
+#include "session/transfer_hooks.h"
+#include "session/ui_event.h"
+
+namespace corvina {
+
+// The link-state values of HostSession::linkState.
+enum LinkStateValue : std::uint8_t {
+    kLinkNone = 0,
+    kLinkArq = 1,  // an ARQ call or link
+    kLinkFec = 2,  // an FEC broadcast (unproto)
+};
+
+// The host session: one hostmode conversation with the modem over one opened
+// transport. It leads the modem from its terminal prompt into CRC hostmode,
+// then runs the host worker thread, which is from then on the only user of the
+// transport, and ends the session (orderly or not) in Disconnect.
+//
+// Threads: Start, Disconnect and the operator-action members are called on the
+// window thread (the owner). The host worker runs inside. File sender threads
+// use the queue, file-result and flag members. Every member documents which
+// thread may call it. The session reports only through the EventSink, which
+// must outlive it, as must the TransferHooks when given. The destructor ends a
+// running session without the orderly shutdown sequence and joins the worker.
+//
+// Locks: queueMutex (both queues and the send counters), callMutex (own and
+// peer call signs), fileResultMutex (the file-send result). No member holds two
+// of them at once, none is held during a modem transaction, and none is held
+// while calling into TransferHooks.
+class HostSession {
+  public:
+    // `scriptFolder` is where "shutdown.txt" is looked for at an orderly end
+    // (the executable's folder in the program). `hooks` may be null: transfer
+    // records are then dropped.
+    HostSession(EventSink& sink, std::filesystem::path scriptFolder, TransferHooks* hooks = nullptr,
+                TerminalDialogueLimits limits = {});
+    ~HostSession();
+
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    // ---- Session start and end (window thread) ------------------------------
+
+    // Takes over an opened transport, brings the modem from its terminal prompt
+    // into CRC hostmode (the script's terminal commands, "STATUS 2", "KTMC 0",
+    // "JHOST5"), resets the session state and starts the host worker. Blocks
+    // for the whole terminal dialogue. On failure the non-orderly Disconnect
+    // has already run (transport closed and destroyed) and `error` holds the
+    // text for the status line. A running session is ended first.
+    bool Start(std::unique_ptr<ITransport> opened, const SessionSettings& settings,
+               std::string& error);
+
+    // Stops the file sender (through the hooks) and the host worker, joins them,
+    // closes and destroys the transport and clears every piece of session state
+    // this object holds. With `orderly` the worker first sends the hostmode
+    // commands of "shutdown.txt", "JHOST0" and the script's terminal commands.
+    // Returns false, doing nothing, when there was no session. The window then
+    // clears its own flags and status display.
+    bool Disconnect(bool orderly);
+
+    // True from a successful Start until Disconnect.
+    bool sessionActive() const { return sessionActive_.load(); }
+    // True while a transport is installed (window thread).
+    bool HasTransport() const { return transport_ != nullptr; }
+    bool isTelnetLink() const { return isTelnetLink_; }
+    std::uint8_t linkChannel() const { return linkChannel_; }
+
+    // ---- Operator actions, worker-side steps (window thread) ----------------
+
+    enum class SubmitOutcome {
+        Ignored,  // no session, or nothing left after trailing CR/LF
+        TooLong,  // over 256 bytes; status "Hostmode commands are limited to 256 bytes."
+        Queued,   // queued; the window empties the command line
+    };
+    struct SubmitResult {
+        SubmitOutcome outcome = SubmitOutcome::Ignored;
+        // The command calls a station: linkState is 1 and connectedPeer noted;
+        // the window sets callPending and refreshes its controls.
+        bool connectRequested = false;
+    };
+    static constexpr std::string_view kCommandTooLongText =
+        "Hostmode commands are limited to 256 bytes.";
+
+    // The command line after the window converted it to modem bytes: trailing
+    // CR and LF removed, length checked, an outgoing connect noted, queued.
+    SubmitResult SubmitCommand(std::vector<std::uint8_t> bytes);
+
+    // Appends a modem command for the worker (never refuses). Any thread.
+    void QueueCommand(std::vector<std::uint8_t> command);
+
+    // Appends channel data when the link carries that kind (linkCanSend for
+    // TransmitText and TextFile, arqConnected for the others); false, dropping
+    // the bytes, otherwise. Any thread.
+    bool QueueData(std::vector<std::uint8_t> bytes, OutboundKind kind);
+
+    // Notes an ARQ call about to be queued: linkState 1 and, when the call sign
+    // is valid, connectedPeer set to its normalised form.
+    void NoteOutgoingCall(const std::string& call);
+
+    // Ends an FEC broadcast: linkCanSend cleared, a running text file send
+    // stopped (StopTextFileSend), endBroadcastRequested set, worker woken. The
+    // worker then discards queued data and sends "D" before older commands.
+    void RequestEndBroadcast();
+
+    // Stops a running text file send (fileSendActive set, binarySendActive
+    // clear): transferAbortRequested set, sender joined, fileSendActive cleared,
+    // an empty non-error file result stored. False when no text send ran.
+    bool StopTextFileSend();
+
+    enum class ChangeoverOutcome {
+        AlreadyPending,  // a changeover is already under way: do nothing
+        PromptQueued,    // `prompt` was queued as ChangeoverText; "%O" follows it
+        NotQueued,       // no prompt possible; the window does the plain "%O"
+    };
+    struct ChangeoverRequest {
+        ChangeoverOutcome outcome = ChangeoverOutcome::NotQueued;
+        std::vector<std::uint8_t> prompt;
+    };
+    // The changeover with a prompt: sets changeoverPending, builds the prompt
+    // from connectedPeer and ownCall and queues it; on failure clears
+    // changeoverPending again.
+    ChangeoverRequest QueueChangeoverPrompt();
+
+    // The session part of cleaning up after an ARQ link ended: changeoverPending
+    // and connectedPeer cleared, file sender stopped and joined, outbound queue
+    // emptied, a running file send recorded as "Text file transfer ended: ARQ
+    // disconnected", transfer flags cleared, incoming and outgoing transfers
+    // abandoned through the hooks.
+    void CleanUpArqLink();
+
+    // Asks the worker for the binary cancel step.
+    void RequestBinaryCancel();
+
+    // ---- Shared with the file senders and the transfer module ---------------
+
+    // Runs `f(HostQueues&)` under queueMutex and returns its result. `f` must
+    // not block or take another session lock. Wake the worker afterwards with
+    // WakeWorker when something was queued. Any thread.
+    template <typename F>
+    decltype(auto) WithQueues(F&& f) {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        return std::forward<F>(f)(queues_);
+    }
+
+    // Signals queueChanged to the worker (one waiter) / to all waiters.
+    void WakeWorker();
+    void WakeAll();
+
+    // The call signs, under callMutex. Any thread.
+    std::string OwnCall() const;
+    std::string ConnectedPeer() const;
+    void SetConnectedPeer(std::string call);
+
+    // The outcome of the last file send (UTF-8), under fileResultMutex.
+    void SetFileResult(std::string text, bool isError);
+    std::pair<std::string, bool> FileResult() const;
+
+    // Posts an event to the window through the session's sink. Any thread.
+    void Post(UiEvent event);
+
+    // ---- Flags shared with the worker threads ------------------------------
+    // Single-byte atomics; requests are consumed with an atomic exchange.
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> orderlyShutdown{false};
+    std::atomic<bool> transferAbortRequested{false};  // file senders must stop
+    std::atomic<bool> fileSendActive{false};          // a text or binary send runs
+    std::atomic<bool> binarySendActive{false};
+    std::atomic<bool> binaryAbortRequested{false};
+    std::atomic<bool> binaryCancelRequested{false};  // worker sends a cancel record
+    std::atomic<bool> incomingTransferActive{false};
+    std::atomic<bool> arqConnected{false};  // last status poll: ARQ link
+    std::atomic<bool> linkCanSend{false};   // last status poll: ARQ or FEC
+    std::atomic<bool> endBroadcastRequested{false};
+    std::atomic<std::uint8_t> linkState{kLinkNone};
+    std::atomic<bool> changeoverPending{false};
+
+  private:
+    using Bytes = std::vector<std::uint8_t>;
+    using Clock = std::chrono::steady_clock;
+
+    // Terminal dialogue (window thread in Start; worker thread at the end).
+    bool ConfigureCrcHostmode(const std::vector<Bytes>& terminalCommands, std::string& error);
+    bool DrainTerminalInput(std::string& error, Bytes* capture);
+    bool OpenTerminalCommandInterpreter(std::string& error);
+    bool RunTerminalCommand(const Bytes& command, std::string& error);
+    void PostStartupCommand(std::string_view label, const Bytes& command);
+    bool WriteTerminal(std::string_view bytes, std::string& error);
+    void PauseUnlessStopped(std::chrono::milliseconds pause);
+
+    // Host worker thread.
+    void HostWorker();
+    bool WorkerStartUp(std::string& error);
+    bool WorkerLoop(std::string& error);
+    bool DataStep(std::string& error);
+    void CancelStep();
+    void RunShutdownSequence();
+    void WaitForWork(Clock::time_point deadline);
+
+    bool HostTransact(std::uint8_t channel, bool command, const Bytes& payload,
+                      cvhost::Frame& answer, std::string& error, bool force,
+                      std::uint32_t attempts);
+    bool HostCommand(std::uint8_t channel, std::string_view text, cvhost::Frame& answer,
+                     std::string& error);
+    bool PollStatus(std::string& error);
+    bool PollExtended(std::string& error);
+    void PostHostError(const std::string& error);
+
+    void DispatchHostResponse(const cvhost::Frame& frame);
+    void DispatchSirvexPayload(const Bytes& payload, bool echo);
+    void ResetStreamParsers();
+    void JoinFileSender();
+
+    EventSink& sink_;
+    std::filesystem::path scriptFolder_;
+    TransferHooks* hooks_;
+    TerminalDialogueLimits limits_;
+
+    // Window thread while no worker runs; the worker's alone while it runs.
+    std::unique_ptr<ITransport> transport_;
+    std::uint8_t linkChannel_ = 4;
+    bool isTelnetLink_ = false;
+    Bytes startupMycall_;
+    std::vector<Bytes> hostStartupCommands_;
+    bool sequenceBit_ = false;
+    bool sequenceStart_ = true;
+    cvhost::ResponseParser parser_;
+    cvfile::StreamParser receiveParser_;
+    cvfile::StreamParser echoParser_;
+    std::thread hostThread_;
+    std::atomic<bool> sessionActive_{false};
+
+    std::mutex queueMutex_;
+    std::condition_variable queueChanged_;
+    HostQueues queues_;
+    std::uint64_t nextItemTag_ = 0;
+
+    mutable std::mutex callMutex_;
+    std::string ownCall_;
+    std::string connectedPeer_;
+
+    mutable std::mutex fileResultMutex_;
+    std::string fileResultText_;
+    bool fileResultIsError_ = false;
+};
+
+}  // namespace corvina

@@ -1,0 +1,165 @@
+// Transactions with the modem in CRC hostmode and the two polls built on them.
+// Host worker thread only (so the parser and the sequence bits need no lock).
+
+#include <algorithm>
+#include <exception>
+
+#include "cvhost/request.h"
+#include "cvhost/status_predicates.h"
+#include "session/host_session.h"
+#include "session/session_constants.h"
+
+namespace corvina {
+
+using namespace session_constants;
+
+namespace {
+
+constexpr std::string_view kSessionStopped = "CRC Hostmode session stopped";
+constexpr std::string_view kTimedOut = "CRC Hostmode request timed out after retries";
+
+constexpr std::string_view kStatusQuery = "G 3";
+constexpr std::string_view kOutputQuery = "G";
+
+// Status bytes of a "G 3" answer: status, level, speed.
+constexpr std::size_t kStatusByteCount = 3;
+// A pending-output answer lists each channel with output as channel + 1.
+constexpr std::uint8_t kStatusChannelMark = kStatusChannel + 1;
+
+}  // namespace
+
+bool HostSession::HostTransact(std::uint8_t channel, bool command, const Bytes& payload,
+                               cvhost::Frame& answer, std::string& error, bool force,
+                               std::uint32_t attempts) {
+    Bytes request;
+    try {
+        request = cvhost::BuildRequest(channel, command, sequenceBit_, sequenceStart_, payload);
+    } catch (const std::exception& failure) {
+        error = failure.what();
+        return false;
+    }
+
+    std::uint8_t buffer[kReceiveBufferSize];
+    for (std::uint32_t attempt = 0; attempt < attempts; ++attempt) {
+        if (stopRequested && !force) {
+            error = kSessionStopped;
+            return false;
+        }
+        if (!transport_->Write(request.data(), request.size(), error)) {
+            return false;
+        }
+        const Clock::time_point deadline = Clock::now() + kAttemptWindow;
+        bool voided = false;
+        for (Clock::time_point now = Clock::now(); !voided && now < deadline; now = Clock::now()) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
+            const auto waitMs =
+                static_cast<std::uint32_t>(std::min<long long>(kReadTimeoutMs, left));
+            const std::int32_t count = transport_->Read(buffer, sizeof buffer, waitMs, error);
+            if (count < 0) {
+                return false;
+            }
+            if (count == 0) {
+                continue;
+            }
+            for (cvhost::ParseEvent& event :
+                 parser_.Push(buffer, static_cast<std::size_t>(count))) {
+                if (event.kind != cvhost::ParseEvent::Kind::Frame) {
+                    voided = true;  // garbled answer: send the same request again at once
+                    break;
+                }
+                if (event.frame.channel == channel) {
+                    answer = std::move(event.frame);
+                    sequenceBit_ = !sequenceBit_;
+                    sequenceStart_ = false;
+                    return true;
+                }
+            }
+        }
+        parser_.Reset();
+    }
+    error = kTimedOut;
+    return false;
+}
+
+bool HostSession::HostCommand(std::uint8_t channel, std::string_view text, cvhost::Frame& answer,
+                              std::string& error) {
+    return HostTransact(channel, true, Bytes(text.begin(), text.end()), answer, error, false,
+                        kAttempts);
+}
+
+bool HostSession::PollStatus(std::string& error) {
+    cvhost::Frame answer;
+    if (!HostCommand(kStatusChannel, kStatusQuery, answer, error)) {
+        return false;
+    }
+    if (answer.code != 7 || answer.payload.size() < kStatusByteCount) {
+        return true;
+    }
+    const std::uint8_t b0 = answer.payload[0];
+    const std::uint8_t b1 = answer.payload[1];
+    if (cvhost::IsArqActiveStatus(b0)) {
+        linkState = kLinkArq;
+        arqConnected = true;
+        linkCanSend = true;
+    } else if (cvhost::IsS1S2FecTransmitStatus(b0, b1)) {
+        linkState = kLinkFec;
+        arqConnected = false;
+        linkCanSend = true;
+        WithQueues([](HostQueues& queues) {
+            std::erase_if(queues.outboundQueue, [](const OutboundItem& item) {
+                return item.kind != OutboundKind::TransmitText &&
+                       item.kind != OutboundKind::TextFile;
+            });
+        });
+    } else {
+        arqConnected = false;
+        linkCanSend = false;
+        transferAbortRequested = true;
+        WithQueues([](HostQueues& queues) { queues.outboundQueue.clear(); });
+        ResetStreamParsers();
+        WakeAll();
+    }
+    Post(UiEvent::Output(HostOutputKind::StatusBytes, std::move(answer.payload)));
+    return true;
+}
+
+bool HostSession::PollExtended(std::string& error) {
+    cvhost::Frame answer;
+    if (!HostCommand(kPendingOutputChannel, kOutputQuery, answer, error)) {
+        return false;
+    }
+    if (answer.code != 1 || answer.payload.empty()) {
+        return true;
+    }
+    const auto& channels = answer.payload;
+    const bool statusWaiting =
+        std::find(channels.begin(), channels.end(), kStatusChannelMark) != channels.end();
+    const bool linkWaiting =
+        std::find(channels.begin(), channels.end(), static_cast<std::uint8_t>(linkChannel_ + 1)) !=
+        channels.end();
+    if (statusWaiting && !PollStatus(error)) {
+        return false;
+    }
+    if (linkWaiting) {
+        for (int poll = 0; poll < kMaxLinkChannelPolls; ++poll) {
+            cvhost::Frame output;
+            if (!HostCommand(linkChannel_, kOutputQuery, output, error)) {
+                return false;
+            }
+            if (output.code == 0) {
+                break;
+            }
+            DispatchHostResponse(output);
+        }
+    }
+    return true;
+}
+
+void HostSession::PostHostError(const std::string& error) {
+    if (!stopRequested) {
+        Post(UiEvent::Error(error));
+    }
+}
+
+}  // namespace corvina

@@ -1,0 +1,357 @@
+// The host worker thread: session start-up in hostmode, the loop that carries
+// commands and data and polls the modem, the cancel step of a binary send and
+// the orderly shutdown sequence.
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+
+#include "cvfile/record_codec.h"
+#include "cvhost/link_status.h"
+#include "cvrk/call_sign.h"
+#include "link/command_script_file.h"
+#include "session/host_session.h"
+#include "session/session_constants.h"
+#include "text/conversions.h"
+
+namespace corvina {
+
+using namespace session_constants;
+
+namespace {
+
+constexpr std::string_view kShutdownScript = "shutdown.txt";
+constexpr std::string_view kMyCommandRejected = "startup.txt MY command was rejected by the modem";
+constexpr std::string_view kBadLinkStatus = "Invalid response to Hostmode L command";
+constexpr std::string_view kDataRejected = "Modem rejected a Hostmode data frame";
+constexpr std::string_view kQueueError = "Internal transmit queue error";
+
+constexpr std::uint8_t kErrorAnswerCode = 2;
+
+std::vector<std::uint8_t> ToBytes(std::string_view text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+// A call sign answered by the modem, when it is a valid one.
+std::optional<std::string> AnsweredCall(const cvhost::Frame& answer) {
+    if (answer.code != 1) {
+        return std::nullopt;
+    }
+    std::string call(answer.payload.begin(), answer.payload.end());
+    if (!cvrk::NormalizeCall(call)) {
+        return std::nullopt;
+    }
+    return call;
+}
+
+}  // namespace
+
+void HostSession::HostWorker() {
+    std::string error;
+    const bool failed = !WorkerStartUp(error) || !WorkerLoop(error);
+    if (stopRequested && orderlyShutdown && transport_) {
+        RunShutdownSequence();
+        return;
+    }
+    if (failed) {
+        PostHostError(error);
+    }
+}
+
+bool HostSession::WorkerStartUp(std::string& error) {
+    cvhost::Frame answer;
+    if (!HostCommand(linkChannel_, "%M 1", answer, error)) {
+        return false;
+    }
+    if (!startupMycall_.empty()) {
+        Bytes command = ToBytes("I ");
+        command.insert(command.end(), startupMycall_.begin(), startupMycall_.end());
+        if (!HostTransact(linkChannel_, true, command, answer, error, false, kAttempts)) {
+            return false;
+        }
+        if (answer.code != 0) {
+            error = kMyCommandRejected;
+            if (!answer.payload.empty()) {
+                error += ": " + WideToUtf8(BytesToWide(answer.payload));
+            }
+            return false;
+        }
+    }
+    for (const Bytes& command : hostStartupCommands_) {
+        if (!HostTransact(linkChannel_, true, command, answer, error, false, kAttempts)) {
+            return false;
+        }
+        PostStartupCommand("Host", command);
+        DispatchHostResponse(answer);
+    }
+    if (!HostCommand(linkChannel_, "I", answer, error)) {
+        return false;
+    }
+    if (auto call = AnsweredCall(answer)) {
+        std::lock_guard<std::mutex> lock(callMutex_);
+        ownCall_ = std::move(*call);
+    }
+    if (!HostCommand(linkChannel_, "C", answer, error)) {
+        return false;
+    }
+    if (auto call = AnsweredCall(answer)) {
+        SetConnectedPeer(std::move(*call));
+    }
+    if (!PollStatus(error)) {
+        return false;
+    }
+    Post(UiEvent::Plain(UiEventKind::HostmodeActiveEvent));
+    return true;
+}
+
+bool HostSession::WorkerLoop(std::string& error) {
+    Clock::time_point nextPoll = Clock::now();
+    Clock::time_point nextData = nextPoll;
+    const auto outboundEmpty = [this] {
+        return WithQueues([](HostQueues& queues) { return queues.outboundQueue.empty(); });
+    };
+
+    for (;;) {
+        if (stopRequested) {
+            return true;
+        }
+        if (endBroadcastRequested.exchange(false)) {
+            WithQueues([](HostQueues& queues) {
+                queues.outboundQueue.clear();
+                queues.commandQueue.push_front(ToBytes("D"));
+            });
+        }
+        if (binaryCancelRequested.exchange(false)) {
+            CancelStep();
+        }
+
+        std::optional<Bytes> command = WithQueues([](HostQueues& queues) -> std::optional<Bytes> {
+            if (queues.commandQueue.empty()) {
+                return std::nullopt;
+            }
+            return queues.commandQueue.front();
+        });
+        if (command) {
+            cvhost::Frame answer;
+            if (!HostTransact(linkChannel_, true, *command, answer, error, false, kAttempts)) {
+                return false;
+            }
+            WithQueues([](HostQueues& queues) {
+                if (!queues.commandQueue.empty()) {
+                    queues.commandQueue.pop_front();
+                }
+            });
+            DispatchHostResponse(answer);
+        }
+
+        // On the TCP link data that is due goes before the pending-output poll.
+        const Clock::time_point passStart = Clock::now();
+        const bool dataDue = passStart >= nextData && !outboundEmpty();
+        if (!(isTelnetLink_ && dataDue) && passStart >= nextPoll) {
+            if (!PollExtended(error)) {
+                return false;
+            }
+            nextPoll = Clock::now() + kPollInterval;
+        }
+
+        if (!outboundEmpty() && Clock::now() >= nextData) {
+            const Clock::time_point queryTime = Clock::now();
+            cvhost::Frame answer;
+            if (!HostCommand(linkChannel_, "L", answer, error)) {
+                return false;
+            }
+            cvhost::LinkStatus status;
+            if (answer.code != 1 || !cvhost::ParseLinkStatus(answer.payload, status)) {
+                error = kBadLinkStatus;
+                return false;
+            }
+            if (status.PendingFrames() <= kMaxPendingFrames) {
+                if (!DataStep(error)) {
+                    return false;
+                }
+                nextData = (isTelnetLink_ ? queryTime : Clock::now()) + kLinkQueryInterval;
+                if (!outboundEmpty()) {
+                    WaitForWork(nextData);
+                    continue;
+                }
+            } else {
+                nextData = Clock::now() + kFullBufferPause;
+            }
+        }
+
+        if (isTelnetLink_ && Clock::now() >= nextPoll) {
+            if (!PollExtended(error)) {
+                return false;
+            }
+            nextPoll = Clock::now() + kPollInterval;
+        }
+        WaitForWork(Clock::now() + kIdleWait);
+    }
+}
+
+bool HostSession::DataStep(std::string& error) {
+    std::size_t budget = kMaxFrameData;
+    while (budget > 0 && !stopRequested) {
+        struct Piece {
+            Bytes bytes;
+            OutboundKind kind = OutboundKind::TransmitText;
+            std::uint64_t tag = 0;
+        };
+        std::optional<Piece> piece = WithQueues([&](HostQueues& queues) -> std::optional<Piece> {
+            if (queues.outboundQueue.empty()) {
+                return std::nullopt;
+            }
+            OutboundItem& item = queues.outboundQueue.front();
+            if (item.tag == 0) {
+                item.tag = ++nextItemTag_;
+            }
+            const std::size_t left =
+                item.bytes.size() - std::min<std::size_t>(item.offset, item.bytes.size());
+            const std::size_t n = std::min({left, kMaxFrameData, budget});
+            const auto from = item.bytes.begin() + static_cast<std::ptrdiff_t>(item.offset);
+            return Piece{Bytes(from, from + static_cast<std::ptrdiff_t>(n)), item.kind, item.tag};
+        });
+        if (!piece) {
+            break;
+        }
+        const std::size_t n = piece->bytes.size();
+        if (n > 0) {
+            cvhost::Frame answer;
+            if (!HostTransact(linkChannel_, false, piece->bytes, answer, error, false, kAttempts)) {
+                return false;
+            }
+            if (answer.code == kErrorAnswerCode) {
+                DispatchHostResponse(answer);
+                error = kDataRejected;
+                return false;
+            }
+        }
+
+        bool queueLost = false;
+        bool completed = false;
+        std::uint32_t percent = 0;
+        WithQueues([&](HostQueues& queues) {
+            if (queues.outboundQueue.empty()) {
+                queueLost = true;
+                return;
+            }
+            OutboundItem& item = queues.outboundQueue.front();
+            if (piece->kind == OutboundKind::TextFile) {
+                queues.sendSentBytes += n;
+                percent = queues.sendTotalBytes == 0
+                              ? 100
+                              : static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                    100, queues.sendSentBytes * 100 / queues.sendTotalBytes));
+            }
+            // The item may have been withdrawn while its piece was on the way and
+            // another queued since; that one has sent nothing yet.
+            if (item.tag != piece->tag) {
+                return;
+            }
+            item.offset += n;
+            if (item.offset >= item.bytes.size()) {
+                queues.outboundQueue.pop_front();
+                completed = true;
+            }
+        });
+        if (queueLost) {
+            error = kQueueError;
+            return false;
+        }
+        budget -= n;
+
+        if (piece->kind == OutboundKind::TextFile) {
+            Post(UiEvent::Plain(UiEventKind::FileSendProgressEvent, percent, 0));
+        }
+        if (completed) {
+            if (piece->kind == OutboundKind::TextFile) {
+                Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, 1));
+            } else if (piece->kind == OutboundKind::BinaryFile) {
+                Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, 2));
+            } else if (piece->kind == OutboundKind::ChangeoverText) {
+                WithQueues(
+                    [](HostQueues& queues) { queues.commandQueue.push_back(ToBytes("%O")); });
+                queueChanged_.notify_one();
+                changeoverPending = false;
+            }
+        }
+    }
+    return true;
+}
+
+void HostSession::CancelStep() {
+    if (hooks_ == nullptr) {
+        return;
+    }
+    const std::uint64_t transferId = hooks_->ActiveOutgoingTransferId();
+    if (transferId == 0 || !binarySendActive) {
+        return;
+    }
+    cvfile::TransferRecord cancel;
+    cancel.type = cvfile::RecordType::Cancel;
+    cancel.transferId = transferId;
+    Bytes record;
+    try {
+        record = cvfile::EncodeRecord(cancel);
+    } catch (const std::exception&) {
+        return;
+    }
+    WithQueues([&](HostQueues& queues) {
+        const auto partlySent = std::find_if(
+            queues.outboundQueue.begin(), queues.outboundQueue.end(), [](const OutboundItem& item) {
+                return item.kind == OutboundKind::BinaryFile && item.offset != 0 &&
+                       cvfile::FramedPrefixEndsInsideRecord(
+                           item.bytes.data(),
+                           std::min<std::size_t>(item.offset, item.bytes.size()));
+            });
+        const bool closeRecord = partlySent != queues.outboundQueue.end();
+        std::erase_if(queues.outboundQueue, [](const OutboundItem& item) {
+            return item.kind == OutboundKind::BinaryFile;
+        });
+        if (arqConnected) {
+            if (closeRecord) {
+                record.insert(record.begin(), 0x00);
+            }
+            queues.outboundQueue.push_back(
+                OutboundItem{std::move(record), 0, OutboundKind::TransferControl});
+        }
+    });
+}
+
+void HostSession::RunShutdownSequence() {
+    std::string error;  // nothing of the sequence is reported
+    cvhost::Frame answer;
+    parser_.Reset();
+    cvhost::CommandScript script;
+    if (ReadOptionalCommandScript(scriptFolder_, std::string(kShutdownScript), script, error)) {
+        for (const Bytes& command : script.hostmodeCommands) {
+            if (!HostTransact(linkChannel_, true, command, answer, error, true, kAttempts)) {
+                break;
+            }
+        }
+    }
+    parser_.Reset();
+    if (!HostTransact(linkChannel_, true, ToBytes("JHOST0"), answer, error, true,
+                      kLeaveHostmodeAttempts)) {
+        return;
+    }
+    PauseUnlessStopped(kTerminalPause);
+    if (!DrainTerminalInput(error, nullptr)) {
+        return;
+    }
+    for (const Bytes& command : script.terminalCommands) {
+        if (!RunTerminalCommand(command, error)) {
+            return;
+        }
+    }
+}
+
+void HostSession::WaitForWork(Clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(queueMutex_);
+    queueChanged_.wait_until(lock, deadline, [this] {
+        return stopRequested || endBroadcastRequested || binaryCancelRequested ||
+               !queues_.commandQueue.empty();
+    });
+}
+
+}  // namespace corvina

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// Fixed values of the hostmode conversation. Internal to the session module.
+namespace corvina::session_constants {
+
+using namespace std::chrono_literals;
+
+// Transactions.
+inline constexpr std::size_t kReceiveBufferSize = 4096;
+inline constexpr std::uint32_t kReadTimeoutMs = 100;
+inline constexpr auto kAttemptWindow = 1200ms;  // per attempt, counted from the write
+inline constexpr std::uint32_t kAttempts = 3;
+inline constexpr std::uint32_t kLeaveHostmodeAttempts = 1;
+
+// Channels and polls.
+inline constexpr std::uint8_t kStatusChannel = 254;
+inline constexpr std::uint8_t kPendingOutputChannel = 255;
+inline constexpr int kMaxLinkChannelPolls = 64;
+
+// Worker pacing.
+inline constexpr std::size_t kMaxFrameData = 256;  // per data frame and per "L" query
+inline constexpr std::size_t kMaxCommandSize = 256;
+inline constexpr std::uint32_t kMaxPendingFrames = 7;  // data only while "L" shows at most this
+inline constexpr auto kPollInterval = 500ms;
+inline constexpr auto kFullBufferPause = 500ms;
+inline constexpr auto kLinkQueryInterval = 100ms;
+inline constexpr auto kIdleWait = 25ms;
+
+// Terminal dialogue.
+inline constexpr std::size_t kDrainBufferSize = 1024;
+inline constexpr std::uint32_t kDrainSilenceMs = 20;
+inline constexpr auto kTerminalPause = 80ms;    // after every terminal write
+inline constexpr auto kHostmodeSettle = 100ms;  // after "JHOST5", before the worker starts
+inline constexpr int kPromptAttempts = 3;
+
+// Bytes.
+inline constexpr std::uint8_t kCr = 0x0D;
+inline constexpr std::uint8_t kLf = 0x0A;
+
+}  // namespace corvina::session_constants

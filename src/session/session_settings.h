@@ -1,0 +1,26 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+namespace corvina {
+
+// What the window hands to HostSession::Start besides the opened transport.
+struct SessionSettings {
+    std::uint8_t linkChannel = 4;  // the operator's hostmode channel, 1..31
+    bool isTelnetLink = false;     // the transport is the TCP link
+    // The start-up script's "[Term]" and "[Host]" lists, in file order.
+    std::vector<std::vector<std::uint8_t>> terminalCommands;
+    std::vector<std::vector<std::uint8_t>> hostmodeCommands;
+};
+
+// Limits of the terminal dialogue that are not part of the modem conversation.
+struct TerminalDialogueLimits {
+    // Longest a single drain of terminal output may take. A modem that keeps
+    // printing (a busy channel monitored on its terminal) would otherwise hold
+    // the connection attempt, and the window with it, for ever.
+    std::chrono::milliseconds drainLimit{2000};
+};
+
+}  // namespace corvina

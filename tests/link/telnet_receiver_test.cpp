@@ -1,0 +1,108 @@
+#include "link/telnet_receiver.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <vector>
+
+namespace corvina {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Decoded {
+    Bytes payload;
+    Bytes replies;
+};
+
+// Runs `wire` through `receiver` and collects what it yields.
+Decoded Decode(TelnetReceiver& receiver, const Bytes& wire) {
+    std::deque<std::uint8_t> queue;
+    Decoded out;
+    TelnetReply reply{};
+    for (std::uint8_t byte : wire) {
+        if (receiver.Feed(byte, queue, reply)) {
+            out.replies.insert(out.replies.end(), reply.begin(), reply.end());
+        }
+    }
+    out.payload.assign(queue.begin(), queue.end());
+    return out;
+}
+
+TEST(TelnetReceiverTest, StripsCommandsAndAnswersOptionRequests) {
+    struct Case {
+        const char* name;
+        Bytes wire;
+        Bytes payload;
+        Bytes replies;
+    };
+    const std::vector<Case> cases = {
+        {"doubled IAC is one payload byte", {1, 255, 255, 2}, {1, 255, 2}, {}},
+        {"WILL 3 accepted", {255, 251, 3}, {}, {255, 253, 3}},
+        {"DO 0 accepted", {255, 253, 0}, {}, {255, 251, 0}},
+        {"WILL 44 accepted", {255, 251, 44}, {}, {255, 253, 44}},
+        {"DO 44 accepted", {255, 253, 44}, {}, {255, 251, 44}},
+        {"WILL 1 refused", {255, 251, 1}, {}, {255, 254, 1}},
+        {"DO 24 refused", {255, 253, 24}, {}, {255, 252, 24}},
+        {"WONT unanswered", {7, 255, 252, 3, 8}, {7, 8}, {}},
+        {"DONT unanswered", {255, 254, 0}, {}, {}},
+        {"every WILL answered anew", {255, 251, 3, 255, 251, 3}, {}, {255, 253, 3, 255, 253, 3}},
+        {"NOP and GA dropped", {'a', 255, 241, 'b', 255, 249, 'c'}, {'a', 'b', 'c'}, {}},
+        {"subnegotiation removed", {'A', 255, 250, 44, 1, 2, 255, 240, 'B'}, {'A', 'B'}, {}},
+        {"IAC IAC inside subnegotiation does not end it",
+         {255, 250, 44, 255, 255, 240, 9, 255, 240, 'Z'},
+         {'Z'},
+         {}},
+        {"option byte 255 after WILL is an option, not data",
+         {255, 251, 255, 'x'},
+         {'x'},
+         {255, 254, 255}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TelnetReceiver receiver;
+        const Decoded out = Decode(receiver, c.wire);
+        EXPECT_EQ(out.payload, c.payload);
+        EXPECT_EQ(out.replies, c.replies);
+        EXPECT_EQ(receiver.State(), TelnetData);
+    }
+}
+
+TEST(TelnetReceiverTest, CommandSplitAcrossFeedsDecodesAsOne) {
+    const Bytes wire = {'a', 255, 253, 3, 255, 255, 255, 250, 1, 255, 240, 'b'};
+    for (std::size_t cut = 0; cut <= wire.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        TelnetReceiver receiver;
+        Decoded first = Decode(receiver, Bytes(wire.begin(), wire.begin() + cut));
+        const Decoded second = Decode(receiver, Bytes(wire.begin() + cut, wire.end()));
+        first.payload.insert(first.payload.end(), second.payload.begin(), second.payload.end());
+        first.replies.insert(first.replies.end(), second.replies.begin(), second.replies.end());
+        EXPECT_EQ(first.payload, (Bytes{'a', 255, 'b'}));
+        EXPECT_EQ(first.replies, (Bytes{255, 251, 3}));
+    }
+}
+
+TEST(TelnetReceiverTest, ResetLeavesAnUnfinishedCommand) {
+    TelnetReceiver receiver;
+    Decode(receiver, {255, 250, 1});
+    ASSERT_EQ(receiver.State(), TelnetSubnegotiation);
+    receiver.Reset();
+    EXPECT_EQ(Decode(receiver, {'q'}).payload, Bytes{'q'});
+}
+
+TEST(TelnetEscapeTest, EscapedPayloadDecodesToItself) {
+    Bytes all(512);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        all[i] = static_cast<std::uint8_t>(i);
+    }
+    const Bytes wire = TelnetEscape(all.data(), all.size());
+    EXPECT_EQ(wire.size(), all.size() + 2);
+    TelnetReceiver receiver;
+    const Decoded out = Decode(receiver, wire);
+    EXPECT_EQ(out.payload, all);
+    EXPECT_TRUE(out.replies.empty());
+    EXPECT_TRUE(TelnetEscape(nullptr, 0).empty());
+}
+
+}  // namespace
+}  // namespace corvina

@@ -1,0 +1,290 @@
+#include "link/telnet_transport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <thread>
+#include <vector>
+
+#include "fd_io.h"
+#include "tcp_test_server.h"
+
+namespace corvina {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::AllByteValues;
+using ::testing::HasSubstr;
+using testing::ReadBytes;
+using testing::ReadUntil;
+using testing::ScopedFd;
+using ::testing::StartsWith;
+using testing::TcpTestServer;
+using testing::WriteAll;
+using Bytes = std::vector<std::uint8_t>;
+
+// A transport connected to a test server whose accepted side the test plays.
+class TelnetTransportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        transport = CreateTelnetTransport("127.0.0.1", server.port());
+        std::string error;
+        ASSERT_TRUE(transport->Open(error)) << error;
+        peer.Reset(server.Accept());
+        ASSERT_GE(peer.get(), 0);
+    }
+
+    // Reads from the transport until `count` payload bytes arrived or a read
+    // failed; `calls` counts the reads.
+    Bytes ReadPayload(std::size_t count, std::size_t capacity = 4096, int* calls = nullptr) {
+        Bytes got;
+        const auto deadline = testing::Clock::now() + 5s;
+        while (got.size() < count && testing::Clock::now() < deadline) {
+            std::vector<std::uint8_t> buffer(capacity);
+            std::string error;
+            const std::int32_t n = transport->Read(buffer.data(), buffer.size(), 200, error);
+            if (calls != nullptr) {
+                ++*calls;
+            }
+            if (n < 0) {
+                ADD_FAILURE() << error;
+                break;
+            }
+            got.insert(got.end(), buffer.begin(), buffer.begin() + n);
+        }
+        return got;
+    }
+
+    // Everything the transport sent before the marker byte it writes now.
+    Bytes SentBeforeMarker() {
+        const std::uint8_t marker = '.';
+        std::string error;
+        EXPECT_TRUE(transport->Write(&marker, 1, error)) << error;
+        Bytes got = ReadUntil(peer.get(), marker, 2000ms);
+        EXPECT_FALSE(got.empty());
+        if (!got.empty()) {
+            got.pop_back();
+        }
+        return got;
+    }
+
+    TcpTestServer server;
+    std::unique_ptr<ITransport> transport;
+    ScopedFd peer;
+};
+
+TEST_F(TelnetTransportTest, EveryByteValueTravelsBothWaysWithIacDoubledOnTheWire) {
+    const Bytes all = AllByteValues();
+    std::string error;
+    ASSERT_TRUE(transport->Write(all.data(), all.size(), error)) << error;
+    const Bytes wire = ReadBytes(peer.get(), 257, 2000ms);
+    ASSERT_EQ(wire.size(), 257u);
+    EXPECT_EQ(wire[255], 255);
+    EXPECT_EQ(wire[256], 255);
+    EXPECT_TRUE(std::equal(all.begin(), all.end() - 1, wire.begin()));
+
+    Bytes incoming = all;
+    incoming.push_back(255);  // the escape of the last byte
+    ASSERT_TRUE(WriteAll(peer.get(), incoming));
+    EXPECT_EQ(ReadPayload(256), all);
+}
+
+TEST_F(TelnetTransportTest, OptionRequestsGetTheirAnswersOnTheWire) {
+    struct Case {
+        const char* name;
+        Bytes request;
+        Bytes answer;
+    };
+    const std::vector<Case> cases = {
+        {"WILL 3", {255, 251, 3}, {255, 253, 3}},
+        {"DO 0", {255, 253, 0}, {255, 251, 0}},
+        {"WILL 44", {255, 251, 44}, {255, 253, 44}},
+        {"WILL 1", {255, 251, 1}, {255, 254, 1}},
+        {"DO 24", {255, 253, 24}, {255, 252, 24}},
+        {"WONT 3", {255, 252, 3}, {}},
+        {"DONT 0", {255, 254, 0}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes wire = c.request;
+        wire.push_back('x');
+        ASSERT_TRUE(WriteAll(peer.get(), wire));
+        EXPECT_EQ(ReadPayload(1), Bytes{'x'});
+        EXPECT_EQ(SentBeforeMarker(), c.answer);
+    }
+}
+
+TEST_F(TelnetTransportTest, SubnegotiationIsRemovedEvenWithIacInside) {
+    ASSERT_TRUE(WriteAll(peer.get(), {'A', 255, 250, 44, 1, 255, 255, 7, 255, 240, 'B'}));
+    EXPECT_EQ(ReadPayload(2), (Bytes{'A', 'B'}));
+    EXPECT_TRUE(SentBeforeMarker().empty());
+}
+
+TEST_F(TelnetTransportTest, IacSplitAcrossTwoReceivesIsOneCommand) {
+    ASSERT_TRUE(WriteAll(peer.get(), {'a', 255}));
+    EXPECT_EQ(ReadPayload(1), Bytes{'a'});
+    ASSERT_TRUE(WriteAll(peer.get(), {253, 3, 'b', 255}));
+    EXPECT_EQ(ReadPayload(1), Bytes{'b'});
+    ASSERT_TRUE(WriteAll(peer.get(), {255, 'c'}));
+    EXPECT_EQ(ReadPayload(2), (Bytes{255, 'c'}));
+    EXPECT_EQ(SentBeforeMarker(), (Bytes{255, 251, 3}));
+}
+
+TEST_F(TelnetTransportTest, ReceiveOfOnlyCommandsReturnsZeroWithoutWaitingForMore) {
+    ASSERT_TRUE(WriteAll(peer.get(), {255, 241, 255, 252, 1}));
+    Bytes buffer(64);
+    std::string error;
+    const auto start = testing::Clock::now();
+    EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 10000, error), 0);
+    EXPECT_LT(testing::Clock::now() - start, 5s);
+    EXPECT_TRUE(error.empty());
+}
+
+TEST_F(TelnetTransportTest, QueuedBytesAreServedBeforeTheSocketIsTouched) {
+    Bytes hundred(100);
+    for (std::size_t i = 0; i < hundred.size(); ++i) {
+        hundred[i] = static_cast<std::uint8_t>(i);
+    }
+    ASSERT_TRUE(WriteAll(peer.get(), hundred));
+    Bytes first(10);
+    std::string error;
+    ASSERT_EQ(transport->Read(first.data(), first.size(), 2000, error), 10) << error;
+    // Were the socket read again, its end of stream would fail a read early.
+    shutdown(peer.get(), SHUT_RDWR);
+    peer.Reset();
+    Bytes got = first;
+    for (int call = 1; call < 10; ++call) {
+        SCOPED_TRACE(call);
+        Bytes buffer(10);
+        ASSERT_EQ(transport->Read(buffer.data(), buffer.size(), 0, error), 10) << error;
+        got.insert(got.end(), buffer.begin(), buffer.end());
+    }
+    EXPECT_EQ(got, hundred);
+    Bytes buffer(10);
+    EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 2000, error), -1);
+    EXPECT_EQ(error, "The modem closed the Telnet connection");
+}
+
+TEST_F(TelnetTransportTest, PeerCloseFailsReadThenEveryCallReportsNotConnected) {
+    peer.Reset();
+    Bytes buffer(16);
+    std::string error;
+    EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 2000, error), -1);
+    EXPECT_EQ(error, "The modem closed the Telnet connection");
+    error.clear();
+    EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 0, error), -1);
+    EXPECT_EQ(error, "Telnet link is not connected");
+    error.clear();
+    EXPECT_FALSE(transport->Write(buffer.data(), 1, error));
+    EXPECT_EQ(error, "Telnet link is not connected");
+}
+
+TEST_F(TelnetTransportTest, PeerClosingMidWriteFailsTheWriteWithoutKillingTheProcess) {
+    // Unread data at close makes the peer reset the connection.
+    const Bytes poke = {'p'};
+    std::string error;
+    ASSERT_TRUE(transport->Write(poke.data(), poke.size(), error));
+    ASSERT_EQ(ReadBytes(peer.get(), 1, 2000ms).size(), 1u);
+    linger abort{1, 0};
+    setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    peer.Reset();
+    const Bytes big(16u << 20, 0x55);
+    EXPECT_FALSE(transport->Write(big.data(), big.size(), error));
+    EXPECT_THAT(error, StartsWith("Telnet send failed: "));
+    error.clear();
+    EXPECT_FALSE(transport->Write(big.data(), 1, error));
+    EXPECT_EQ(error, "Telnet link is not connected");
+}
+
+TEST_F(TelnetTransportTest, PayloadOfTheReceiveIsDeliveredWholeWhenAnAnswerCannotBeSent) {
+    const Bytes wire = {'h', 'e', 255, 253, 3, 'l', 'l', 'o'};
+    ASSERT_TRUE(WriteAll(peer.get(), wire));
+    linger abort{1, 0};
+    setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    std::this_thread::sleep_for(100ms);  // let the data land before the reset
+    peer.Reset();
+    std::this_thread::sleep_for(100ms);
+    Bytes buffer(64);
+    std::string error;
+    const std::int32_t n = transport->Read(buffer.data(), buffer.size(), 2000, error);
+    ASSERT_EQ(n, 5) << error;
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + n), (Bytes{'h', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 0, error), -1);
+    EXPECT_EQ(error, "Telnet link is not connected");
+}
+
+TEST_F(TelnetTransportTest, OpenOnAnOpenLinkReconnectsAndDropsQueuedBytes) {
+    ASSERT_TRUE(WriteAll(peer.get(), Bytes(50, 'q')));
+    Bytes buffer(10);
+    std::string error;
+    ASSERT_EQ(transport->Read(buffer.data(), buffer.size(), 2000, error), 10);
+    ASSERT_TRUE(transport->Open(error)) << error;
+    ScopedFd second(server.Accept());
+    ASSERT_GE(second.get(), 0);
+    EXPECT_EQ(ReadBytes(peer.get(), 1, 2000ms).size(), 0u) << "old connection not closed";
+    EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 0, error), 0);
+    ASSERT_TRUE(WriteAll(second.get(), {'n'}));
+    EXPECT_EQ(ReadPayload(1), Bytes{'n'});
+}
+
+TEST(TelnetTransportConnectTest, DescriptionIsHostColonPort) {
+    EXPECT_EQ(CreateTelnetTransport("modem.local", 3000)->Description(), "modem.local:3000");
+}
+
+TEST(TelnetTransportConnectTest, CallsOnAFreshTransportReportNotConnected) {
+    auto transport = CreateTelnetTransport("127.0.0.1", 1);
+    std::uint8_t byte = 0;
+    std::string error;
+    EXPECT_EQ(transport->Read(&byte, 1, 0, error), -1);
+    EXPECT_EQ(error, "Telnet link is not connected");
+    error.clear();
+    EXPECT_FALSE(transport->Write(&byte, 0, error));
+    EXPECT_EQ(error, "Telnet link is not connected");
+    transport->Close();
+}
+
+TEST(TelnetTransportConnectTest, RefusedConnectionNamesHostPortAndReason) {
+    std::uint16_t port = 0;
+    {
+        TcpTestServer closed;
+        port = closed.port();
+    }
+    auto transport = CreateTelnetTransport("127.0.0.1", port);
+    std::string error;
+    EXPECT_FALSE(transport->Open(error));
+    EXPECT_EQ(error,
+              "Cannot connect to 127.0.0.1:" + std::to_string(port) + ": Connection refused");
+}
+
+TEST(TelnetTransportConnectTest, UnansweredConnectGivesUpAfterTheLimit) {
+    // With its accept queue full the listener drops further handshakes.
+    TcpTestServer server(0);
+    std::vector<std::unique_ptr<ScopedFd>> fillers;
+    for (int i = 0; i < 3; ++i) {
+        auto filler = std::make_unique<ScopedFd>(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(server.port());
+        connect(filler->get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fillers.push_back(std::move(filler));
+    }
+    std::this_thread::sleep_for(100ms);
+    auto transport = CreateTelnetTransport("127.0.0.1", server.port(), 300ms);
+    std::string error;
+    EXPECT_FALSE(transport->Open(error));
+    EXPECT_EQ(error, "Cannot connect to 127.0.0.1:" + std::to_string(server.port()) +
+                         ": Connection timed out");
+}
+
+TEST(TelnetTransportConnectTest, UnresolvableHostIsReportedByTheResolver) {
+    auto transport = CreateTelnetTransport("", 3000);
+    std::string error;
+    EXPECT_FALSE(transport->Open(error));
+    EXPECT_THAT(error, StartsWith("Cannot resolve modem address: "));
+    EXPECT_GT(error.size(), std::string("Cannot resolve modem address: ").size());
+}
+
+}  // namespace
+}  // namespace corvina

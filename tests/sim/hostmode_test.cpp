@@ -1,0 +1,166 @@
+// Hostmode answers of one modem, seen by a raw client over TCP.
+#include <gtest/gtest.h>
+
+#include "cvhost/link_status.h"
+#include "cvhost/request.h"
+#include "sim_fixture.h"
+
+namespace velksim::test {
+namespace {
+
+class Hostmode : public SimFixture {};
+
+TEST_F(Hostmode, StatusQueryClearsTheStatusFlagOfThePendingOutputPoll) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    auto pending = host->Command(255, "G");
+    ASSERT_TRUE(pending);
+    EXPECT_EQ(pending->code, 1);
+    EXPECT_EQ(pending->payload, (std::vector<std::uint8_t>{255}));  // status never read
+
+    const auto status = host->Command(254, "G 3");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->code, 7);
+    EXPECT_EQ(status->payload, (std::vector<std::uint8_t>{0x07, 0, 0}));  // standby
+
+    pending = host->Command(255, "G");
+    ASSERT_TRUE(pending);
+    EXPECT_EQ(pending->code, 1);
+    EXPECT_TRUE(pending->payload.empty());
+}
+
+TEST_F(Hostmode, LinkChannelCommandsAnswerWithTheCodesAHostExpects) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    struct Step {
+        std::string command;
+        std::uint8_t code;
+        std::string text;  // expected text for code 1 and 2 answers; "*" any
+    };
+    const Step steps[] = {
+        {"%M 1", 0, ""},        {"I", 1, "AB1CD"}, {"I nw2xyz", 0, ""},     {"I", 1, "NW2XYZ"},
+        {"I AB/1", 2, "*"},     {"G", 0, ""},      {"L", 1, "0 0 0 0 0 0"}, {"%O", 2, "*"},
+        {"#UNPROTO 2", 2, "*"}, {"D", 0, ""},      {"FOO BAR", 2, "*"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.command);
+        const auto answer = host->Command(kChannel, step.command);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->channel, kChannel);
+        EXPECT_EQ(answer->code, step.code) << Text(*answer);
+        if (step.text != "*") {
+            EXPECT_EQ(Text(*answer), step.text);
+        } else {
+            EXPECT_FALSE(answer->payload.empty());
+        }
+    }
+    // With no link, "C" answers a text that is not a call sign.
+    const auto connected = host->Command(kChannel, "C");
+    ASSERT_TRUE(connected);
+    EXPECT_EQ(connected->code, 1);
+    EXPECT_NE(Text(*connected).find(' '), std::string::npos);
+    EXPECT_EQ(sim_->modem(0).counters().Requests(kChannel, "I nw2xyz"), 1u);
+}
+
+TEST_F(Hostmode, ChannelDataWithoutALinkIsRefusedWithCode2) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    const auto answer = host->Data(kChannel, Ascii("hello"));
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->code, 2);
+    EXPECT_FALSE(answer->payload.empty());
+    EXPECT_EQ(sim_->modem(0).counters().dataFramesRejected, 1u);
+}
+
+TEST_F(Hostmode, RequestWithABadCrcGetsNoAnswerAndIsNotExecuted) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    std::vector<std::uint8_t> bad =
+        cvhost::BuildRequest(kChannel, true, false, true, Ascii("I XX1"));
+    bad[bad.size() - 2] ^= 0x40;
+    ASSERT_TRUE(host->Write(bad));
+    EXPECT_TRUE(host->ReadBytes(200ms).empty());
+    EXPECT_EQ(sim_->modem(0).counters().crcErrors, 1u);
+    const auto call = host->Command(kChannel, "I");
+    ASSERT_TRUE(call);
+    EXPECT_EQ(Text(*call), "AB1CD");
+}
+
+TEST_F(Hostmode, RepeatedRequestGetsThePreviousAnswerWithoutRunningAgain) {
+    StartSim(Options({"AB1CD", "XY2Z"}));
+    auto a = Host(0);
+    auto b = Host(1);
+    ASSERT_EQ(a->Command(kChannel, "C XY2Z")->code, 0);
+    // Wait until B holds its connect message and the data behind it.
+    ASSERT_TRUE(a->WaitLinkMessage(kChannel, "CONNECTED to XY2Z", 2000ms));
+    ASSERT_EQ(a->Data(kChannel, Ascii("payload"))->code, 0);
+    const auto sent = a->Repeat();  // same bytes, same sequence bit
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(sent->code, 0);
+    EXPECT_EQ(sim_->modem(0).counters().dataBytesAccepted, 7u);  // queued once
+    ASSERT_EQ(Collect(*a, 8, 7), Ascii("payload"));
+
+    const auto first = b->Command(kChannel, "G");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->code, 3);
+    const auto again = b->Repeat();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, *first);                    // the same item, not the next one
+    const auto next = b->Command(kChannel, "G");  // sequence bit toggled: new request
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->code, 7);
+    EXPECT_EQ(Text(*next), "payload");
+    EXPECT_EQ(sim_->modem(1).counters().repetitions, 1u);
+    EXPECT_EQ(sim_->modem(0).counters().repetitions, 1u);
+}
+
+TEST_F(Hostmode, SequenceStartRequestWithAChangedBodyIsANewRequest) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    // Both requests carry the start flag and the same bit: a host that opened a
+    // new session. Only an identical frame counts as a repetition.
+    ASSERT_EQ(host->Command(kChannel, "I")->code, 1);
+    host->sequenceBit = false;
+    host->sequenceStart = true;
+    const auto set = host->Command(kChannel, "I AA1AA");
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->code, 0);
+    EXPECT_EQ(sim_->modem(0).call(), "AA1AA");
+    EXPECT_EQ(sim_->modem(0).counters().repetitions, 0u);
+}
+
+TEST_F(Hostmode, Jhost0ReturnsToTerminalModeWithAPrompt) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    const auto answer = host->Command(kChannel, "JHOST0");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->code, 0);
+    EXPECT_NE(host->ReadText(500ms, "cmd: ").find("cmd: "), std::string::npos);
+    EXPECT_FALSE(sim_->modem(0).inHostmode());
+    ASSERT_TRUE(host->Write("STATUS 2\r"));
+    EXPECT_NE(host->ReadText(500ms, "cmd: ").find("STATUS"), std::string::npos);
+    ASSERT_TRUE(host->EnterHostmode());
+    EXPECT_TRUE(sim_->modem(0).inHostmode());
+    EXPECT_EQ(sim_->modem(0).counters().hostmodeEntries, 2u);
+}
+
+TEST_F(Hostmode, LinkStatusParsesAndCountsFramesNotYetSent) {
+    auto options = Options({"AB1CD", "XY2Z"});
+    options.channel.levels[3] = {100, 100};  // slow enough to watch the queue
+    StartSim(options);
+    auto a = Host(0);
+    auto b = Host(1);
+    Link(*a, *b, "AB1CD", "XY2Z");
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(a->Data(kChannel, std::vector<std::uint8_t>(256, 'x'))->code, 0);
+    }
+    const auto answer = a->Command(kChannel, "L");
+    ASSERT_TRUE(answer);
+    cvhost::LinkStatus status;
+    ASSERT_TRUE(cvhost::ParseLinkStatus(answer->payload, status)) << Text(*answer);
+    EXPECT_GE(status.PendingFrames(), 4u);
+    EXPECT_LE(status.PendingFrames(), 5u);
+}
+
+}  // namespace
+}  // namespace velksim::test

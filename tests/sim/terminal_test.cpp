@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "sim/telnet.h"
+#include "sim/terminal_dialogue.h"
+
+namespace velksim {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Feeds text to the dialogue and returns what the modem printed.
+std::string Type(TerminalDialogue& dialogue, std::string& call, const std::string& text,
+                 bool* hostmode = nullptr) {
+    TerminalDialogue::Result result;
+    for (const char c : text) {
+        dialogue.Feed(static_cast<std::uint8_t>(c), call, result);
+    }
+    if (hostmode != nullptr) {
+        *hostmode = result.enterHostmode;
+    }
+    return std::string(result.output.begin(), result.output.end());
+}
+
+std::string Greeting(const TerminalDialogue& dialogue) {
+    const Bytes g = dialogue.Greeting();
+    return std::string(g.begin(), g.end());
+}
+
+TEST(TerminalDialogue, GreetsEchoesAndAnswersEachLineWithAFreshPrompt) {
+    TerminalDialogue dialogue({"Velk test", "", false});
+    std::string call = "N0CALL";
+    EXPECT_EQ(Greeting(dialogue), "Velk test\r\ncmd: ");
+    const std::string out = Type(dialogue, call, "status 2\r");
+    EXPECT_EQ(out.rfind("status 2\r\n", 0), 0u) << out;  // echo first
+    EXPECT_NE(out.find("STATUS: 2"), std::string::npos);
+    EXPECT_TRUE(out.ends_with("cmd: "));
+    EXPECT_EQ(Type(dialogue, call, "\x1b"), "\r\ncmd: ");
+    EXPECT_EQ(Type(dialogue, call, "KTX\b\bTMC 0\r").find("KTX\b \b\b \bTMC 0"), 0u);
+}
+
+TEST(TerminalDialogue, SubMenusPromptTheirOwnNameUntilQOrQuit) {
+    for (const std::string quit : {"Q\r", "QUIT\r", "quit\r"}) {
+        SCOPED_TRACE(quit);
+        TerminalDialogue dialogue({"", "", false});
+        std::string call = "N0CALL";
+        EXPECT_TRUE(Type(dialogue, call, "PAC\r").ends_with("pac: "));
+        EXPECT_EQ(Type(dialogue, call, "\x1b"), "\r\npac: ");
+        EXPECT_TRUE(Type(dialogue, call, "JHOST5\r").ends_with("pac: "));  // not here
+        EXPECT_TRUE(Type(dialogue, call, quit).ends_with("cmd: "));
+    }
+}
+
+TEST(TerminalDialogue, StartsInsideASubMenuWhenAsked) {
+    TerminalDialogue dialogue({"", "trx", false});
+    std::string call = "N0CALL";
+    EXPECT_EQ(Greeting(dialogue), "trx: ");
+    EXPECT_TRUE(Type(dialogue, call, "Q\r").ends_with("cmd: "));
+}
+
+TEST(TerminalDialogue, SilentModemShowsNothingUntilQuit) {
+    TerminalDialogue dialogue({"banner", "pac", true});
+    std::string call = "N0CALL";
+    EXPECT_EQ(Greeting(dialogue), "");
+    EXPECT_EQ(Type(dialogue, call, "\x1bQ\rSTATUS 2\r\x1b"), "");
+    EXPECT_EQ(Type(dialogue, call, "QUIT\r"), "cmd: ");
+    EXPECT_EQ(Type(dialogue, call, "\x1b"), "\r\ncmd: ");
+}
+
+TEST(TerminalDialogue, MycallAndItsAbbreviationsSetAValidCallOnly) {
+    TerminalDialogue dialogue({"", "", false});
+    std::string call = "N0CALL";
+    Type(dialogue, call, "mycall ab1cd\r");
+    EXPECT_EQ(call, "AB1CD");
+    Type(dialogue, call, "MY xy2z\r");
+    EXPECT_EQ(call, "XY2Z");
+    EXPECT_NE(Type(dialogue, call, "MY AB/1\r").find("invalid"), std::string::npos);
+    EXPECT_NE(Type(dialogue, call, "MYCALLX AB1\r").find("unknown"), std::string::npos);
+    EXPECT_EQ(call, "XY2Z");
+}
+
+TEST(TerminalDialogue, Jhost5EntersHostmodeWithoutAPrompt) {
+    TerminalDialogue dialogue({"", "", false});
+    std::string call = "N0CALL";
+    bool hostmode = false;
+    const std::string out = Type(dialogue, call, "JHOST5\r", &hostmode);
+    EXPECT_TRUE(hostmode);
+    EXPECT_EQ(out.find("cmd:"), std::string::npos);
+    TerminalDialogue::Result back;
+    dialogue.ReturnFromHostmode(back);
+    EXPECT_EQ(std::string(back.output.begin(), back.output.end()), "\r\ncmd: ");
+}
+
+TEST(Telnet, DoubledIacIsOneByteAndCommandsVanishEvenWhenSplit) {
+    TelnetCodec codec;
+    const Bytes first = {'A', 255, 255, 'B', 255, 253};  // DO split from its option
+    const Bytes second = {3, 'C', 255, 250, 44, 255, 255, 1, 255, 240, 'D', 255, 241, 'E'};
+    Bytes out = codec.Decode(first.data(), first.size());
+    const Bytes rest = codec.Decode(second.data(), second.size());
+    out.insert(out.end(), rest.begin(), rest.end());
+    EXPECT_EQ(out, (Bytes{'A', 255, 'B', 'C', 'D', 'E'}));
+    EXPECT_EQ(codec.commandsReceived(), 3u);  // DO 3, the subnegotiation, NOP
+}
+
+TEST(Telnet, EncodeDoublesEveryIacAndOffersAreWellFormed) {
+    EXPECT_EQ(TelnetCodec::Encode({1, 255, 255, 2}), (Bytes{1, 255, 255, 255, 255, 2}));
+    TelnetCodec codec;
+    const Bytes offers = TelnetCodec::Offers();
+    EXPECT_TRUE(codec.Decode(offers.data(), offers.size()).empty());
+    EXPECT_EQ(codec.commandsReceived(), 5u);
+}
+
+}  // namespace
+}  // namespace velksim
