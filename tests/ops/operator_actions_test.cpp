@@ -1,5 +1,7 @@
 #include "ops/operator_actions.h"
 
+#include "text/conversions.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
