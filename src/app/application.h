@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,6 +41,10 @@ struct ApplicationOptions {
     // Where "startup.txt" and "shutdown.txt" are read; empty means beside the
     // executable.
     std::filesystem::path scriptFolder;
+    // The network search, run on the discovery thread; DiscoverModems unless
+    // replaced (tests keep their searches off the network).
+    std::function<std::vector<DiscoveredModem>(std::uint32_t timeoutMs, std::string& error)>
+        discover = DiscoverModems;
 };
 
 // The main window: owns every control, the window-thread flags and one host

@@ -34,9 +34,9 @@ void Application::StartDiscovery(bool silent) {
         SetStatus(QStringLiteral("NETFIND SEARCHING..."), false);
     }
     UpdateConnectionUi();
-    discoveryThread_ = std::thread([this] {
+    discoveryThread_ = std::thread([this, discover = options_.discover] {
         std::string error;
-        std::vector<DiscoveredModem> found = DiscoverModems(kDiscoveryTimeoutMs, error);
+        std::vector<DiscoveredModem> found = discover(kDiscoveryTimeoutMs, error);
         {
             std::lock_guard<std::mutex> lock(discoveryMutex_);
             discoveryResults_ = std::move(found);

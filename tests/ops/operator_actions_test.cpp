@@ -1,13 +1,13 @@
 #include "ops/operator_actions.h"
 
-#include "text/conversions.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "text/conversions.h"
 
 namespace corvina {
 namespace {
