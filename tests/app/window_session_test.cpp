@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include "sim/simulator.h"
+#include "window_harness.h"
+
+namespace corvina {
+namespace {
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+// Two stations on one simulated radio channel, each window with its own
+// folder and a startup.txt that connects it automatically.
+class WindowSessionTest : public testing::Test {
+  protected:
+    static constexpr int kStations = 2;
+
+    void SetUp() override {
+        TestApplication();
+        velksim::SimulatorOptions options;
+        options.channel.timeScale = timeScale;
+        options.channel.callTimeout = callTimeout;
+        for (const char* call : {"DEMO1", "DEMO2"}) {
+            velksim::ModemOptions modem;
+            modem.name = call;
+            options.modems.push_back(modem);
+        }
+        sim = std::make_unique<velksim::Simulator>(std::move(options));
+        std::string error;
+        ASSERT_TRUE(sim->Start(error)) << error;
+    }
+
+    void TearDown() override {
+        for (auto& window : windows) {
+            window.reset();
+        }
+        sim.reset();
+    }
+
+    // Opens station `i`; it connects by itself from its startup.txt.
+    Application& Station(int i) {
+        const std::string call = i == 0 ? "DEMO1" : "DEMO2";
+        folders[i].Write("startup.txt",
+                         "[Term]\nMYCALL " + call + "\n[Modem]\ntelnet=127.0.0.1\nautostart=on\n");
+        windows[i] = std::make_unique<Application>(discovery[i].Options(folders[i].path()));
+        Application& window = *windows[i];
+        // The automatic start is queued; the modem's port goes in before it runs.
+        Control<QLineEdit>(window, kIdTcpPort)
+            ->setText(QString::number(sim->modem(static_cast<std::size_t>(i)).tcpPort()));
+        window.show();
+        return window;
+    }
+
+    static bool WaitForText(Application& window, int paneId, const QString& text,
+                            std::chrono::milliseconds timeout = 8000ms) {
+        return WaitUntil(
+            [&] {
+                auto* pane = window.findChild<QWidget*>(QString::number(paneId));
+                if (auto* receive = qobject_cast<ReceivePane*>(pane)) {
+                    return receive->toPlainText().contains(text);
+                }
+                return qobject_cast<EchoPane*>(pane)->toPlainText().contains(text);
+            },
+            timeout);
+    }
+
+    static void Type(QWidget* widget, const QString& text) {
+        widget->setFocus();
+        QTest::keyClicks(widget, text);
+    }
+
+    double timeScale = 50;
+    std::chrono::milliseconds callTimeout{5000};
+    std::unique_ptr<velksim::Simulator> sim;
+    ScratchFolder folders[kStations];
+    FakeDiscovery discovery[kStations];
+    std::unique_ptr<Application> windows[kStations];
+};
+
+TEST_F(WindowSessionTest, StartupScriptConnectsAutomaticallyAndCommandsRun) {
+    Application& one = Station(0);
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(one) == QStringLiteral("HOSTMODE ACTIVE"); }))
+        << StatusText(one).toStdString();
+    EXPECT_TRUE(one.flags().sessionActive);
+    EXPECT_TRUE(ReceiveText(one).contains(QStringLiteral("[startup.txt Term] > MYCALL DEMO1")));
+    EXPECT_EQ(Control<QPushButton>(one, kIdPortButton)->text(), QStringLiteral("Disconnect port"));
+    EXPECT_FALSE(Control<QLineEdit>(one, kIdChannel)->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(one, kIdNetworkSelector)->isChecked());
+
+    // Return in the command line runs it; the modem's answer lands in the pane.
+    auto* command = Control<QLineEdit>(one, kIdCommandLine);
+    Type(command, QStringLiteral("I"));
+    QTest::keyClick(command, Qt::Key_Return);
+    EXPECT_TRUE(command->text().isEmpty());
+    EXPECT_TRUE(WaitForText(one, kIdReceivePane, QStringLiteral("DEMO1")));
+
+    // Escape brings the command line back with its text selected.
+    command->setText(QStringLiteral("XYZ"));
+    auto* call = Control<QLineEdit>(one, kIdCallSign);
+    call->setFocus();
+    QTest::keyClick(call, Qt::Key_Escape);
+    EXPECT_TRUE(command->hasFocus());
+    EXPECT_EQ(command->selectedText(), QStringLiteral("XYZ"));
+
+    // A command over 256 bytes stays in the line with an error.
+    command->setMaxLength(1000);
+    command->setText(QString(257, u'A'));
+    QTest::mouseClick(Control<QPushButton>(one, kIdExecute), Qt::LeftButton);
+    EXPECT_EQ(StatusText(one), QStringLiteral("Hostmode commands are limited to 256 bytes."));
+    EXPECT_EQ(command->text().size(), 257);
+
+    // The port button ends the session in order.
+    QTest::mouseClick(Control<QPushButton>(one, kIdPortButton), Qt::LeftButton);
+    EXPECT_FALSE(one.flags().sessionActive);
+    EXPECT_EQ(StatusText(one), QStringLiteral("MODEM DISCONNECTED"));
+    EXPECT_EQ(Named<QLabel>(one, "stateLabel")->text(), QStringLiteral("UNKNOWN STATUS"));
+    EXPECT_TRUE(Control<QLineEdit>(one, kIdChannel)->isEnabled());
+}
+
+TEST_F(WindowSessionTest, TwoStationsCallChatChangeOverAndDisconnect) {
+    Application& one = Station(0);
+    Application& two = Station(1);
+    ASSERT_TRUE(WaitUntil([&] {
+        return StatusText(one) == QStringLiteral("HOSTMODE ACTIVE") &&
+               StatusText(two) == QStringLiteral("HOSTMODE ACTIVE");
+    }));
+
+    auto* call = Control<QLineEdit>(one, kIdCallSign);
+    auto* callButton = Control<QPushButton>(one, kIdCallButton);
+    Type(call, QStringLiteral("d"));
+    EXPECT_FALSE(callButton->isEnabled()) << "one character is no call sign";
+    Type(call, QStringLiteral("emo2"));
+    EXPECT_EQ(call->text(), QStringLiteral("DEMO2"));
+    ASSERT_TRUE(callButton->isEnabled());
+    QTest::mouseClick(callButton, Qt::LeftButton);
+    EXPECT_EQ(callButton->text(), QStringLiteral("ABORT CALL"));
+
+    ASSERT_TRUE(WaitUntil([&] { return one.flags().arqActive && two.flags().arqActive; }));
+    EXPECT_TRUE(WaitForText(one, kIdReceivePane, QStringLiteral("CONNECTED to DEMO2")));
+    EXPECT_TRUE(WaitForText(two, kIdReceivePane, QStringLiteral("CONNECTED to DEMO1")));
+    EXPECT_EQ(callButton->text(), QStringLiteral("CONNECT"));
+
+    auto* transmitOne = Control<TransmitPane>(one, kIdTransmitPane);
+    ASSERT_TRUE(WaitUntil([&] { return transmitOne->isEnabled(); }));
+    Type(transmitOne, QStringLiteral("hello from one"));
+    QTest::keyClick(transmitOne, Qt::Key_Return);
+    EXPECT_EQ(transmitOne->PendingText(), QString());
+    EXPECT_TRUE(WaitForText(two, kIdReceivePane, QStringLiteral("hello from one")));
+    EXPECT_TRUE(WaitForText(one, kIdEchoPane, QStringLiteral("hello from one")));
+
+    // The sender hands over the turn; the other station answers.
+    ASSERT_TRUE(WaitUntil([&] { return one.flags().sendIndicator; }));
+    QTest::mouseClick(Control<QPushButton>(one, kIdChangeover), Qt::LeftButton);
+    EXPECT_TRUE(transmitOne->toPlainText().contains(QStringLiteral("<Changeover / Break-in>")));
+    ASSERT_TRUE(WaitUntil([&] { return two.flags().sendIndicator; }));
+    auto* transmitTwo = Control<TransmitPane>(two, kIdTransmitPane);
+    Type(transmitTwo, QStringLiteral("answer from two"));
+    QTest::keyClick(transmitTwo, Qt::Key_Return);
+    EXPECT_TRUE(WaitForText(one, kIdReceivePane, QStringLiteral("answer from two")));
+
+    QTest::mouseClick(Control<QPushButton>(one, kIdDisconnectArq), Qt::LeftButton);
+    EXPECT_TRUE(transmitOne->toPlainText().contains(QStringLiteral("<Disconnect ARQ>")));
+    ASSERT_TRUE(WaitUntil([&] { return !one.flags().arqActive && !two.flags().arqActive; }));
+    EXPECT_EQ(StatusText(one), QStringLiteral("HOSTMODE ACTIVE"));
+    EXPECT_FALSE(transmitOne->isEnabled());
+}
+
+TEST_F(WindowSessionTest, BroadcastIsHeardAndEndedByFecEnd) {
+    Application& one = Station(0);
+    Application& two = Station(1);
+    ASSERT_TRUE(WaitUntil([&] {
+        return StatusText(one) == QStringLiteral("HOSTMODE ACTIVE") &&
+               StatusText(two) == QStringLiteral("HOSTMODE ACTIVE");
+    }));
+    auto* broadcast = Control<QPushButton>(one, kIdBroadcast);
+    QTest::mouseClick(broadcast, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return one.flags().fecActive; }));
+    EXPECT_EQ(broadcast->text(), QStringLiteral("FEC END"));
+    auto* transmit = Control<TransmitPane>(one, kIdTransmitPane);
+    ASSERT_TRUE(WaitUntil([&] { return transmit->isEnabled(); }));
+    Type(transmit, QStringLiteral("cq cq broadcast"));
+    QTest::keyClick(transmit, Qt::Key_Return);
+    EXPECT_TRUE(WaitForText(two, kIdReceivePane, QStringLiteral("cq cq broadcast")));
+
+    QTest::mouseClick(broadcast, Qt::LeftButton);
+    EXPECT_TRUE(one.flags().fecEnding);
+    EXPECT_FALSE(broadcast->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return !one.flags().fecEnding && !one.flags().fecActive; }));
+    EXPECT_EQ(broadcast->text(), QStringLiteral("BROADCAST"));
+    EXPECT_EQ(StatusText(one), QStringLiteral("HOSTMODE ACTIVE"));
+}
+
+// The modem refuses the broadcast (its link is busy with a call the window
+// did not see): the start reverts after two seconds.
+class UnconfirmedBroadcastTest : public WindowSessionTest {
+  protected:
+    UnconfirmedBroadcastTest() {
+        timeScale = 1;
+        callTimeout = 20000ms;
+    }
+};
+
+TEST_F(UnconfirmedBroadcastTest, BroadcastStartRevertsAfterTwoSeconds) {
+    Application& one = Station(0);
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(one) == QStringLiteral("HOSTMODE ACTIVE"); }));
+    // A leading blank hides the call from the window; the modem still calls.
+    auto* command = Control<QLineEdit>(one, kIdCommandLine);
+    Type(command, QStringLiteral(" C NOBODY"));
+    QTest::keyClick(command, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return Named<QLabel>(one, "stateLabel")->text() == "PHASE"; }));
+
+    auto* broadcast = Control<QPushButton>(one, kIdBroadcast);
+    ASSERT_TRUE(broadcast->isEnabled());
+    QTest::mouseClick(broadcast, Qt::LeftButton);
+    EXPECT_EQ(broadcast->text(), QStringLiteral("STARTING..."));
+    EXPECT_FALSE(broadcast->isEnabled());
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(WaitUntil([&] { return !one.flags().fecStarting; }, 4000ms));
+    EXPECT_GE(clock.elapsed(), 1900);
+    EXPECT_EQ(broadcast->text(), QStringLiteral("BROADCAST"));
+    EXPECT_EQ(StatusText(one), QStringLiteral("HOSTMODE ACTIVE"));
+}
+
+}  // namespace
+}  // namespace corvina
