@@ -4,17 +4,7 @@
 
 namespace corvina::testing_support {
 
-// The one QApplication of a widget test binary, created on first use. Tests
-// run without a display unless one was asked for.
-inline QApplication& TestApplication() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    static int argc = 1;
-    static char name[] = "corvina-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
-}
+// The QApplication of a widget test binary, made by qt_test_main.cpp.
+inline QApplication& TestApplication() { return *qApp; }
 
 }  // namespace corvina::testing_support
