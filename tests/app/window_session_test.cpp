@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "sim/simulator.h"
 #include "window_harness.h"
 
@@ -115,6 +117,25 @@ TEST_F(WindowSessionTest, StartupScriptConnectsAutomaticallyAndCommandsRun) {
     EXPECT_EQ(StatusText(one), QStringLiteral("MODEM DISCONNECTED"));
     EXPECT_EQ(Named<QLabel>(one, "stateLabel")->text(), QStringLiteral("UNKNOWN STATUS"));
     EXPECT_TRUE(Control<QLineEdit>(one, kIdChannel)->isEnabled());
+}
+
+TEST_F(WindowSessionTest, ClosingTheWindowRunsShutdownScriptAndLeavesHostmode) {
+    folders[0].Write("shutdown.txt", "[Host]\nI\n[Term]\nBYE DEMO\n");
+    Application& one = Station(0);
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(one) == QStringLiteral("HOSTMODE ACTIVE"); }));
+    const auto before = sim->modem(0).counters().requests;
+    const auto count = [](const std::map<std::string, std::uint64_t>& requests,
+                          const std::string& key) {
+        const auto found = requests.find(key);
+        return found == requests.end() ? 0U : found->second;
+    };
+    one.close();
+    EXPECT_FALSE(one.flags().sessionActive);
+    const velksim::Counters after = sim->modem(0).counters();
+    EXPECT_EQ(count(after.requests, "4:JHOST0"), count(before, "4:JHOST0") + 1);
+    EXPECT_EQ(count(after.requests, "4:I"), count(before, "4:I") + 1);
+    ASSERT_FALSE(after.terminalLines.empty());
+    EXPECT_EQ(after.terminalLines.back(), "BYE DEMO");
 }
 
 TEST_F(WindowSessionTest, TwoStationsCallChatChangeOverAndDisconnect) {
