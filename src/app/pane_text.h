@@ -21,7 +21,7 @@ bool EndsWithLineBreak(const QString& text);
 // Returns how many were removed.
 int TrimDocumentFront(QTextDocument& document, int limit);
 
-// Appends `text` to a read-only pane (QTextEdit or QPlainTextEdit), window
+// Appends `text` to a read-only pane (a QPlainTextEdit), window
 // thread only. Before the append the pane is trimmed to `limit` characters.
 // With `keepSelection` a non-empty selection of the operator survives (moved
 // back by the trimmed amount) and the view does not move; otherwise the caret

@@ -9,11 +9,10 @@
 namespace corvina {
 
 ReceivePane::ReceivePane(QWidget* parent, int trimLimit)
-    : QTextEdit(parent), trimLimit_(trimLimit) {
+    : QPlainTextEdit(parent), trimLimit_(trimLimit) {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    setAcceptRichText(false);
-    setLineWrapMode(QTextEdit::WidgetWidth);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setFocusPolicy(Qt::StrongFocus);
@@ -49,7 +48,7 @@ void ReceivePane::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    QTextEdit::keyPressEvent(event);
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 void ReceivePane::contextMenuEvent(QContextMenuEvent* event) {
