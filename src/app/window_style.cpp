@@ -10,14 +10,21 @@ namespace corvina {
 namespace {
 
 constexpr int kTextPixelSize = 17;
+// The stand-in faces of other platforms run wider; a smaller size keeps the
+// fixed-width labels and buttons readable.
+constexpr int kFallbackTextPixelSize = 15;
 constexpr int kLargePixelSize = 27;
 constexpr int kNormalWeight = 400;
 constexpr int kBoldWeight = 600;
 
 QFont MakeFont(const QString& family, int pixelSize, int weight, QFont::StyleHint hint) {
-    QFont font = QFontDatabase::hasFamily(family) ? QFont(family) : QFont();
-    if (!QFontDatabase::hasFamily(family) && hint == QFont::Monospace) {
+    const bool installed = QFontDatabase::hasFamily(family);
+    QFont font = installed ? QFont(family) : QFont();
+    if (!installed && hint == QFont::Monospace) {
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    }
+    if (!installed && pixelSize == kTextPixelSize) {
+        pixelSize = kFallbackTextPixelSize;
     }
     font.setStyleHint(hint);
     font.setPixelSize(pixelSize);
