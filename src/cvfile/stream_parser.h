@@ -11,6 +11,7 @@ namespace cvfile {
 // Most COBS bytes collected for one record; the largest legal record needs
 // kMaxRawRecordSize + kMaxRawRecordSize / 254 + 1 = 65,839.
 inline constexpr std::size_t kMaxCollectedRecordBytes = 65840;
+static_assert(kMaxRawRecordSize + kMaxRawRecordSize / 254 + 1 <= kMaxCollectedRecordBytes);
 
 enum class StreamEventKind : std::uint32_t {
     Text = 0,     // a run of bytes outside any record
@@ -44,6 +45,8 @@ class StreamParser {
     // null") for a null `data` with `size` > 0.
     std::vector<StreamEvent> Push(const std::uint8_t* data, std::size_t size);
 
+    // Where the parser stands between calls: inside an opened record, or
+    // skipping the rest of an overlong one.
     bool InRecord() const { return inRecord; }
     bool Discarding() const { return discarding; }
 

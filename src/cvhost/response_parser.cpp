@@ -10,14 +10,17 @@ namespace {
 constexpr std::size_t kChannelIndex = 0;
 constexpr std::size_t kCodeIndex = 1;
 constexpr std::size_t kDataIndex = 2;
-// Codes 0..8 delimit their data differently.
-constexpr std::uint8_t kCodeEmpty = 0;      // no data: channel | code | CRC
-constexpr std::uint8_t kFirstTextCode = 1;  // text ended by 0x00
+// How each code delimits its data:
+//   0:     channel | code | CRC                          (4 bytes)
+//   1..5:  channel | code | text | 00 | CRC              (index of the 00 + 3)
+//   6..8:  channel | code | L | L + 1 data bytes | CRC   (L + 6)
+constexpr std::uint8_t kCodeEmpty = 0;
+constexpr std::uint8_t kFirstTextCode = 1;
 constexpr std::uint8_t kLastTextCode = 5;
-constexpr std::uint8_t kFirstLengthCode = 6;  // length byte L, then L + 1 bytes
-constexpr std::size_t kEmptyBodySize = 4;     // channel, code, CRC
-constexpr std::size_t kTextOverhead = 3;      // 0x00 index + terminator + CRC
-constexpr std::size_t kLengthOverhead = 6;    // channel, code, L, CRC, plus the "+1"
+constexpr std::uint8_t kFirstLengthCode = 6;
+constexpr std::size_t kEmptyBodySize = 4;
+constexpr std::size_t kTextTail = 3;
+constexpr std::size_t kLengthOverhead = 6;
 constexpr std::size_t kMinBodySize = 4;
 
 bool IsTextCode(std::uint8_t code) {
@@ -85,7 +88,9 @@ void ResponseParser::Consume(std::uint8_t byte, std::vector<ParseEvent>& events)
 void ResponseParser::AppendBodyByte(std::uint8_t byte, std::vector<ParseEvent>& events) {
     body_.push_back(byte);
     const std::size_t n = body_.size();
-
+    if (n <= kCodeIndex) {
+        return;
+    }
     if (n == kCodeIndex + 1) {
         if (byte > kMaxCode) {
             EmitFault(ParseEvent::Kind::FormatError, events);
@@ -100,7 +105,7 @@ void ResponseParser::AppendBodyByte(std::uint8_t byte, std::vector<ParseEvent>& 
         const std::uint8_t code = body_[kCodeIndex];
         if (IsTextCode(code)) {
             if (byte == 0x00) {
-                expectedSize_ = (n - 1) + kTextOverhead;
+                expectedSize_ = (n - 1) + kTextTail;
             }
         } else if (code >= kFirstLengthCode && n == kDataIndex + 1) {
             expectedSize_ = static_cast<std::size_t>(byte) + kLengthOverhead;

@@ -1,5 +1,8 @@
-#include <setupapi.h>
+// setupapi.h relies on the declarations of windows.h.
+// clang-format off
 #include <windows.h>
+#include <setupapi.h>
+// clang-format on
 
 #include <set>
 #include <string>

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <string>
 
 #include "cvfile/record_codec.h"
 #include "cvhost/link_status.h"
@@ -64,8 +65,8 @@ bool HostSession::WorkerStartUp(std::string& error) {
         return false;
     }
     if (!startupMycall_.empty()) {
-        Bytes command = ToBytes("I ");
-        command.insert(command.end(), startupMycall_.begin(), startupMycall_.end());
+        const Bytes command =
+            ToBytes("I " + std::string(startupMycall_.begin(), startupMycall_.end()));
         if (!HostTransact(linkChannel_, true, command, answer, error, false, kAttempts)) {
             return false;
         }

@@ -2,12 +2,14 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 #include <thread>
 
 #include "fd_io.h"
 #include "pseudo_terminal.h"
+#include "temp_folder.h"
 
 namespace corvina {
 namespace {
@@ -227,6 +229,52 @@ TEST(SerialTransportOpenTest, FailuresNameThePortAndTheStep) {
         std::uint8_t byte = 0;
         EXPECT_EQ(transport->Read(&byte, 1, 0, error), -1) << "left open after a failed Open";
     }
+}
+
+// Runs Open as an unprivileged user in a child process and returns its error.
+std::string OpenErrorAsNobody(const std::string& path) {
+    int channel[2];
+    if (pipe(channel) != 0) {
+        return "pipe failed";
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        std::string error = "still privileged";
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            auto transport = CreateSerialTransport(std::u16string(path.begin(), path.end()));
+            error = transport->Open(error) ? "opened" : error;
+        }
+        const ssize_t written = write(channel[1], error.data(), error.size());
+        _exit(written == static_cast<ssize_t>(error.size()) ? 0 : 1);
+    }
+    close(channel[1]);
+    std::string error;
+    char chunk[256];
+    for (ssize_t n; (n = read(channel[0], chunk, sizeof chunk)) > 0;) {
+        error.append(chunk, static_cast<std::size_t>(n));
+    }
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return error;
+}
+
+TEST(SerialTransportOpenTest, RefusedAccessNamesTheGroupThatOwnsTheDevice) {
+    testing::TempFolder folder;
+    const std::filesystem::path device = folder.path() / "ttyRESTRICTED";
+    folder.Write("ttyRESTRICTED", "");
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_all |
+                                                    std::filesystem::perms::group_exec |
+                                                    std::filesystem::perms::others_exec);
+    std::filesystem::permissions(
+        device, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                    std::filesystem::perms::group_read | std::filesystem::perms::group_write);
+    ASSERT_EQ(chown(device.c_str(), 0, 0), 0);
+    EXPECT_EQ(OpenErrorAsNobody(device.string()),
+              "Cannot open " + device.string() +
+                  ": Permission denied (the device belongs to group root; join that group to "
+                  "use it)");
 }
 
 TEST(SerialTransportOpenTest, DescriptionIsThePortName) {

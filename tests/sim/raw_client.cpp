@@ -49,7 +49,8 @@ bool RawClient::Write(const std::vector<std::uint8_t>& bytes) {
 
 std::vector<std::uint8_t> RawClient::ReadBytes(std::chrono::milliseconds duration,
                                                std::size_t enough) {
-    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t> out = std::move(leftover_);
+    leftover_.clear();
     const auto end = Clock::now() + duration;
     std::uint8_t buffer[8192];
     while (out.size() < enough) {
@@ -138,12 +139,22 @@ std::optional<cvhost::Frame> RawClient::AwaitAnswer(std::uint8_t channel,
         std::vector<std::uint8_t> payload =
             tcp_ ? telnet_.Decode(buffer, static_cast<std::size_t>(n))
                  : std::vector<std::uint8_t>(buffer, buffer + n);
-        for (const cvhost::ParseEvent& event : parser_.Push(payload.data(), payload.size())) {
-            events_.push_back(event);
-            if (event.kind == cvhost::ParseEvent::Kind::Frame && event.frame.channel == channel) {
-                sequenceBit = !sequenceBit;
-                sequenceStart = false;
-                return event.frame;
+        // Byte by byte, so that what follows the answer (a prompt after
+        // JHOST0) stays readable.
+        std::vector<cvhost::ParseEvent> found;
+        for (std::size_t i = 0; i < payload.size(); ++i) {
+            found.clear();
+            parser_.Consume(payload[i], found);
+            for (const cvhost::ParseEvent& event : found) {
+                events_.push_back(event);
+                if (event.kind == cvhost::ParseEvent::Kind::Frame &&
+                    event.frame.channel == channel) {
+                    sequenceBit = !sequenceBit;
+                    sequenceStart = false;
+                    leftover_.assign(payload.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                     payload.end());
+                    return event.frame;
+                }
             }
         }
     }

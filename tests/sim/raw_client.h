@@ -80,6 +80,8 @@ class RawClient {
     std::vector<std::uint8_t> lastRequest_;
     std::uint8_t lastChannel_ = 0;
     std::vector<cvhost::ParseEvent> events_;
+    // Bytes read after the last answer, handed out by the next plain read.
+    std::vector<std::uint8_t> leftover_;
     // Link channel items that arrived while waiting for a specific message.
     std::vector<cvhost::Frame> stash_;
 };

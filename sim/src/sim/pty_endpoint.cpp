@@ -66,6 +66,7 @@ bool PtyEndpoint::OpenPty(std::string& error) {
         error = "Cannot create symlink " + link_.string() + ": " + ec.message();
         return false;
     }
+    createdLink_ = true;
     std::lock_guard lock(deviceMutex_);
     device_ = name;
     return true;
@@ -86,9 +87,10 @@ void PtyEndpoint::Stop() {
         wake_.Signal();
         thread_.join();
     }
-    if (master_.valid()) {
-        master_.Reset();
-        slave_.Reset();
+    master_.Reset();
+    slave_.Reset();
+    if (createdLink_) {
+        createdLink_ = false;
         std::error_code ec;
         std::filesystem::remove(link_, ec);
     }

@@ -42,6 +42,7 @@ class PtyEndpoint {
     std::filesystem::path link_;
     UniqueFd master_;
     UniqueFd slave_;
+    bool createdLink_ = false;        // the symlink is ours to remove
     mutable std::mutex deviceMutex_;  // guards device_
     std::string device_;
     WakePipe wake_;

@@ -1,21 +1,21 @@
 #include "sim/request_parser.h"
 
 #include "cvhost/crc16.h"
+#include "cvhost/hostmode_wire.h"
 
 namespace velksim {
 namespace {
 
-constexpr std::uint8_t kSync = 0xAA;
-constexpr std::uint8_t kStuff = 0x00;
-// Request code byte: bit 0 command, bit 6 sequence start, bit 7 sequence bit;
-// bits 1..5 are always clear.
-constexpr std::uint8_t kCodeCommand = 0x01;
-constexpr std::uint8_t kCodeSequenceStart = 0x40;
-constexpr std::uint8_t kCodeSequenceBit = 0x80;
+using cvhost::kCodeCommand;
+using cvhost::kCodeSequenceBit;
+using cvhost::kCodeSequenceStart;
+using cvhost::kCrcSize;
+constexpr std::uint8_t kSync = cvhost::kSyncByte;
+constexpr std::uint8_t kStuff = cvhost::kStuffByte;
+// Bits 1..5 of a request's code byte are always clear.
 constexpr std::uint8_t kCodeReservedBits = 0x3E;
-// Body: channel, code, length-1, then length payload bytes and two CRC bytes.
+// Body: channel, code, length-1, then the payload and the CRC.
 constexpr std::size_t kHeaderSize = 3;
-constexpr std::size_t kCrcSize = 2;
 
 }  // namespace
 

@@ -4,12 +4,13 @@
 #include <stdexcept>
 
 #include "cvhost/crc16.h"
+#include "cvhost/hostmode_wire.h"
 
 namespace velksim {
 namespace {
 
-constexpr std::uint8_t kSync = 0xAA;
-constexpr std::uint8_t kStuff = 0x00;
+constexpr std::uint8_t kSync = cvhost::kSyncByte;
+constexpr std::uint8_t kStuff = cvhost::kStuffByte;
 constexpr std::uint8_t kTextTerminator = 0x00;
 constexpr std::uint8_t kMaxCode = 8;
 constexpr std::uint8_t kFirstTextCode = 1;

@@ -38,7 +38,8 @@ bool TcpEndpoint::Start(std::string& error) {
         error = "Invalid listen address " + address_;
         return false;
     }
-    listener_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // Non-blocking, so that turning away extra clients never waits.
+    listener_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!listener_.valid()) {
         error = ErrnoText("Cannot create listening socket");
         return false;
@@ -79,7 +80,7 @@ void TcpEndpoint::DropClient() {
 
 void TcpEndpoint::RefuseExtraClients() const {
     for (;;) {
-        UniqueFd extra(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        UniqueFd extra(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!extra.valid()) {
             return;
         }

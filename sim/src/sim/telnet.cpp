@@ -42,7 +42,7 @@ std::vector<std::uint8_t> TelnetCodec::Decode(const std::uint8_t* data, std::siz
                 if (b == kIac) {
                     out.push_back(kIac);
                     state_ = State::Data;
-                } else if (b >= kWill && b <= kDont) {
+                } else if (b == kWill || b == kWont || b == kDo || b == kDont) {
                     state_ = State::Option;
                 } else if (b == kSb) {
                     state_ = State::Subnegotiation;

@@ -1,0 +1,180 @@
+#include "cvfile/stream_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+
+#include "cvfile/record_codec.h"
+#include "cvfile/record_test_util.h"
+
+namespace cvfile {
+namespace {
+
+using namespace cvfile::testing;
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) {
+        out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
+}
+
+std::vector<StreamEvent> PushAll(StreamParser& parser, const Bytes& bytes) {
+    return parser.Push(bytes.data(), bytes.size());
+}
+
+// Events of `stream` pushed in pieces that end at `cuts`; text split by a cut
+// is joined again, since text does not carry over between calls.
+std::vector<StreamEvent> PushInPieces(const Bytes& stream, const std::vector<std::size_t>& cuts) {
+    StreamParser parser;
+    std::vector<StreamEvent> all;
+    std::size_t from = 0;
+    for (std::size_t to : cuts) {
+        for (auto& e : parser.Push(stream.data() + from, to - from)) {
+            if (e.kind == StreamEventKind::Text && !all.empty() && all.back().kind == e.kind) {
+                all.back().bytes.insert(all.back().bytes.end(), e.bytes.begin(), e.bytes.end());
+            } else {
+                all.push_back(std::move(e));
+            }
+        }
+        from = to;
+    }
+    return all;
+}
+
+std::vector<StreamEventKind> Kinds(const std::vector<StreamEvent>& events) {
+    std::vector<StreamEventKind> kinds;
+    for (const auto& e : events) {
+        kinds.push_back(e.kind);
+    }
+    return kinds;
+}
+
+constexpr auto kText = StreamEventKind::Text;
+constexpr auto kRecord = StreamEventKind::Record;
+constexpr auto kInvalid = StreamEventKind::Invalid;
+
+TEST(StreamParser, SeparatesTextAndRecordsInStreamOrder) {
+    const TransferRecord record = MakeRecord(RecordType::Data, RandomBytes(300, 11));
+    StreamParser parser;
+    const auto events = PushAll(parser, Join({BytesOf("ab"), EncodeRecord(record), BytesOf("cd")}));
+    ASSERT_EQ(Kinds(events), (std::vector{kText, kRecord, kText}));
+    EXPECT_EQ(events[0].bytes, BytesOf("ab"));
+    EXPECT_EQ(events[1].record, record);
+    EXPECT_TRUE(events[1].bytes.empty());
+    EXPECT_EQ(events[2].bytes, BytesOf("cd"));
+    EXPECT_FALSE(parser.InRecord());
+}
+
+TEST(StreamParser, RecordPushedByteByByteCompletesOnTheClosingDelimiter) {
+    const Bytes framed = EncodeRecord(MakeRecord(RecordType::End));
+    StreamParser parser;
+    for (std::size_t i = 0; i < framed.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto events = parser.Push(&framed[i], 1);
+        EXPECT_EQ(events.size(), i + 1 == framed.size() ? 1u : 0u);
+    }
+}
+
+TEST(StreamParser, TextAndEmptyFramesPassThrough) {
+    StreamParser parser;
+    EXPECT_TRUE(parser.Push(nullptr, 0).empty());
+    for (const char* text : {"hello", " world\r\n"}) {
+        const auto events = PushAll(parser, BytesOf(text));
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].bytes, BytesOf(text));
+    }
+    const auto events = PushAll(parser, Bytes{0x00, 0x00, 'x', 'y'});
+    ASSERT_EQ(Kinds(events), std::vector{kText});
+    EXPECT_EQ(events[0].bytes, BytesOf("xy"));
+    EXPECT_THROW(parser.Push(nullptr, 1), std::invalid_argument);
+}
+
+TEST(StreamParser, CorruptRecordYieldsOneInvalidAndParsingResumes) {
+    Bytes framed = EncodeRecord(MakeRecord(RecordType::Data, BytesOf("payload")));
+    framed[framed.size() / 2] ^= 0x40;
+    StreamParser parser;
+    const auto events = PushAll(parser, Join({framed, BytesOf("ok")}));
+    ASSERT_EQ(Kinds(events), (std::vector{kInvalid, kText}));
+    EXPECT_EQ(events[1].bytes, BytesOf("ok"));
+}
+
+TEST(StreamParser, OverlongRecordIsDroppedUpToTheNextDelimiter) {
+    const Bytes stream = Join({{0x00}, Bytes(70000, 0x41), {0x00}, BytesOf("after")});
+    // The 65,841st collected byte is at stream index 65,841.
+    constexpr std::size_t kOverflowAt = 1 + kMaxCollectedRecordBytes;
+    StreamParser parser;
+    EXPECT_TRUE(parser.Push(stream.data(), kOverflowAt).empty());
+    EXPECT_EQ(Kinds(parser.Push(&stream[kOverflowAt], 1)), std::vector{kInvalid});
+    EXPECT_TRUE(parser.Discarding());
+    const auto rest = parser.Push(&stream[kOverflowAt + 1], stream.size() - kOverflowAt - 1);
+    ASSERT_EQ(Kinds(rest), std::vector{kText});
+    EXPECT_EQ(rest[0].bytes, BytesOf("after"));
+    EXPECT_FALSE(parser.InRecord());
+}
+
+TEST(StreamParser, LargestLegalRecordFitsTheCollectionLimit) {
+    const TransferRecord record =
+        MakeRecord(RecordType::Data, RandomBytes(kMaxPayloadSize, 12, true));
+    StreamParser parser;
+    const auto events = PushAll(parser, EncodeRecord(record));
+    ASSERT_EQ(Kinds(events), std::vector{kRecord});
+    EXPECT_EQ(events[0].record, record);
+}
+
+TEST(StreamParser, ResetForgetsAPartialRecord) {
+    const Bytes framed = EncodeRecord(MakeRecord(RecordType::Cancel));
+    StreamParser parser;
+    parser.Push(framed.data(), framed.size() / 2);
+    ASSERT_TRUE(parser.InRecord());
+    parser.Reset();
+    const auto events = PushAll(parser, BytesOf("fresh"));
+    ASSERT_EQ(Kinds(events), std::vector{kText});
+    EXPECT_EQ(events[0].bytes, BytesOf("fresh"));
+}
+
+TEST(StreamParser, AnySplitOfAStreamGivesTheSameEvents) {
+    Bytes broken = EncodeRecord(MakeRecord(RecordType::Result, {0x02}));
+    broken[5] ^= 0x01;
+    const Bytes stream = Join({BytesOf("CQ CQ"),
+                               EncodeRecord(MakeRecord(RecordType::Start, BytesOf("log.txt"))),
+                               {0x00, 0x00},
+                               BytesOf("de station"),
+                               broken,
+                               EncodeRecord(MakeRecord(RecordType::Data, RandomBytes(4096, 13))),
+                               EncodeRecord(MakeRecord(RecordType::End)),
+                               BytesOf("73")});
+    const auto whole = PushInPieces(stream, {stream.size()});
+    ASSERT_EQ(Kinds(whole),
+              (std::vector{kText, kRecord, kText, kInvalid, kRecord, kRecord, kText}));
+
+    std::vector<std::size_t> everyByte;
+    for (std::size_t i = 1; i <= stream.size(); ++i) {
+        everyByte.push_back(i);
+    }
+    std::vector<std::vector<std::size_t>> splits = {everyByte};
+    std::mt19937 rng(17);
+    for (int trial = 0; trial < 20; ++trial) {
+        std::vector<std::size_t> cuts;
+        for (std::size_t at = 0; at < stream.size();) {
+            at = std::min(stream.size(), at + 1 + rng() % 700);
+            cuts.push_back(at);
+        }
+        splits.push_back(cuts);
+    }
+    for (std::size_t s = 0; s < splits.size(); ++s) {
+        SCOPED_TRACE(s);
+        const auto pieces = PushInPieces(stream, splits[s]);
+        ASSERT_EQ(pieces.size(), whole.size());
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            EXPECT_EQ(pieces[i].kind, whole[i].kind);
+            EXPECT_EQ(pieces[i].bytes, whole[i].bytes);
+            EXPECT_EQ(pieces[i].record, whole[i].record);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace cvfile

@@ -1,0 +1,125 @@
+#include "cvfile/transfer_data.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <stdexcept>
+
+#include "cvfile/test_bytes.h"
+
+namespace cvfile {
+namespace {
+
+using testing::Bytes;
+using testing::RandomBytes;
+using testing::SampleText;
+
+Bytes ZlibCompress(const Bytes& in, int level) {
+    uLongf size = compressBound(static_cast<uLong>(in.size()));
+    Bytes out(size);
+    EXPECT_EQ(compress2(out.data(), &size, in.data(), static_cast<uLong>(in.size()), level), Z_OK);
+    out.resize(size);
+    return out;
+}
+
+TEST(TransferData, ChoosesZlibOnlyWhenItIsSmaller) {
+    const Bytes equal(1000, 0x41);
+    const EncodedTransferData packed = EncodeTransferData(equal.data(), equal.size());
+    EXPECT_EQ(packed.mode, CompressionMode::Zlib);
+    EXPECT_LT(packed.bytes.size(), equal.size());
+
+    const Bytes random = RandomBytes(1000, 9);
+    const EncodedTransferData plain = EncodeTransferData(random.data(), random.size());
+    EXPECT_EQ(plain.mode, CompressionMode::None);
+    EXPECT_EQ(plain.bytes, random);
+
+    const EncodedTransferData nothing = EncodeTransferData(nullptr, 0);
+    EXPECT_EQ(nothing.mode, CompressionMode::None);
+    EXPECT_TRUE(nothing.bytes.empty());
+    EXPECT_THROW(EncodeTransferData(nullptr, 1), std::invalid_argument);
+}
+
+TEST(TransferData, RoundTripsEveryKindOfInput) {
+    struct Case {
+        const char* name;
+        Bytes input;
+    } cases[] = {
+        {"empty", {}},
+        {"one byte", {0x00}},
+        {"tiny", {1, 2, 3, 4, 5}},
+        {"compressible", Bytes(5000, 0x00)},
+        {"incompressible", RandomBytes(100000, 4)},
+        {"1 MiB of text", SampleText(1 << 20)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const EncodedTransferData enc = EncodeTransferData(c.input.data(), c.input.size());
+        Bytes out{0xEE};
+        ASSERT_TRUE(
+            DecodeTransferData(enc.mode, enc.bytes.data(), enc.bytes.size(), c.input.size(), out));
+        EXPECT_EQ(out, c.input);
+    }
+}
+
+TEST(TransferData, StreamIsZlibLevelSixWithDefaultWindowAndMemory) {
+    const Bytes text = SampleText(300000);
+    const EncodedTransferData enc = EncodeTransferData(text.data(), text.size());
+    ASSERT_EQ(enc.mode, CompressionMode::Zlib);
+    // compress2 runs deflate with a 15-bit window, memory level 8 and the
+    // default strategy, so equal bytes mean equal settings.
+    EXPECT_EQ(enc.bytes, ZlibCompress(text, 6));
+
+    uLongf size = static_cast<uLongf>(text.size());
+    Bytes back(size);
+    ASSERT_EQ(
+        uncompress(back.data(), &size, enc.bytes.data(), static_cast<uLong>(enc.bytes.size())),
+        Z_OK);
+    EXPECT_EQ(back, text);
+
+    const Bytes foreign = ZlibCompress(text, 9);
+    Bytes out;
+    EXPECT_TRUE(DecodeTransferData(CompressionMode::Zlib, foreign.data(), foreign.size(),
+                                   text.size(), out));
+    EXPECT_EQ(out, text);
+}
+
+TEST(TransferData, DecodeRefusesAnythingButAnExactStream) {
+    const Bytes text = SampleText(20000);
+    const Bytes stream = ZlibCompress(text, 6);
+    Bytes appended = stream;
+    appended.push_back(0x00);
+    const Bytes truncated(stream.begin(), stream.end() - 1);
+    Bytes badTrailer = stream;
+    badTrailer.back() ^= 0x01;
+    const auto zlib = CompressionMode::Zlib;
+    struct Case {
+        const char* name;
+        CompressionMode mode;
+        Bytes data;
+        std::uint64_t expectedSize;
+    } cases[] = {
+        {"size one short", zlib, stream, text.size() - 1},
+        {"size one over", zlib, stream, text.size() + 1},
+        {"byte appended", zlib, appended, text.size()},
+        {"last byte missing", zlib, truncated, text.size()},
+        {"checksum broken", zlib, badTrailer, text.size()},
+        {"expected size zero", zlib, stream, 0},
+        {"no data", zlib, {}, text.size()},
+        {"not a stream", zlib, text, text.size()},
+        {"undefined mode 1", static_cast<CompressionMode>(1), stream, text.size()},
+        {"undefined mode 3", static_cast<CompressionMode>(3), text, text.size()},
+        {"plain size mismatch", CompressionMode::None, text, text.size() + 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes out{0xEE};
+        EXPECT_FALSE(DecodeTransferData(c.mode, c.data.data(), c.data.size(), c.expectedSize, out));
+        EXPECT_TRUE(out.empty());
+    }
+    Bytes out;
+    EXPECT_FALSE(DecodeTransferData(CompressionMode::None, nullptr, 4, 4, out));
+}
+
+}  // namespace
+}  // namespace cvfile

@@ -1,0 +1,279 @@
+#include "cvhost/response_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "cvhost/request.h"
+#include "cvhost/test_bytes.h"
+
+namespace cvhost {
+namespace {
+
+using testing::Ascii;
+using testing::Bytes;
+using testing::Hex;
+using testing::WireResponse;
+using Kind = ParseEvent::Kind;
+
+std::vector<ParseEvent> ParseAll(const Bytes& wire) {
+    ResponseParser parser;
+    return parser.Push(wire.data(), wire.size());
+}
+
+ParseEvent FrameEvent(std::uint8_t channel, std::uint8_t code, Bytes payload) {
+    ParseEvent event;
+    event.kind = Kind::Frame;
+    event.frame = Frame{channel, code, std::move(payload)};
+    return event;
+}
+
+ParseEvent Fault(Kind kind) {
+    ParseEvent event;
+    event.kind = kind;
+    return event;
+}
+
+TEST(ResponseParser, DecodesKnownResponsesAndRecoversAfterFaults) {
+    struct Case {
+        const char* name;
+        const char* wire;
+        ParseEvent expected;
+    };
+    const Case cases[] = {
+        {"code 0, empty", "AA AA 04 00 27 68", FrameEvent(4, 0, {})},
+        {"code 1 text OK", "AA AA 04 01 4F 4B 00 A3 10", FrameEvent(4, 1, Ascii("OK"))},
+        {"code 7 with stuffed AA", "AA AA 04 07 02 41 AA 00 43 33 90",
+         FrameEvent(4, 7, Hex("41 AA 43"))},
+        {"echoed request", "AA AA FF 01 00 47 6B 55", Fault(Kind::CrcError)},
+        {"corrupted CRC", "AA AA 04 01 4F 4B 00 A3 11", Fault(Kind::CrcError)},
+        {"corrupted text", "AA AA 04 01 4F 4C 00 A3 10", Fault(Kind::CrcError)},
+        {"marker", "AA AA AA 55", Fault(Kind::Marker)},
+        {"escape 55 inside a body", "AA AA 05 AA 55", Fault(Kind::FormatError)},
+        {"code above 8", "AA AA 05 09", Fault(Kind::FormatError)},
+        {"unknown escape", "AA AA 05 AA 01", Fault(Kind::FormatError)},
+    };
+    const Bytes good = Hex("AA AA 09 01 4F 4B 00 D7 6C");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Garbage between frames is dropped without an event.
+        Bytes wire = Hex(c.wire);
+        for (std::uint8_t b : Hex("00 55 AA 13")) {
+            wire.push_back(b);
+        }
+        wire.insert(wire.end(), good.begin(), good.end());
+        const auto events = ParseAll(wire);
+        ASSERT_EQ(events.size(), 2u);
+        EXPECT_EQ(events[0], c.expected);
+        EXPECT_EQ(events[1], FrameEvent(9, 1, Ascii("OK")));
+    }
+}
+
+TEST(ResponseParser, CompletesExactlyWhenTheImpliedBodyLengthArrives) {
+    // Every prefix but the last byte is silent; the last byte completes the frame.
+    for (const char* wire :
+         {"AA AA 04 00 27 68", "AA AA 04 01 4F 4B 00 A3 10", "AA AA 04 07 02 41 AA 00 43 33 90"}) {
+        SCOPED_TRACE(wire);
+        const Bytes bytes = Hex(wire);
+        ResponseParser parser;
+        EXPECT_TRUE(parser.Push(bytes.data(), bytes.size() - 1).empty());
+        EXPECT_EQ(parser.CurrentState(), ResponseParser::State::InFrame);
+        EXPECT_EQ(parser.Push(&bytes.back(), 1).size(), 1u);
+        EXPECT_EQ(parser.CurrentState(), ResponseParser::State::Hunting);
+    }
+}
+
+TEST(ResponseParser, ExpectedBodySizeFollowsTheCode) {
+    struct Case {
+        const char* body;  // unstuffed body bytes fed after AA AA
+        std::size_t expected;
+    };
+    const Case cases[] = {
+        {"", 0},           {"04", 0},          {"04 00", 4},
+        {"04 01", 0},      {"04 01 4F 4B", 0}, {"04 01 4F 4B 00", 7},
+        {"04 05 00", 5},   {"04 06", 0},       {"04 07 02", 8},
+        {"04 08 FF", 261}, {"04 08 00 00", 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        Bytes wire = Hex("AA AA");
+        const Bytes body = Hex(c.body);
+        wire.insert(wire.end(), body.begin(), body.end());
+        ResponseParser parser;
+        ASSERT_TRUE(parser.Push(wire.data(), wire.size()).empty());
+        EXPECT_EQ(parser.ExpectedBodySize(), c.expected);
+    }
+}
+
+TEST(ResponseParser, AaAaInsideABodyRestartsItSilently) {
+    Bytes wire = Hex("AA AA 04 01 4F 4B AA AA");
+    const Bytes good = Hex("04 01 4F 4B 00 A3 10");
+    wire.insert(wire.end(), good.begin(), good.end());
+    const auto events = ParseAll(wire);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], FrameEvent(4, 1, Ascii("OK")));
+}
+
+TEST(ResponseParser, ChannelZeroAfterATextAnswerIsNotMistakenForItsTerminator) {
+    // The channel byte 0x00 must not be read as the end of a text: the code of
+    // the new body has not arrived yet.
+    Bytes wire = Hex("AA AA 04 01 4F 4B 00 A3 10");
+    const Bytes data = WireResponse({0, 7, 1, 0x41, 0x42});
+    wire.insert(wire.end(), data.begin(), data.end());
+    const auto events = ParseAll(wire);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1], FrameEvent(0, 7, Ascii("AB")));
+}
+
+TEST(ResponseParser, BodyLengthLimits) {
+    // Longest data body: code 8 with L = 255 carries 256 bytes, 0xAA among them.
+    Bytes data(256);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<std::uint8_t>(i);
+    }
+    Bytes body = {9, 8, 255};
+    body.insert(body.end(), data.begin(), data.end());
+    auto events = ParseAll(WireResponse(body));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], FrameEvent(9, 8, data));
+
+    // A text whose 0x00 makes a body of exactly 262 bytes still completes.
+    const Bytes text(257, 'T');
+    body = {2, 1};
+    body.insert(body.end(), text.begin(), text.end());
+    body.push_back(0x00);
+    events = ParseAll(WireResponse(body));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], FrameEvent(2, 1, text));
+
+    // A text that runs on without its 0x00 is refused at the 262nd body byte.
+    Bytes runaway = Hex("AA AA 02 01");
+    runaway.insert(runaway.end(), 260, 'T');
+    ResponseParser parser;
+    EXPECT_TRUE(parser.Push(runaway.data(), runaway.size() - 1).empty());
+    events = parser.Push(&runaway.back(), 1);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], Fault(Kind::FormatError));
+    EXPECT_EQ(parser.CurrentState(), ResponseParser::State::Hunting);
+}
+
+TEST(ResponseParser, EmptyPushAndResetLeaveNoTrace) {
+    const Bytes wire = Hex("AA AA 04 01 4F 4B 00 A3 10");
+    ResponseParser parser;
+    EXPECT_TRUE(parser.Push(wire.data(), 4).empty());
+    EXPECT_TRUE(parser.Push(nullptr, 5).empty());
+    EXPECT_TRUE(parser.Push(wire.data(), 0).empty());
+    auto events = parser.Push(wire.data() + 4, wire.size() - 4);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, Kind::Frame);
+
+    // A partial frame dropped by Reset does not leak into the next one.
+    EXPECT_TRUE(parser.Push(wire.data(), 5).empty());
+    parser.Reset();
+    EXPECT_EQ(parser.CurrentState(), ResponseParser::State::Hunting);
+    EXPECT_EQ(parser.ExpectedBodySize(), 0u);
+    events = parser.Push(wire.data(), wire.size());
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], FrameEvent(4, 1, Ascii("OK")));
+}
+
+// A mixed stream: good frames of every delimiting kind, faults and garbage.
+Bytes MixedStream(std::mt19937& rng) {
+    Bytes stream;
+    auto append = [&stream](const Bytes& part) {
+        stream.insert(stream.end(), part.begin(), part.end());
+    };
+    for (int i = 0; i < 60; ++i) {
+        switch (rng() % 6) {
+            case 0:
+                append(WireResponse({static_cast<std::uint8_t>(rng()), 0}));
+                break;
+            case 1: {
+                Bytes body = {0xAA, static_cast<std::uint8_t>(1 + rng() % 5)};
+                for (std::size_t n = rng() % 40; n > 0; --n) {
+                    body.push_back(static_cast<std::uint8_t>(1 + rng() % 255));
+                }
+                body.push_back(0);
+                append(WireResponse(body));
+                break;
+            }
+            case 2: {
+                const std::size_t length = 1 + rng() % 256;
+                Bytes body = {4, static_cast<std::uint8_t>(6 + rng() % 3),
+                              static_cast<std::uint8_t>(length - 1)};
+                for (std::size_t n = 0; n < length; ++n) {
+                    body.push_back(rng() % 3 == 0 ? 0xAA : static_cast<std::uint8_t>(rng()));
+                }
+                append(WireResponse(body));
+                break;
+            }
+            case 3:
+                append(Hex("AA AA 04 01 4F 4B 00 A3 11"));
+                break;
+            case 4:
+                append(Hex("AA AA AA 55"));
+                break;
+            default:
+                for (std::size_t n = rng() % 8; n > 0; --n) {
+                    stream.push_back(static_cast<std::uint8_t>(rng()));
+                }
+                break;
+        }
+    }
+    return stream;
+}
+
+TEST(ResponseParser, SplitInputGivesTheSameEventsAsOnePiece) {
+    std::mt19937 rng(3);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const Bytes stream = MixedStream(rng);
+        const auto whole = ParseAll(stream);
+        ASSERT_GE(whole.size(), 10u);
+
+        ResponseParser bytewise;
+        std::vector<ParseEvent> byByte;
+        for (std::uint8_t b : stream) {
+            auto events = bytewise.Push(&b, 1);
+            byByte.insert(byByte.end(), events.begin(), events.end());
+        }
+        EXPECT_EQ(byByte, whole);
+
+        ResponseParser chunked;
+        std::vector<ParseEvent> byChunk;
+        for (std::size_t pos = 0; pos < stream.size();) {
+            const std::size_t n = std::min<std::size_t>(1 + rng() % 50, stream.size() - pos);
+            auto events = chunked.Push(stream.data() + pos, n);
+            byChunk.insert(byChunk.end(), events.begin(), events.end());
+            pos += n;
+        }
+        EXPECT_EQ(byChunk, whole);
+    }
+}
+
+TEST(ResponseParser, ReadsACommandRequestEndingInNulAsATextResponse) {
+    // A request body is channel | code | size-1 | payload | CRC. With the command
+    // bit set and a payload ending in its only 0x00, the same bytes form a valid
+    // code-1 response whose text is the length byte and the payload before the
+    // 0x00; so the request's stuffing and CRC must be what the parser expects.
+    std::mt19937 rng(5);
+    for (int round = 0; round < 200; ++round) {
+        const std::size_t size = 2 + rng() % 255;
+        Bytes payload(size);
+        for (auto& b : payload) {
+            b = rng() % 4 == 0 ? 0xAA : static_cast<std::uint8_t>(1 + rng() % 255);
+        }
+        payload.back() = 0x00;
+        const auto channel = static_cast<std::uint8_t>(rng());
+        SCOPED_TRACE("round " + std::to_string(round));
+        const auto events = ParseAll(BuildRequest(channel, true, false, false, payload));
+        Bytes text = {static_cast<std::uint8_t>(size - 1)};
+        text.insert(text.end(), payload.begin(), payload.end() - 1);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0], FrameEvent(channel, 1, text));
+    }
+}
+
+}  // namespace
+}  // namespace cvhost

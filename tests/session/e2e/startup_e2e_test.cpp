@@ -1,0 +1,101 @@
+// Session start against velksim over a real TCP socket and a real
+// pseudo-terminal: the terminal dialogue, hostmode entry and the first polls.
+#include <gtest/gtest.h>
+
+#include "e2e/velksim_harness.h"
+
+namespace corvina::testing {
+namespace {
+
+std::vector<std::uint8_t> B(const std::string& text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+TEST(StartupE2E, TerminalDialogueAndHostmodeStartUpOnTheWire) {
+    struct Case {
+        const char* name;
+        std::string startMenu;
+        bool silent;
+        bool pty;
+        std::vector<std::string> leadingLines;  // typed before the script's commands
+    };
+    const Case cases[] = {
+        {"ready at once, TCP", "", false, false, {}},
+        {"ready at once, pseudo-terminal", "", false, true, {}},
+        {"starts in a sub-menu", "pac", false, false, {"Q"}},
+        {"silent until QUIT", "", true, false, {"QUIT"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimLog log;
+        auto sim = StartSimulator({"AB1CD"}, log, 10.0, [&](velksim::SimulatorOptions& o) {
+            o.modems[0].terminal.startMenu = c.startMenu;
+            o.modems[0].terminal.silentUntilQuit = c.silent;
+            o.modems[0].pty = c.pty;
+            o.modems[0].ptyLink = std::filesystem::temp_directory_path() /
+                                  ("corvina-session-e2e-" + std::to_string(::getpid()));
+        });
+        ASSERT_TRUE(sim);
+        Station station;
+        station.settings.terminalCommands = {B("MYCALL XY2Z")};
+        station.settings.hostmodeCommands = {B("@T2 300")};
+        std::string error;
+        ASSERT_TRUE(c.pty ? station.ConnectPty(sim->modem(0), error)
+                          : station.ConnectTcp(sim->modem(0), error))
+            << error;
+        ASSERT_TRUE(station.WaitActive());
+
+        std::vector<std::string> lines = c.leadingLines;
+        for (const char* line : {"MYCALL XY2Z", "STATUS 2", "KTMC 0", "JHOST5"}) {
+            lines.push_back(line);
+        }
+        EXPECT_EQ(sim->modem(0).counters().terminalLines, lines);
+
+        const auto requests = log.Requests("AB1CD");
+        const std::vector<std::pair<int, std::string>> expected = {
+            {4, "%M 1"}, {4, "I XY2Z"}, {4, "@T2 300"}, {4, "I"}, {4, "C"}, {254, "G 3"}};
+        ASSERT_GE(requests.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(expected[i].second);
+            EXPECT_EQ(requests[i].channel, expected[i].first);
+            EXPECT_EQ(requests[i].text, expected[i].second);
+            EXPECT_EQ(requests[i].sequenceStart, i == 0);
+            EXPECT_EQ(requests[i].sequenceBit, i % 2 == 1);
+        }
+        EXPECT_EQ(station.session.OwnCall(), "XY2Z");
+        EXPECT_EQ(JoinedOutput(station.sink.Events(), HostOutputKind::CommandText),
+                  "[startup.txt Term] > MYCALL XY2Z\r\n[startup.txt Host] > @T2 300\r\n");
+        EXPECT_TRUE(station.session.Disconnect(true));
+    }
+}
+
+TEST(StartupE2E, PendingOutputIsPolledEveryHalfSecondWithAlternatingSequenceBits) {
+    SimLog log;
+    auto sim = StartSimulator({"AB1CD"}, log);
+    ASSERT_TRUE(sim);
+    Station station;
+    std::string error;
+    ASSERT_TRUE(station.ConnectTcp(sim->modem(0), error)) << error;
+    ASSERT_TRUE(station.WaitActive());
+    std::this_thread::sleep_for(2200ms);
+    station.session.Disconnect(false);
+
+    const auto requests = log.Requests("AB1CD");
+    std::vector<std::chrono::steady_clock::time_point> polls;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        EXPECT_EQ(requests[i].sequenceBit, i % 2 == 1) << i;
+        if (requests[i].channel == 255 && requests[i].text == "G") {
+            polls.push_back(requests[i].at);
+        }
+    }
+    ASSERT_GE(polls.size(), 4u);
+    ASSERT_LE(polls.size(), 6u);
+    for (std::size_t i = 1; i < polls.size(); ++i) {
+        EXPECT_GE(polls[i] - polls[i - 1], 480ms);
+        EXPECT_LT(polls[i] - polls[i - 1], 700ms);
+    }
+    EXPECT_EQ(sim->modem(0).counters().repetitions, 0u);
+}
+
+}  // namespace
+}  // namespace corvina::testing

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fake_modem.h"
+#include "session/host_session.h"
+#include "support/recording_event_sink.h"
+#include "support/temporary_folder.h"
+
+namespace corvina::testing {
+
+using namespace std::chrono_literals;
+
+// A session started against a FakeModem, with a recording sink and a folder
+// for "shutdown.txt". Declared in this order so the session goes first.
+struct SessionHarness {
+    explicit SessionHarness(std::uint8_t channel = 4, TransferHooks* hooks = nullptr,
+                            TerminalDialogueLimits limits = {})
+        : modem(channel), session(sink, folder.path(), hooks, limits) {
+        settings.linkChannel = channel;
+    }
+
+    // Starts the session and waits for HostmodeActiveEvent.
+    bool StartAndWaitActive() {
+        std::string error;
+        if (!session.Start(modem.MakeTransport(), settings, error)) {
+            startError = error;
+            return false;
+        }
+        return sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), 5s).has_value();
+    }
+
+    // Requests after the hostmode start-up, in order.
+    std::vector<FakeModem::Request> RequestsWithText(const std::string& text) const {
+        std::vector<FakeModem::Request> found;
+        for (const auto& request : modem.Requests()) {
+            if (request.request.command && request.request.Text() == text) {
+                found.push_back(request);
+            }
+        }
+        return found;
+    }
+
+    std::vector<FakeModem::Request> DataRequests() const {
+        std::vector<FakeModem::Request> found;
+        for (const auto& request : modem.Requests()) {
+            if (!request.request.command) {
+                found.push_back(request);
+            }
+        }
+        return found;
+    }
+
+    TemporaryFolder folder;
+    FakeModem modem;
+    RecordingEventSink sink;
+    SessionSettings settings;
+    HostSession session;
+    std::string startError;
+};
+
+inline bool IsCommand(const FakeModem::Request& request, const std::string& text) {
+    return request.request.command && request.request.Text() == text;
+}
+
+}  // namespace corvina::testing

@@ -1,0 +1,342 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "cvfile/record_codec.h"
+#include "fake_transfer_hooks.h"
+#include "session_harness.h"
+
+namespace corvina::testing {
+namespace {
+
+// Starts a session and brings the fake modem into an ARQ link.
+void StartWithArqLink(SessionHarness& h) {
+    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
+    h.modem.SetStatus(0x23, 3, 1);
+    for (int i = 0; i < 200 && !h.session.arqConnected; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(h.session.arqConnected);
+}
+
+Bytes Pattern(std::size_t size, std::uint8_t seed) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+    }
+    return bytes;
+}
+
+// A gate the fake modem's handler can hold the worker at.
+struct Gate {
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex);
+        reached = true;
+        changed.notify_all();
+        changed.wait_for(lock, 5s, [&] { return open; });
+    }
+    void WaitReached() {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, 5s, [&] { return reached; });
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool reached = false;
+    bool open = false;
+};
+
+TEST(SubmitCommand, ChecksLengthStripsLineEndsAndNotesConnectRequests) {
+    SessionHarness h;
+    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
+    using Outcome = HostSession::SubmitOutcome;
+    struct Case {
+        std::string line;
+        Outcome outcome;
+        bool connect;
+    };
+    const Case cases[] = {
+        {std::string(256, 'A') + "\r\n", Outcome::Queued, false},
+        {std::string(257, 'A'), Outcome::TooLong, false},
+        {"\r\n", Outcome::Ignored, false},
+        {"", Outcome::Ignored, false},
+        {"c   ab1xyz path", Outcome::Queued, true},
+        {"CONNECT", Outcome::Queued, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const auto result = h.session.SubmitCommand(ToBytes(c.line));
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.connectRequested, c.connect);
+    }
+    EXPECT_EQ(h.session.linkState.load(), 1);
+    EXPECT_EQ(h.session.ConnectedPeer(), "AB1XYZ");
+
+    // Queued commands reach the modem unchanged, without CR, in order.
+    ASSERT_TRUE(h.modem.WaitForRequest(
+        [](const FakeModem::Request& r) { return IsCommand(r, "CONNECT"); }, 3s));
+    std::vector<std::string> sent;
+    for (const auto& r : h.modem.Requests()) {
+        const std::string text = r.request.Text();
+        if (r.request.channel == 4 && (text[0] == 'A' || text[0] == 'c' || text == "CONNECT")) {
+            sent.push_back(text);
+        }
+    }
+    EXPECT_EQ(sent,
+              (std::vector<std::string>{std::string(256, 'A'), "c   ab1xyz path", "CONNECT"}));
+}
+
+TEST(SubmitCommand, DoesNothingWithoutASession) {
+    SessionHarness h;
+    EXPECT_EQ(h.session.SubmitCommand(ToBytes("I")).outcome, HostSession::SubmitOutcome::Ignored);
+    EXPECT_TRUE(h.session.WithQueues([](HostQueues& q) { return q.commandQueue.empty(); }));
+}
+
+TEST(DataPacing, LongItemGoesOutIn256BytePiecesAfterSeparateLinkQueries) {
+    SessionHarness h;
+    StartWithArqLink(h);
+    const Bytes data = Pattern(600, 3);
+    ASSERT_TRUE(h.session.QueueData(data, OutboundKind::TransmitText));
+    for (int i = 0; i < 300 && h.modem.DataLog().size() < data.size(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(h.modem.DataLog(), data);
+
+    // Each piece follows its own "L"; the "L" queries are at least 100 ms apart.
+    std::vector<std::size_t> pieces;
+    std::vector<FakeModem::Clock::time_point> queries;
+    std::size_t piecesSinceQuery = 0;
+    for (const auto& r : h.modem.Requests()) {
+        if (IsCommand(r, "L")) {
+            queries.push_back(r.at);
+            piecesSinceQuery = 0;
+        } else if (!r.request.command) {
+            pieces.push_back(r.request.payload.size());
+            EXPECT_EQ(++piecesSinceQuery, 1u);
+        }
+    }
+    EXPECT_EQ(pieces, (std::vector<std::size_t>{256, 256, 88}));
+    ASSERT_EQ(queries.size(), 3u);
+    EXPECT_GE(queries[1] - queries[0], 95ms);
+    EXPECT_GE(queries[2] - queries[1], 95ms);
+}
+
+TEST(DataPacing, SmallItemsShareOneLinkQueryAndAFullModemPausesData) {
+    SessionHarness h;
+    StartWithArqLink(h);
+    h.modem.SetPendingFrames(8);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(h.session.QueueData(Pattern(10, static_cast<std::uint8_t>(i)),
+                                        OutboundKind::TransmitText));
+    }
+    // While the modem reports 8 frames waiting, "L" is asked every 500 ms only.
+    ASSERT_TRUE(
+        h.modem.WaitForRequest([](const FakeModem::Request& r) { return IsCommand(r, "L"); }, 3s));
+    std::this_thread::sleep_for(1100ms);
+    const auto held = h.RequestsWithText("L");
+    ASSERT_GE(held.size(), 2u);
+    ASSERT_LE(held.size(), 4u);
+    for (std::size_t i = 1; i < held.size(); ++i) {
+        EXPECT_GE(held[i].at - held[i - 1].at, 490ms);
+    }
+    EXPECT_TRUE(h.DataRequests().empty());
+
+    h.modem.SetPendingFrames(0);
+    for (int i = 0; i < 200 && h.modem.DataLog().size() < 30; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(h.modem.DataLog().size(), 30u);
+    const auto requests = h.modem.Requests();
+    std::size_t lastQuery = 0;
+    std::vector<std::size_t> dataAt;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (IsCommand(requests[i], "L"))
+            lastQuery = i;
+        if (!requests[i].request.command)
+            dataAt.push_back(i);
+    }
+    ASSERT_EQ(dataAt.size(), 3u);
+    EXPECT_EQ(dataAt[0], lastQuery + 1);
+    EXPECT_EQ(dataAt[1], dataAt[0] + 1);
+    EXPECT_EQ(dataAt[2], dataAt[1] + 1);
+}
+
+TEST(DataPacing, EndingABroadcastDiscardsDataAndSendsDisconnectFirst) {
+    SessionHarness h;
+    StartWithArqLink(h);
+    Gate gate;
+    h.modem.SetHandler([&gate](const FakeModem::Request& r, Bytes&) {
+        if (IsCommand(r, "HOLD") && !r.repeated)
+            gate.Wait();
+    });
+    h.modem.SetPendingFrames(8);  // the data waits for room in the modem
+    h.session.QueueCommand(ToBytes("HOLD"));
+    gate.WaitReached();
+    ASSERT_TRUE(h.session.QueueData(Pattern(40, 1), OutboundKind::TransmitText));
+    h.session.QueueCommand(ToBytes("OLDER 1"));
+    h.session.QueueCommand(ToBytes("OLDER 2"));
+    h.session.RequestEndBroadcast();
+    EXPECT_FALSE(h.session.linkCanSend);
+    gate.Open();
+    ASSERT_TRUE(h.modem.WaitForRequest(
+        [](const FakeModem::Request& r) { return IsCommand(r, "OLDER 2"); }, 3s));
+
+    std::vector<std::string> commands;
+    bool afterHold = false;
+    for (const auto& r : h.modem.Requests()) {
+        const std::string text = r.request.Text();
+        if (text == "HOLD")
+            afterHold = true;
+        if (afterHold && r.request.channel == 4 && (text == "D" || text.rfind("OLDER", 0) == 0)) {
+            commands.push_back(text);
+        }
+    }
+    EXPECT_EQ(commands, (std::vector<std::string>{"D", "OLDER 1", "OLDER 2"}));
+    EXPECT_TRUE(h.DataRequests().empty());
+}
+
+TEST(DataPacing, RejectedDataFrameEndsTheWorker) {
+    SessionHarness h;
+    StartWithArqLink(h);
+    h.modem.SetHandler([](const FakeModem::Request& r, Bytes& answer) {
+        if (!r.request.command)
+            answer = ResponseFrame(4, 2, std::string("NO LINK"));
+    });
+    ASSERT_TRUE(h.session.QueueData(ToBytes("hello\r\n"), OutboundKind::TransmitText));
+    ASSERT_TRUE(h.sink.WaitFor(IsError("Modem rejected a Hostmode data frame"), 3s));
+    const auto events = h.sink.Events();
+    EXPECT_NE(
+        JoinedOutput(events, HostOutputKind::ReceivedText).find("*** HOSTMODE ERROR: NO LINK\r\n"),
+        std::string::npos);
+}
+
+TEST(DataPacing, TextFileReportsProgressAndItsEnd) {
+    SessionHarness h;
+    StartWithArqLink(h);
+    const Bytes file = Pattern(600, 9);
+    h.session.WithQueues([&](HostQueues& q) {
+        q.sendTotalBytes = file.size();
+        q.sendSentBytes = 0;
+        q.outboundQueue.push_back(OutboundItem{file, 0, OutboundKind::TextFile});
+    });
+    h.session.WakeWorker();
+    ASSERT_TRUE(h.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 3s));
+    std::vector<std::uint64_t> percents;
+    for (const UiEvent& e : h.sink.Events()) {
+        if (e.kind == UiEventKind::FileSendProgressEvent) {
+            EXPECT_EQ(e.lParam, 0);
+            percents.push_back(e.wParam);
+        }
+        if (e.kind == UiEventKind::FileSendFinishedEvent) {
+            EXPECT_EQ(e.wParam, 1u);
+        }
+    }
+    EXPECT_EQ(percents, (std::vector<std::uint64_t>{42, 85, 100}));
+    EXPECT_EQ(h.modem.DataLog(), file);
+}
+
+TEST(DataPacing, ItemWithdrawnWhileItsPieceIsSentDoesNotEatTheNextItem) {
+    SessionHarness h;
+    StartWithArqLink(h);
+    const Bytes next = ToBytes("next line\r\n");
+    h.modem.SetHandler([&](const FakeModem::Request& r, Bytes&) {
+        if (!r.request.command && r.request.payload.size() == 256) {
+            // The window cleans up a lost link, then the operator types again.
+            h.session.CleanUpArqLink();
+            h.session.QueueData(next, OutboundKind::TransmitText);
+        }
+    });
+    ASSERT_TRUE(h.session.QueueData(Pattern(300, 5), OutboundKind::TransmitText));
+    for (int i = 0; i < 300 && h.modem.DataLog().size() < 256 + next.size(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    Bytes expected = Pattern(256, 5);
+    expected.insert(expected.end(), next.begin(), next.end());
+    EXPECT_EQ(h.modem.DataLog(), expected);
+}
+
+TEST(DataPacing, EmptyItemIsCompletedWithoutAFrame) {
+    SessionHarness h;
+    StartWithArqLink(h);
+    h.session.WithQueues([](HostQueues& q) {
+        q.outboundQueue.push_back(OutboundItem{{}, 0, OutboundKind::BinaryFile});
+    });
+    ASSERT_TRUE(h.session.QueueData(ToBytes("after\r\n"), OutboundKind::TransmitText));
+    ASSERT_TRUE(h.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 3s));
+    for (int i = 0; i < 200 && h.modem.DataLog().size() < 7; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(ToString(h.modem.DataLog()), "after\r\n");
+    EXPECT_EQ(h.DataRequests().size(), 1u);
+    EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
+}
+
+TEST(Changeover, PromptGoesOutThenTheChangeoverCommand) {
+    SessionHarness h;
+    StartWithArqLink(h);
+    h.session.SetConnectedPeer("XY2Z");
+    h.modem.SetPendingFrames(8);
+    const auto request = h.session.QueueChangeoverPrompt();
+    ASSERT_EQ(request.outcome, HostSession::ChangeoverOutcome::PromptQueued);
+    EXPECT_EQ(ToString(request.prompt), "XY2Z de AB1CD>\r\n");
+    EXPECT_EQ(h.session.QueueChangeoverPrompt().outcome,
+              HostSession::ChangeoverOutcome::AlreadyPending);
+    h.modem.SetPendingFrames(0);
+    ASSERT_TRUE(
+        h.modem.WaitForRequest([](const FakeModem::Request& r) { return IsCommand(r, "%O"); }, 3s));
+    EXPECT_EQ(ToString(h.modem.DataLog()), "XY2Z de AB1CD>\r\n");
+    EXPECT_FALSE(h.session.changeoverPending);
+
+    h.session.SetConnectedPeer("");
+    EXPECT_EQ(h.session.QueueChangeoverPrompt().outcome, HostSession::ChangeoverOutcome::NotQueued);
+    EXPECT_FALSE(h.session.changeoverPending);
+}
+
+TEST(BinaryCancel, WithdrawsQueuedRecordsClosesAHalfSentOneAndQueuesCancel) {
+    FakeTransferHooks hooks;
+    SessionHarness h(4, &hooks);
+    StartWithArqLink(h);
+    h.modem.SetPendingFrames(8);
+    cvfile::TransferRecord start;
+    start.type = cvfile::RecordType::Start;
+    start.transferId = 77;
+    start.payload = ToBytes("file.bin");
+    const Bytes framed = cvfile::EncodeRecord(start);
+    h.session.WithQueues([&](HostQueues& q) {
+        q.outboundQueue.push_back(OutboundItem{framed, 5, OutboundKind::BinaryFile});
+        q.outboundQueue.push_back(OutboundItem{ToBytes("hi"), 0, OutboundKind::TransmitText});
+        q.outboundQueue.push_back(OutboundItem{framed, 0, OutboundKind::BinaryFile});
+    });
+    hooks.outgoingId = 77;
+    h.session.binarySendActive = true;
+    h.session.RequestBinaryCancel();
+
+    cvfile::TransferRecord cancel;
+    cancel.type = cvfile::RecordType::Cancel;
+    cancel.transferId = 77;
+    Bytes expected{0x00};
+    const Bytes cancelBytes = cvfile::EncodeRecord(cancel);
+    expected.insert(expected.end(), cancelBytes.begin(), cancelBytes.end());
+    bool done = false;
+    for (int i = 0; i < 300 && !done; ++i) {
+        done = h.session.WithQueues([&](HostQueues& q) {
+            return q.outboundQueue.size() == 2 && q.outboundQueue.back().bytes == expected;
+        });
+        if (!done)
+            std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(done);
+    h.session.WithQueues([](HostQueues& q) {
+        EXPECT_EQ(q.outboundQueue.front().kind, OutboundKind::TransmitText);
+        EXPECT_EQ(q.outboundQueue.back().kind, OutboundKind::TransferControl);
+    });
+    EXPECT_FALSE(h.session.binaryCancelRequested);
+}
+
+}  // namespace
+}  // namespace corvina::testing

@@ -1,0 +1,207 @@
+// Each fault a test can ask for, seen from a raw client.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "cvhost/link_status.h"
+#include "cvhost/request.h"
+#include "sim_fixture.h"
+
+namespace velksim::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Kind = cvhost::ParseEvent::Kind;
+
+bool Saw(const RawClient& client, Kind kind) {
+    for (const cvhost::ParseEvent& event : client.events()) {
+        if (event.kind == kind) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class Faulty : public SimFixture {};
+
+TEST_F(Faulty, LostAnswersAreRecoveredByRepeatingTheRequest) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    sim_->modem(0).faults().dropEveryNth = 3;
+    ASSERT_TRUE(host->Command(kChannel, "I"));
+    ASSERT_TRUE(host->Command(kChannel, "I"));
+    EXPECT_FALSE(host->Command(kChannel, "I ZZ9ZZ", 200ms));  // request 3: lost
+    const auto retry = host->Repeat();                        // request 4
+    ASSERT_TRUE(retry);
+    EXPECT_EQ(retry->code, 0);
+    const Counters seen = sim_->modem(0).counters();
+    EXPECT_EQ(seen.answersDropped, 1u);
+    EXPECT_EQ(seen.repetitions, 1u);
+    EXPECT_EQ(seen.Requests(kChannel, "I ZZ9ZZ"), 2u);
+    EXPECT_EQ(sim_->modem(0).call(), "ZZ9ZZ");
+}
+
+TEST_F(Faulty, CorruptedLateNoisyAndMarkedAnswersShowAtTheHost) {
+    struct Case {
+        std::string name;
+        std::atomic<std::uint32_t> Faults::*fault;
+        std::uint64_t Counters::*counter;
+        bool answered;  // the frame still arrives intact
+        Kind expected;  // the event the host parser sees
+    };
+    const Case cases[] = {
+        {"corrupt", &Faults::corruptEveryNth, &Counters::answersCorrupted, false, Kind::CrcError},
+        {"marker", &Faults::markerEveryNth, &Counters::markersInserted, true, Kind::Marker},
+        {"garbage", &Faults::garbageEveryNth, &Counters::garbageInserted, true, Kind::Frame},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartSim(Options({"AB1CD"}));
+        auto host = Host(0);
+        (sim_->modem(0).faults().*c.fault) = 2;
+        ASSERT_TRUE(host->Command(kChannel, "I"));
+        const auto answer = host->Command(kChannel, "I", 300ms);
+        EXPECT_EQ(answer.has_value(), c.answered);
+        EXPECT_TRUE(Saw(*host, c.expected));
+        EXPECT_EQ(sim_->modem(0).counters().*c.counter, 1u);
+        sim_.reset();
+    }
+}
+
+TEST_F(Faulty, LateAnswerComesAfterTheHostHasGivenUp) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    sim_->modem(0).faults().lateMs = 400;
+    sim_->modem(0).faults().lateEveryNth = 1;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(host->Command(kChannel, "I", 250ms));
+    sim_->modem(0).faults().lateEveryNth = 0;
+    const auto late = host->Repeat(1000ms);  // meets the held-back answer first
+    ASSERT_TRUE(late);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 390ms);
+    EXPECT_EQ(Text(*late), "AB1CD");
+    EXPECT_EQ(sim_->modem(0).counters().answersLate, 1u);
+}
+
+TEST_F(Faulty, RejectedDataAndAFullBufferReportAreWhatTheHostIsTold) {
+    StartSim(Options({"AB1CD", "XY2Z"}));
+    auto a = Host(0);
+    auto b = Host(1);
+    Link(*a, *b, "AB1CD", "XY2Z");
+    sim_->modem(0).faults().rejectData = true;
+    EXPECT_EQ(a->Data(kChannel, Ascii("x"))->code, 2);
+    sim_->modem(0).faults().rejectData = false;
+    EXPECT_EQ(a->Data(kChannel, Ascii("x"))->code, 0);
+
+    sim_->modem(0).faults().reportFramesWaiting = 9;
+    cvhost::LinkStatus status;
+    ASSERT_TRUE(cvhost::ParseLinkStatus(a->Command(kChannel, "L")->payload, status));
+    EXPECT_EQ(status.PendingFrames(), 9u);
+}
+
+TEST_F(Faulty, ConnectionClosedAtAGivenRequestAndOnDemand) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    sim_->modem(0).faults().closeAtRequest = 2;
+    ASSERT_TRUE(host->Command(kChannel, "I"));
+    EXPECT_FALSE(host->Command(kChannel, "I", 300ms));
+    EXPECT_TRUE(host->WaitClosed(500ms));
+
+    // The modem stays in hostmode across connections, as a real one does.
+    RawClient again;
+    ASSERT_TRUE(again.ConnectTcp(sim_->modem(0).tcpPort()));
+    const auto answer = again.Command(kChannel, "I");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(Text(*answer), "AB1CD");
+    sim_->modem(0).DropClient();
+    EXPECT_TRUE(again.WaitClosed(1000ms));
+    EXPECT_EQ(sim_->modem(0).counters().connections, 2u);
+}
+
+TEST_F(Faulty, RadioLinkLostMidTransferEndsItOnBothSides) {
+    auto options = Options({"AB1CD", "XY2Z"});
+    options.channel.levels[3] = {100, 128};  // 512 bytes take about 100 ms at scale 50
+    StartSim(options);
+    auto a = Host(0);
+    auto b = Host(1);
+    Link(*a, *b, "AB1CD", "XY2Z");
+    sim_->modem(1).faults().loseLinkAfterAirBytes = 512;
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(a->Data(kChannel, Bytes(256, 'q'))->code, 0);
+    }
+    ASSERT_TRUE(a->WaitLinkMessage(kChannel, "*** DISCONNECTED fm XY2Z", 2000ms));
+    ASSERT_TRUE(b->WaitLinkMessage(kChannel, "*** DISCONNECTED fm AB1CD", 2000ms));
+    EXPECT_EQ(sim_->modem(0).counters().bytesOnAir, 512u);
+    EXPECT_EQ(sim_->modem(1).counters().bytesReceivedAir, 512u);
+    EXPECT_EQ(a->Status()[0], 0x07);
+    EXPECT_EQ(a->Data(kChannel, Ascii("x"))->code, 2);
+}
+
+// Which of 16 pipelined requests were answered. Each goes on its own channel,
+// so the answers tell them apart whatever the timing.
+std::vector<bool> DropPattern(std::uint64_t seed) {
+    SimulatorOptions options;
+    options.seed = seed;
+    options.modems.push_back(ModemOptions{});
+    options.modems[0].faults.dropProbability = 0.5;
+    Simulator sim(options);
+    std::string error;
+    EXPECT_TRUE(sim.Start(error)) << error;
+    RawClient host;
+    EXPECT_TRUE(host.ConnectTcp(sim.modem(0).tcpPort()));
+    EXPECT_TRUE(host.EnterHostmode());
+    constexpr int kRequests = 16;
+    for (int i = 0; i < kRequests; ++i) {
+        host.Write(cvhost::BuildRequest(static_cast<std::uint8_t>(i + 1), true, i % 2 == 1, i == 0,
+                                        Ascii("G")));
+    }
+    for (int i = 0; i < 100 && sim.modem(0).counters().requestsTotal < kRequests; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    const Bytes wire = host.ReadBytes(300ms);
+    cvhost::ResponseParser parser;
+    std::vector<bool> pattern(kRequests, false);
+    for (const cvhost::ParseEvent& event : parser.Push(wire.data(), wire.size())) {
+        if (event.kind == Kind::Frame && event.frame.channel >= 1 &&
+            event.frame.channel <= kRequests) {
+            pattern[event.frame.channel - 1] = true;
+        }
+    }
+    return pattern;
+}
+
+TEST(FaultSeed, RandomDropsFollowTheSeed) {
+    const std::vector<bool> first = DropPattern(7);
+    EXPECT_EQ(DropPattern(7), first);
+    EXPECT_NE(std::count(first.begin(), first.end(), true), 0);
+    EXPECT_NE(std::count(first.begin(), first.end(), false), 0);
+}
+
+TEST(FrameLog, EveryRequestAndAnswerIsLogged) {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    SimulatorOptions options;
+    options.modems.push_back(ModemOptions{});
+    options.log = [&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    };
+    Simulator sim(options);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    RawClient host;
+    ASSERT_TRUE(host.ConnectTcp(sim.modem(0).tcpPort()));
+    ASSERT_TRUE(host.EnterHostmode());
+    ASSERT_TRUE(host.Command(4, "I"));
+    sim.Stop();
+    std::lock_guard lock(mutex);
+    auto has = [&](const std::string& text) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(has("< ch 4 cmd seq 0 start 'I'"));
+    EXPECT_TRUE(has("> ch 4 code 1 'VELK'"));
+}
+
+}  // namespace
+}  // namespace velksim::test
