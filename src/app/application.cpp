@@ -33,7 +33,10 @@ Application::Application(ApplicationOptions options, QWidget* parent)
       options_(std::move(options)),
       fonts_(MakeWindowFonts()),
       sink_(this),
-      session_(std::make_unique<HostSession>(sink_, SessionScriptFolder(options_))),
+      // Received files go to "tmp" beside the scripts (the executable's folder).
+      station_(std::make_unique<SessionWithTransfers>(sink_, SessionScriptFolder(options_),
+                                                      SessionScriptFolder(options_))),
+      session_(&station_->session()),
       actions_(*session_, flags_, *this) {
     setWindowTitle(QString::fromUtf8(kWindowTitle));
     setWindowIcon(MakeApplicationIcon());

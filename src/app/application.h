@@ -22,6 +22,7 @@
 #include "ops/operator_console.h"
 #include "ops/window_flags.h"
 #include "session/host_session.h"
+#include "transfer/session_with_transfers.h"
 
 class QComboBox;
 class QLabel;
@@ -45,6 +46,9 @@ struct ApplicationOptions {
     // replaced (tests keep their searches off the network).
     std::function<std::vector<DiscoveredModem>(std::uint32_t timeoutMs, std::string& error)>
         discover = DiscoverModems;
+    // Asks the operator for a file to send; an empty result means cancelled.
+    // The system's open-file dialog unless replaced (tests answer directly).
+    std::function<QString(QWidget* owner, const QString& filter)> chooseFile;
 };
 
 // The main window: owns every control, the window-thread flags and one host
@@ -87,6 +91,7 @@ class Application : public QWidget, private OperatorConsole {
 
     const WindowFlags& flags() const { return flags_; }
     HostSession& session() { return *session_; }
+    FileTransfers& transfers() { return station_->transfers(); }
     OperatorActions& actions() { return actions_; }
     bool discoveryRunning() const { return discoveryRunning_.load(); }
 
@@ -119,6 +124,10 @@ class Application : public QWidget, private OperatorConsole {
     void OnBroadcastTimer();
     void OnDiscoveryTimer();
     void AbortBinaryTransfer();
+    void StartBinaryFileSend();
+    void StartTextFileSend();
+    void ShowStartResult(const FileTransfers::StartResult& result);
+    QString ChooseFile(const QString& filter);
 
     void ApplyStatusOutcome(const StatusOutcome& outcome);
     void CleanUpArqLink();
@@ -143,7 +152,8 @@ class Application : public QWidget, private OperatorConsole {
     WindowFlags flags_;
     WindowFonts fonts_;
     QtEventSink sink_;
-    std::unique_ptr<HostSession> session_;
+    std::unique_ptr<SessionWithTransfers> station_;
+    HostSession* session_;  // station_'s session
     OperatorActions actions_;
 
     // Controls; owned by this widget through Qt's parent ownership.

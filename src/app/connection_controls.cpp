@@ -108,9 +108,11 @@ void Application::ConnectSignals() {
     connect(binaryButton_, &QPushButton::clicked, this, [this] {
         if (session_->binarySendActive.load()) {
             AbortBinaryTransfer();
+        } else {
+            StartBinaryFileSend();
         }
-        // Starting a binary send arrives with the file transfers.
     });
+    connect(textFileButton_, &QPushButton::clicked, this, [this] { StartTextFileSend(); });
     connect(changeoverButton_, &QPushButton::clicked, this,
             [this] { actions_.RequestChangeover(true); });
     connect(disconnectButton_, &QPushButton::clicked, this, [this] { actions_.DisconnectArq(); });
@@ -129,17 +131,6 @@ void Application::ConnectSignals() {
             [this] { actions_.ToggleFecBroadcast(); });
     connect(transmitPane_, &TransmitPane::changeoverRequested, this,
             [this] { actions_.RequestChangeover(false); });
-}
-
-void Application::AbortBinaryTransfer() {
-    if (session_->binaryAbortRequested.exchange(true)) {
-        return;
-    }
-    session_->transferAbortRequested.store(true);
-    flags_.statusIsError = false;
-    statusLine_->setText(QStringLiteral("Aborting binary file transfer..."));
-    UpdateConnectionUi();
-    session_->RequestBinaryCancel();
 }
 
 }  // namespace corvina

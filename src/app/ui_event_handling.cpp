@@ -146,12 +146,11 @@ void Application::HandleFileSendProgress(std::uint64_t percent, std::int64_t bin
 }
 
 void Application::HandleFileSendFinished(std::uint64_t which) {
-    // Joining the file sender thread belongs to the transfer module's hooks,
-    // which the session calls when it stops or cleans up a send.
     const auto [resultText, resultIsError] = session_->FileResult();
     const QString result =
         QString::fromUtf8(resultText.data(), static_cast<qsizetype>(resultText.size()));
     if (which == 2) {
+        transfers().JoinFileSender();
         if (session_->binaryAbortRequested.load()) {
             SetStatus(QStringLiteral("Aborting binary file transfer..."), false);
             UpdateConnectionUi();
@@ -160,10 +159,7 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
         if (!resultIsError) {
             return;  // the verdict reports a successful send
         }
-        session_->fileSendActive = false;
-        session_->binarySendActive = false;
-        session_->binaryAbortRequested = false;
-        session_->binaryCancelRequested = false;
+        transfers().EndFileSend();
         UpdateConnectionUi();
         if (flags_.sessionActive && session_->arqConnected.load()) {
             SetStatus(result, true);
@@ -173,8 +169,7 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
     if (!session_->fileSendActive.load()) {
         return;
     }
-    session_->fileSendActive = false;
-    session_->binarySendActive = false;
+    transfers().EndFileSend();
     UpdateConnectionUi();
     if (flags_.sessionActive) {
         if (session_->linkCanSend.load() && resultIsError) {
@@ -220,10 +215,7 @@ void Application::HandleBinaryTransfer(const BinaryTransferMessage& m) {
             if (m.kind == BinaryTransferKind::ReceiveFinished) {
                 receivePane_->AppendText(line, false);
             } else {
-                session_->fileSendActive = false;
-                session_->binarySendActive = false;
-                session_->binaryAbortRequested = false;
-                session_->binaryCancelRequested = false;
+                transfers().EndFileSend();
                 echoPane_->AppendText(line);
             }
             UpdateConnectionUi();
