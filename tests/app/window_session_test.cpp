@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "sim/simulator.h"
@@ -44,7 +46,9 @@ class WindowSessionTest : public testing::Test {
         const std::string call = i == 0 ? "DEMO1" : "DEMO2";
         folders[i].Write("startup.txt",
                          "[Term]\nMYCALL " + call + "\n[Modem]\ntelnet=127.0.0.1\nautostart=on\n");
-        windows[i] = std::make_unique<Application>(discovery[i].Options(folders[i].path()));
+        ApplicationOptions options = discovery[i].Options(folders[i].path());
+        options.chooseFile = [this, i](QWidget*, const QString&) { return chosenFile[i]; };
+        windows[i] = std::make_unique<Application>(std::move(options));
         Application& window = *windows[i];
         // The automatic start is queued; the modem's port goes in before it runs.
         Control<QLineEdit>(window, kIdTcpPort)
@@ -77,7 +81,26 @@ class WindowSessionTest : public testing::Test {
     ScratchFolder folders[kStations];
     FakeDiscovery discovery[kStations];
     std::unique_ptr<Application> windows[kStations];
+    QString chosenFile[kStations];  // what each station's file dialog answers
+
+    // Both stations up and linked by a call from the first.
+    void LinkStations() {
+        Application& one = Station(0);
+        Application& two = Station(1);
+        ASSERT_TRUE(WaitUntil([&] {
+            return StatusText(one) == QStringLiteral("HOSTMODE ACTIVE") &&
+                   StatusText(two) == QStringLiteral("HOSTMODE ACTIVE");
+        }));
+        Type(Control<QLineEdit>(one, kIdCallSign), QStringLiteral("DEMO2"));
+        QTest::mouseClick(Control<QPushButton>(one, kIdCallButton), Qt::LeftButton);
+        ASSERT_TRUE(WaitUntil([&] { return one.flags().arqActive && two.flags().arqActive; }));
+    }
 };
+
+std::string Contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 TEST_F(WindowSessionTest, StartupScriptConnectsAutomaticallyAndCommandsRun) {
     Application& one = Station(0);
@@ -208,6 +231,61 @@ TEST_F(WindowSessionTest, BroadcastIsHeardAndEndedByFecEnd) {
     EXPECT_FALSE(broadcast->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return !one.flags().fecEnding && !one.flags().fecActive; }));
     EXPECT_EQ(broadcast->text(), QStringLiteral("BROADCAST"));
+    EXPECT_EQ(StatusText(one), QStringLiteral("HOSTMODE ACTIVE"));
+}
+
+TEST_F(WindowSessionTest, BinaryFilesTravelBothWaysAndLandInTmp) {
+    ASSERT_NO_FATAL_FAILURE(LinkStations());
+    Application& one = *windows[0];
+    Application& two = *windows[1];
+    std::string payload;
+    for (int i = 0; i < 3000; ++i) {
+        payload.push_back(static_cast<char>((i * 7919) % 251));
+    }
+    folders[0].Write("one.bin", payload);
+    folders[1].Write("two.bin", payload.substr(0, 1000) + "reply");
+    chosenFile[0] = QString::fromStdString((folders[0].path() / "one.bin").string());
+    chosenFile[1] = QString::fromStdString((folders[1].path() / "two.bin").string());
+
+    auto* binaryOne = Control<QPushButton>(one, kIdBinaryFile);
+    ASSERT_TRUE(binaryOne->isEnabled());
+    QTest::mouseClick(binaryOne, Qt::LeftButton);
+    EXPECT_TRUE(Control<TransmitPane>(one, kIdTransmitPane)
+                    ->toPlainText()
+                    .contains(QStringLiteral("[Binary file: one.bin 3000 Bytes]")));
+    ASSERT_TRUE(WaitForText(one, kIdEchoPane, QStringLiteral("[Binary file sent: one.bin, CRC OK"),
+                            20000ms));
+    EXPECT_TRUE(
+        WaitForText(two, kIdReceivePane, QStringLiteral("[Binary file received: one.bin, CRC OK")));
+    EXPECT_EQ(Contents(folders[1].path() / "tmp" / "one.bin"), payload);
+    EXPECT_EQ(binaryOne->text(), QStringLiteral("Send binary file..."));
+
+    // The first station hands over the turn; the second sends back.
+    ASSERT_TRUE(WaitUntil([&] { return one.flags().sendIndicator; }));
+    QTest::mouseClick(Control<QPushButton>(one, kIdChangeover), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return two.flags().sendIndicator; }));
+    auto* binaryTwo = Control<QPushButton>(two, kIdBinaryFile);
+    ASSERT_TRUE(WaitUntil([&] { return binaryTwo->isEnabled(); }));
+    QTest::mouseClick(binaryTwo, Qt::LeftButton);
+    ASSERT_TRUE(WaitForText(two, kIdEchoPane, QStringLiteral("[Binary file sent: two.bin, CRC OK"),
+                            20000ms));
+    EXPECT_EQ(Contents(folders[0].path() / "tmp" / "two.bin"), payload.substr(0, 1000) + "reply");
+}
+
+TEST_F(WindowSessionTest, TextFileArrivesAsPlainText) {
+    ASSERT_NO_FATAL_FAILURE(LinkStations());
+    Application& one = *windows[0];
+    Application& two = *windows[1];
+    folders[0].Write("note.txt", "first line\r\nsecond line\r\n");
+    chosenFile[0] = QString::fromStdString((folders[0].path() / "note.txt").string());
+    auto* textButton = Control<QPushButton>(one, kIdTextFile);
+    ASSERT_TRUE(WaitUntil([&] { return textButton->isEnabled(); }));
+    QTest::mouseClick(textButton, Qt::LeftButton);
+    EXPECT_TRUE(Control<TransmitPane>(one, kIdTransmitPane)
+                    ->toPlainText()
+                    .contains(QStringLiteral("[note.txt 25 Bytes]")));
+    EXPECT_TRUE(WaitForText(two, kIdReceivePane, QStringLiteral("first line\nsecond line")));
+    EXPECT_TRUE(WaitUntil([&] { return !one.session().fileSendActive.load(); }));
     EXPECT_EQ(StatusText(one), QStringLiteral("HOSTMODE ACTIVE"));
 }
 
