@@ -4,6 +4,7 @@
 #include <iterator>
 #include <map>
 
+#include "app/action_button.h"
 #include "sim/simulator.h"
 #include "window_harness.h"
 
@@ -176,8 +177,11 @@ TEST_F(WindowSessionTest, TwoStationsCallChatChangeOverAndDisconnect) {
     Type(call, QStringLiteral("emo2"));
     EXPECT_EQ(call->text(), QStringLiteral("DEMO2"));
     ASSERT_TRUE(callButton->isEnabled());
+    auto* drawnCall = Control<ActionButton>(one, kIdCallButton);
+    EXPECT_TRUE(drawnCall->DrawsReadyLook()) << "a call can start: green";
     QTest::mouseClick(callButton, Qt::LeftButton);
     EXPECT_EQ(callButton->text(), QStringLiteral("ABORT CALL"));
+    EXPECT_FALSE(drawnCall->DrawsReadyLook()) << "a call is pending: the system look";
 
     ASSERT_TRUE(WaitUntil([&] { return one.flags().arqActive && two.flags().arqActive; }));
     EXPECT_TRUE(WaitForText(one, kIdReceivePane, QStringLiteral("CONNECTED to DEMO2")));
@@ -319,6 +323,28 @@ TEST_F(UnconfirmedBroadcastTest, BroadcastStartRevertsAfterTwoSeconds) {
     EXPECT_GE(clock.elapsed(), 1900);
     EXPECT_EQ(broadcast->text(), QStringLiteral("BROADCAST"));
     EXPECT_EQ(StatusText(one), QStringLiteral("HOSTMODE ACTIVE"));
+}
+
+}  // namespace
+}  // namespace corvina
+
+namespace corvina {
+namespace {
+
+TEST_F(UnconfirmedBroadcastTest, AbortingPendingCallRestoresConnect) {
+    Application& one = Station(0);
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(one) == QStringLiteral("HOSTMODE ACTIVE"); }));
+    Type(Control<QLineEdit>(one, kIdCallSign), QStringLiteral("NOBODY"));
+    auto* callButton = Control<QPushButton>(one, kIdCallButton);
+    QTest::mouseClick(callButton, Qt::LeftButton);
+    EXPECT_EQ(callButton->text(), QStringLiteral("ABORT CALL"));
+    EXPECT_FALSE(Control<QPushButton>(one, kIdBroadcast)->isEnabled());
+    QTest::mouseClick(callButton, Qt::LeftButton);
+    EXPECT_EQ(callButton->text(), QStringLiteral("ABORTING..."));
+    EXPECT_FALSE(callButton->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return callButton->text() == QStringLiteral("CONNECT"); }));
+    EXPECT_TRUE(callButton->isEnabled());
+    EXPECT_TRUE(ReceiveText(one).contains(QStringLiteral("DISCONNECTED")));
 }
 
 }  // namespace
