@@ -16,4 +16,10 @@ for _ in $(seq 100); do
   [ -e "/tmp/.X11-unix/X${display#:}" ] && break
   sleep 0.05
 done
+# The X keyboard library strndup()s length-bounded names that carry no NUL,
+# which is valid but trips AddressSanitizer's strict string checks.
+ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}strict_string_checks=0"
+export ASAN_OPTIONS
+LSAN_OPTIONS="${LSAN_OPTIONS:-}${LSAN_OPTIONS:+:}suppressions=$(dirname "$0")/xvfb_lsan.supp"
+export LSAN_OPTIONS
 DISPLAY="$display" QT_QPA_PLATFORM=xcb "$@"
