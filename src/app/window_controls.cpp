@@ -13,6 +13,7 @@
 #include "app/application.h"
 #include "app/control_ids.h"
 #include "app/echo_pane.h"
+#include "app/elided_label.h"
 #include "app/layout_geometry.h"
 #include "app/receive_pane.h"
 #include "app/transmit_pane.h"
@@ -31,8 +32,9 @@ void Name(QWidget* widget, int id) {
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* text, const QFont& font, const char* name,
-                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
+                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter, bool elide = false) {
+    QLabel* label = elide ? new ElidedLabel(QString::fromUtf8(text), parent)
+                          : new QLabel(QString::fromUtf8(text), parent);
     label->setFont(font);
     label->setObjectName(QString::fromUtf8(name));
     label->setAlignment(alignment);
@@ -41,7 +43,7 @@ QLabel* MakeLabel(QWidget* parent, const char* text, const QFont& font, const ch
 }
 
 QLabel* MakeStatusField(QWidget* parent, const char* text, const QFont& font, const char* name) {
-    QLabel* label = MakeLabel(parent, text, font, name, Qt::AlignCenter);
+    QLabel* label = MakeLabel(parent, text, font, name, Qt::AlignCenter, true);
     label->setFrameShape(QFrame::Box);
     return label;
 }
@@ -114,8 +116,8 @@ void Application::CreateConnectionRows() {
     portButton_ = MakeButton(this, "Connect", kIdPortButton);
     channelLabel_ = MakeLabel(this, "Channel", fonts_.normal, "channelLabel");
     channelBox_ = MakeDigitsBox(this, kDefaultChannel, kIdChannel);
-    hostmodeLabel_ =
-        MakeLabel(this, "Extended CRC Hostmode (JHOST5)", fonts_.normal, "hostmodeLabel");
+    hostmodeLabel_ = MakeLabel(this, "Extended CRC Hostmode (JHOST5)", fonts_.normal,
+                               "hostmodeLabel", Qt::AlignLeft | Qt::AlignVCenter, true);
 
     statusLine_ = MakeStatusField(this, "MODEM DISCONNECTED", fonts_.bold, "statusLine");
     directionLabel_ = MakeStatusField(this, "", fonts_.bold, "directionLabel");
@@ -149,7 +151,8 @@ void Application::CreateActionRows() {
     broadcastButton_->setAutoDefault(false);
     Name(broadcastButton_, kIdBroadcast);
 
-    commandLabel_ = MakeLabel(this, "Modem command", fonts_.bold, "commandLabel");
+    commandLabel_ = MakeLabel(this, "Modem command", fonts_.bold, "commandLabel",
+                              Qt::AlignLeft | Qt::AlignVCenter, true);
     commandLine_ = new QLineEdit(this);
     commandLine_->setMaxLength(kCommandLineMaxLength);
     commandLine_->setFont(fonts_.mono);

@@ -155,3 +155,20 @@ TEST_F(PaneTest, CtrlASelectsEverything) {
 
 }  // namespace
 }  // namespace corvina
+
+#include "app/elided_label.h"
+
+namespace corvina {
+namespace {
+
+TEST_F(PaneTest, LongLabelTextEndsInEllipsis) {
+    ElidedLabel label(QStringLiteral("Text file transfer ended: ARQ disconnected"));
+    label.resize(400, 30);
+    EXPECT_EQ(label.ShownText(), label.text());
+    label.resize(80, 30);
+    EXPECT_TRUE(label.ShownText().endsWith(QChar(0x2026)));
+    EXPECT_LT(label.ShownText().size(), label.text().size());
+}
+
+}  // namespace
+}  // namespace corvina
