@@ -2,7 +2,6 @@
 
 #include <QTextBlock>
 
-#include "app/action_button.h"
 #include "window_harness.h"
 
 namespace corvina {
@@ -288,11 +287,6 @@ TEST_F(WindowEventTest, ReturnInCallSignBoxDoesNothingSpecial) {
     // Escape does not reach a disabled command line.
     QTest::keyClick(call, Qt::Key_Escape);
     EXPECT_FALSE(Control<QLineEdit>(*window, kIdCommandLine)->hasFocus());
-}
-
-TEST_F(WindowEventTest, ActionButtonsUseSystemLookWithoutSession) {
-    EXPECT_FALSE(Control<ActionButton>(*window, kIdCallButton)->DrawsReadyLook());
-    EXPECT_FALSE(Control<ActionButton>(*window, kIdBroadcast)->DrawsReadyLook());
 }
 
 }  // namespace

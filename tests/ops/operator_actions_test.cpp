@@ -127,24 +127,6 @@ TEST_F(OperatorActionsTest, TransmitDoesNothingWhileTransferBusyOrNoLink) {
     EXPECT_TRUE(console.status.empty());
 }
 
-TEST_F(OperatorActionsTest, CallQueuesRobustConnectAndAbortQueuesDisconnect) {
-    console.callSign = u"dl1abc";
-    actions.CallOrAbort();
-    EXPECT_EQ(console.callSign, u"DL1ABC");
-    EXPECT_TRUE(flags.callPending);
-    EXPECT_EQ(session.linkState.load(), kLinkArq);
-    EXPECT_EQ(session.ConnectedPeer(), "DL1ABC");
-    ASSERT_EQ(Commands().size(), 1U);
-    EXPECT_EQ(Commands().back(), B("C %DL1ABC"));
-
-    actions.CallOrAbort();
-    EXPECT_TRUE(flags.abortPending);
-    EXPECT_EQ(Commands().back(), B("D"));
-
-    actions.CallOrAbort();  // a second press while aborting does nothing
-    EXPECT_EQ(Commands().size(), 2U);
-}
-
 TEST_F(OperatorActionsTest, InvalidCallSignIsReportedAndNothingQueued) {
     console.callSign = u"NO/CALL";
     actions.CallOrAbort();
@@ -174,16 +156,6 @@ TEST_F(OperatorActionsTest, ChangeoverWhileReceivingSendsBareCommand) {
     EXPECT_EQ(console.pane, u"<Changeover / Break-in>\r\n");
 }
 
-TEST_F(OperatorActionsTest, ChangeoverWhileSendingQueuesPromptOnce) {
-    ArqLink();
-    flags.sendIndicator = true;
-    session.SetConnectedPeer("PEER1");
-    // Without an own call no prompt can be built: the plain changeover follows.
-    actions.RequestChangeover(true);
-    EXPECT_EQ(Commands().back(), B("%O"));
-    EXPECT_FALSE(session.changeoverPending.load());
-}
-
 TEST_F(OperatorActionsTest, BroadcastStartNeedsModeAndIdleLink) {
     console.fecIndex = -1;
     actions.ToggleFecBroadcast();
@@ -199,16 +171,6 @@ TEST_F(OperatorActionsTest, BroadcastStartNeedsModeAndIdleLink) {
 
     actions.ToggleFecBroadcast();  // while starting: nothing
     EXPECT_EQ(Commands().size(), 1U);
-}
-
-TEST_F(OperatorActionsTest, BroadcastEndRequestsWorkerStepAndLocksButtons) {
-    flags.fecActive = true;
-    session.linkCanSend = true;
-    actions.DisconnectArq();  // the disconnect button ends a broadcast
-    EXPECT_TRUE(flags.fecEnding);
-    EXPECT_TRUE(session.endBroadcastRequested.load());
-    EXPECT_FALSE(session.linkCanSend.load());
-    EXPECT_GE(console.uiUpdates, 1);
 }
 
 }  // namespace
