@@ -1,0 +1,75 @@
+// The window's side of the file sends: preconditions, the file dialog, the
+// marker in the transmit pane, and the operator's abort.
+
+#include <QFileDialog>
+#include <QLabel>
+
+#include "app/application.h"
+#include "app/transmit_pane.h"
+
+namespace corvina {
+namespace {
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QString Application::ChooseFile(const QString& filter) {
+    if (options_.chooseFile) {
+        return options_.chooseFile(this, filter);
+    }
+    return QFileDialog::getOpenFileName(this, QString(), QString(), filter, nullptr,
+                                        QFileDialog::ReadOnly);
+}
+
+void Application::StartBinaryFileSend() {
+    if (!flags_.sessionActive || !flags_.arqActive || !session_->arqConnected.load() ||
+        session_->fileSendActive.load() || session_->incomingTransferActive.load()) {
+        return;
+    }
+    const QString path = ChooseFile(QStringLiteral("All files (*.*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    ShowStartResult(transfers().StartBinaryFileSend(std::filesystem::path(path.toStdU16String())));
+}
+
+void Application::StartTextFileSend() {
+    if (!flags_.sessionActive || !(flags_.arqActive || flags_.fecActive) ||
+        !session_->linkCanSend.load() || flags_.fecEnding || session_->fileSendActive.load() ||
+        session_->incomingTransferActive.load()) {
+        return;
+    }
+    const QString path = ChooseFile(QStringLiteral("Text files (*.txt);;All files (*.*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    ShowStartResult(transfers().StartTextFileSend(std::filesystem::path(path.toStdU16String())));
+}
+
+void Application::ShowStartResult(const FileTransfers::StartResult& result) {
+    switch (result.outcome) {
+        case FileTransfers::StartOutcome::NotAllowed:
+            return;
+        case FileTransfers::StartOutcome::Refused:
+            SetStatus(FromUtf8(result.status), true);
+            return;
+        case FileTransfers::StartOutcome::Started:
+            transmitPane_->InsertControlMarker(FromUtf8(result.marker));
+            UpdateConnectionUi();
+            SetStatus(FromUtf8(result.status), false);
+            return;
+    }
+}
+
+void Application::AbortBinaryTransfer() {
+    if (!transfers().AbortBinaryFileSend()) {
+        return;
+    }
+    SetStatus(FromUtf8(kAbortingBinary), false);
+    UpdateConnectionUi();
+}
+
+}  // namespace corvina

@@ -1,0 +1,117 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "transfer/incoming_file.h"
+
+namespace corvina {
+namespace {
+
+// Largest single write to the file.
+constexpr std::size_t kMaxWrite = 65536;
+
+// rw-r--r--: a received file must never become executable.
+constexpr mode_t kReceivedFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
+
+class PosixIncomingFile final : public IncomingFile {
+  public:
+    explicit PosixIncomingFile(int fd) : fd_(fd) {}
+    ~PosixIncomingFile() override {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+
+    bool Write(const std::uint8_t* data, std::size_t size) override {
+        if (fd_ < 0) {
+            return false;
+        }
+        while (size > 0) {
+            const std::size_t piece = std::min(size, kMaxWrite);
+            const ssize_t written = ::write(fd_, data, piece);
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                return false;
+            }
+            data += written;
+            size -= static_cast<std::size_t>(written);
+        }
+        return true;
+    }
+
+    bool FlushAndClose() override {
+        if (fd_ < 0) {
+            return false;
+        }
+        const bool synced = ::fsync(fd_) == 0;
+        const bool closed = ::close(fd_) == 0;
+        fd_ = -1;
+        return synced && closed;
+    }
+
+  private:
+    int fd_;
+};
+
+void SyncDirectoryOf(const std::filesystem::path& path) {
+    const int dir = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+bool RenameExclusive(const std::filesystem::path& from, const std::filesystem::path& to) {
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+#endif
+    // A hard link fails when the target exists, which is the guarantee wanted.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    ::unlink(from.c_str());
+    return true;
+}
+
+class PosixIncomingFileSystem final : public IncomingFileSystem {
+  public:
+    std::unique_ptr<IncomingFile> CreateExclusive(const std::filesystem::path& path) override {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                              kReceivedFileMode);
+        if (fd < 0) {
+            return nullptr;
+        }
+        return std::make_unique<PosixIncomingFile>(fd);
+    }
+
+    bool RenameWithoutReplacing(const std::filesystem::path& from,
+                                const std::filesystem::path& to) override {
+        if (!RenameExclusive(from, to)) {
+            return false;
+        }
+        SyncDirectoryOf(to);
+        return true;
+    }
+
+    void Remove(const std::filesystem::path& path) override { ::unlink(path.c_str()); }
+};
+
+}  // namespace
+
+IncomingFileSystem& SystemIncomingFileSystem() {
+    static PosixIncomingFileSystem fileSystem;
+    return fileSystem;
+}
+
+}  // namespace corvina

@@ -1,0 +1,114 @@
+#include "app/transmit_pane.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "qt_test_app.h"
+
+namespace corvina {
+namespace {
+
+// A pane holding "sent" as its sent part and "typed" after it.
+class TransmitPaneTest : public testing::Test {
+  protected:
+    TransmitPaneTest() {
+        testing_support::TestApplication();
+        pane.show();
+        pane.setFocus();
+        QTest::keyClicks(&pane, QStringLiteral("sent"));
+        pane.CommitLine();
+        QTest::keyClicks(&pane, QStringLiteral("typed"));
+    }
+
+    void PutCaret(int position, int anchor = -1) {
+        QTextCursor cursor(pane.document());
+        cursor.setPosition(anchor < 0 ? position : anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        pane.setTextCursor(cursor);
+    }
+
+    TransmitPane pane;
+};
+
+TEST_F(TransmitPaneTest, CommittedLineIsTheSentPart) {
+    EXPECT_EQ(pane.Committed(), 5);  // "sent" and its line break
+    EXPECT_EQ(pane.PendingText(), QStringLiteral("typed"));
+}
+
+TEST_F(TransmitPaneTest, DeletingIntoSentTextIsRefused) {
+    struct Case {
+        const char* name;
+        int position;
+        int anchor;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString expected;
+    };
+    const std::vector<Case> cases = {
+        {"backspace at the mark", 5, -1, Qt::Key_Backspace, Qt::NoModifier, "sent\ntyped"},
+        {"delete at the mark", 5, -1, Qt::Key_Delete, Qt::NoModifier, "sent\ntyped"},
+        {"backspace inside sent text", 2, -1, Qt::Key_Backspace, Qt::NoModifier, "sent\ntyped"},
+        {"selection across the mark", 7, 3, Qt::Key_Delete, Qt::NoModifier, "sent\ntyped"},
+        {"cut across the mark", 7, 3, Qt::Key_X, Qt::ControlModifier, "sent\ntyped"},
+        {"word back over the mark", 7, -1, Qt::Key_Backspace, Qt::ControlModifier, "sent\nped"},
+        {"backspace after the mark", 10, -1, Qt::Key_Backspace, Qt::NoModifier, "sent\ntype"},
+        {"delete after the mark", 6, -1, Qt::Key_Delete, Qt::NoModifier, "sent\ntped"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pane.Reset();
+        pane.setPlainText(QString());
+        QTest::keyClicks(&pane, QStringLiteral("sent"));
+        pane.CommitLine();
+        QTest::keyClicks(&pane, QStringLiteral("typed"));
+        PutCaret(c.position, c.anchor);
+        QTest::keyClick(&pane, c.key, c.modifiers);
+        EXPECT_EQ(pane.toPlainText(), c.expected);
+        EXPECT_EQ(pane.Committed(), 5);
+    }
+}
+
+TEST_F(TransmitPaneTest, TypingInsideSentTextGoesToTheEnd) {
+    PutCaret(2);
+    QTest::keyClicks(&pane, QStringLiteral("!"));
+    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped!"));
+
+    PutCaret(4, 1);  // "ent" selected
+    QTest::keyClick(&pane, Qt::Key_Tab);
+    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped!\t"));
+}
+
+TEST_F(TransmitPaneTest, PasteOverSentTextLandsAtTheEnd) {
+    QApplication::clipboard()->setText(QStringLiteral("PASTE"));
+    PutCaret(4, 0);  // "sent" selected
+    QTest::keyClick(&pane, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntypedPASTE"));
+    EXPECT_EQ(pane.PendingText(), QStringLiteral("typedPASTE"));
+}
+
+TEST_F(TransmitPaneTest, MarkerGoesBeforeUnsentText) {
+    PutCaret(7);
+    pane.InsertControlMarker(QStringLiteral("<Changeover / Break-in>\r\n"));
+    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\n<Changeover / Break-in>\ntyped"));
+    EXPECT_EQ(pane.PendingText(), QStringLiteral("typed"));
+    EXPECT_EQ(pane.textCursor().position(), pane.toPlainText().size());
+}
+
+TEST_F(TransmitPaneTest, CtrlYAsksForChangeoverAndInsertsNothing) {
+    QSignalSpy spy(&pane, &TransmitPane::changeoverRequested);
+    QTest::keyClick(&pane, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped"));
+}
+
+TEST_F(TransmitPaneTest, UndoCannotTakeBackSentText) {
+    QTest::keyClick(&pane, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped"));
+}
+
+}  // namespace
+}  // namespace corvina

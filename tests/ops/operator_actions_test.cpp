@@ -1,0 +1,177 @@
+#include "ops/operator_actions.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "text/conversions.h"
+
+namespace corvina {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes B(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+class NullSink : public EventSink {
+  public:
+    void Post(UiEvent) override {}
+};
+
+// The window surface, recorded: a transmit pane as text with its sent part.
+class FakeConsole : public OperatorConsole {
+  public:
+    std::u16string pane;
+    std::size_t committed = 0;
+    std::u16string callSign;
+    int fecIndex = 0;
+    std::u16string status;
+    bool statusIsError = false;
+    int uiUpdates = 0;
+    int timerStarts = 0;
+
+    std::u16string PendingTransmitText() override { return pane.substr(committed); }
+    void CommitTransmitLine() override {
+        pane += u"\r\n";
+        committed = pane.size();
+    }
+    void InsertTransmitMarker(std::u16string_view marker) override {
+        pane.insert(committed, marker);
+        committed += marker.size();
+    }
+    std::u16string CallSignText() const override { return callSign; }
+    void SetCallSignText(std::u16string_view text) override { callSign = text; }
+    int FecModeIndex() const override { return fecIndex; }
+    void SetStatus(std::u16string_view text, bool isError) override {
+        status = text;
+        statusIsError = isError;
+    }
+    void UpdateConnectionUi() override { ++uiUpdates; }
+    void StartBroadcastTimer() override { ++timerStarts; }
+};
+
+class OperatorActionsTest : public testing::Test {
+  protected:
+    OperatorActionsTest() { flags.sessionActive = true; }
+
+    std::deque<Bytes> Commands() {
+        return session.WithQueues([](HostQueues& q) { return q.commandQueue; });
+    }
+    std::vector<Bytes> Data() {
+        return session.WithQueues([](HostQueues& q) {
+            std::vector<Bytes> out;
+            for (const OutboundItem& item : q.outboundQueue) {
+                out.push_back(item.bytes);
+            }
+            return out;
+        });
+    }
+    void ArqLink() {
+        flags.arqActive = true;
+        session.arqConnected = true;
+        session.linkCanSend = true;
+    }
+
+    NullSink sink;
+    HostSession session{sink, std::filesystem::temp_directory_path()};
+    WindowFlags flags;
+    FakeConsole console;
+    OperatorActions actions{session, flags, console};
+};
+
+TEST_F(OperatorActionsTest, TransmitLineGetsItsLineEndAndBecomesSent) {
+    struct Case {
+        std::u16string typed;
+        Bytes sent;
+    };
+    const std::vector<Case> cases = {
+        {u"hello", B("hello\r\n")},
+        {u"", B("\r\n")},
+        {u"ends in cr\r", B("ends in cr\r\n")},
+        {u"two\nlines", B("two\rlines\r\n")},
+    };
+    ArqLink();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.typed));
+        console.pane += c.typed;
+        actions.SubmitTransmitText();
+        ASSERT_FALSE(Data().empty());
+        EXPECT_EQ(Data().back(), c.sent);
+        EXPECT_EQ(console.committed, console.pane.size());
+    }
+    EXPECT_EQ(Data().size(), cases.size());
+}
+
+TEST_F(OperatorActionsTest, TransmitRefusedWhenLinkCannotSendKeepsText) {
+    flags.arqActive = true;  // the window still believes in the link
+    console.pane = u"lost";
+    actions.SubmitTransmitText();
+    EXPECT_TRUE(Data().empty());
+    EXPECT_EQ(console.committed, 0U);
+    EXPECT_EQ(console.status, u"SIRVEX transmit path is no longer active");
+    EXPECT_TRUE(console.statusIsError);
+}
+
+TEST_F(OperatorActionsTest, TransmitDoesNothingWhileTransferBusyOrNoLink) {
+    console.pane = u"x";
+    actions.SubmitTransmitText();  // no link
+    ArqLink();
+    session.incomingTransferActive = true;
+    actions.SubmitTransmitText();
+    EXPECT_TRUE(Data().empty());
+    EXPECT_TRUE(console.status.empty());
+}
+
+TEST_F(OperatorActionsTest, InvalidCallSignIsReportedAndNothingQueued) {
+    console.callSign = u"NO/CALL";
+    actions.CallOrAbort();
+    EXPECT_EQ(console.status, u"INVALID SIRVEX CALL");
+    EXPECT_TRUE(console.statusIsError);
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_FALSE(flags.callPending);
+}
+
+TEST_F(OperatorActionsTest, DisconnectMarkerGoesBeforeUnsentText) {
+    ArqLink();
+    console.pane = u"sent\r\n";
+    console.committed = console.pane.size();
+    console.pane += u"typing";
+    actions.DisconnectArq();
+    EXPECT_EQ(console.pane, u"sent\r\n<Disconnect ARQ>\r\ntyping");
+    EXPECT_EQ(console.PendingTransmitText(), u"typing");
+    EXPECT_EQ(Commands().back(), B("D"));
+}
+
+TEST_F(OperatorActionsTest, ChangeoverWhileReceivingSendsBareCommand) {
+    ArqLink();
+    flags.sendIndicator = false;
+    actions.RequestChangeover(true);
+    EXPECT_EQ(Commands().back(), B("%O"));
+    EXPECT_TRUE(Data().empty());
+    EXPECT_EQ(console.pane, u"<Changeover / Break-in>\r\n");
+}
+
+TEST_F(OperatorActionsTest, BroadcastStartNeedsModeAndIdleLink) {
+    console.fecIndex = -1;
+    actions.ToggleFecBroadcast();
+    EXPECT_FALSE(flags.fecStarting);
+    EXPECT_TRUE(Commands().empty());
+
+    console.fecIndex = 1;
+    actions.ToggleFecBroadcast();
+    EXPECT_TRUE(flags.fecStarting);
+    EXPECT_EQ(session.linkState.load(), kLinkFec);
+    EXPECT_EQ(console.timerStarts, 1);
+    EXPECT_EQ(Commands().back(), B("#UNPROTO 3"));
+
+    actions.ToggleFecBroadcast();  // while starting: nothing
+    EXPECT_EQ(Commands().size(), 1U);
+}
+
+}  // namespace
+}  // namespace corvina

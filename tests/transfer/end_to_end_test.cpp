@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include "cvfile/crc32.h"
+#include "hand_records.h"
+#include "station_harness.h"
+#include "transfer/record_stream.h"
+#include "transfer/utf8_path.h"
+
+namespace corvina {
+namespace {
+
+using cvfile::ResultCode;
+using testing::Bytes;
+using testing::ListFolder;
+using testing::ReadFile;
+using testing::Station;
+using testing::WaitUntil;
+using namespace std::chrono_literals;
+
+constexpr std::uint8_t Code(ResultCode code) {
+    return static_cast<std::uint8_t>(code);
+}
+
+Bytes MixedText(std::size_t size) {
+    static const char* const kWords[] = {"carrier ", "station ", "frequency ", "QSL ",
+                                         "signal ",  "report ",  "73 ",        "the ",
+                                         "antenna ", "\r\n"};
+    Bytes text;
+    const Bytes noise = testing::RandomBytes(size, 5);
+    for (std::size_t i = 0; text.size() < size; ++i) {
+        const std::string word = kWords[noise[i % noise.size()] % 10];
+        text.insert(text.end(), word.begin(), word.end());
+    }
+    text.resize(size);
+    return text;
+}
+
+using BinaryTransfer = testing::TwoStations;
+
+TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
+    // The longest name the file system takes with ".part" and " (n)" added.
+    std::string longName;
+    while (longName.size() < 240) {
+        longName += "\xC3\xBC";  // ü
+    }
+    longName += ".bin";
+    const struct {
+        const char* label;
+        bool fromA;
+        std::string name;
+        Bytes content;
+        std::string stored;
+    } cases[] = {
+        {"empty", true, "empty.dat", {}, "empty.dat"},
+        {"1,000 equal bytes", true, "equal.dat", Bytes(1000, 0x55), "equal.dat"},
+        {"600 random bytes", true, "random.dat", testing::RandomBytes(600, 9), "random.dat"},
+        {"200 KiB mixed text", true, "log.txt", MixedText(200 * 1024), "log.txt"},
+        {"long UTF-8 name", true, longName, Bytes{1, 2, 3}, longName},
+        {"first a.txt", true, "a.txt", Bytes{'1'}, "a.txt"},
+        {"second a.txt", true, "a.txt", Bytes{'2'}, "a (1).txt"},
+        {"third a.txt", true, "a.txt", Bytes{'3'}, "a (2).txt"},
+        {"first .profile", true, ".profile", Bytes{'p'}, ".profile"},
+        {"second .profile", true, ".profile", Bytes{'q'}, ".profile (1)"},
+        {"first archive", true, "archive.tar.gz", Bytes{'x'}, "archive.tar.gz"},
+        {"second archive", true, "archive.tar.gz", Bytes{'y'}, "archive.tar (1).gz"},
+        {"back: 600 random bytes", false, "back.dat", testing::RandomBytes(600, 4), "back.dat"},
+        {"back: empty", false, "back-empty.dat", {}, "back-empty.dat"},
+        {"back: equal bytes", false, "back-equal.dat", Bytes(1000, 'z'), "back-equal.dat"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Station& from = c.fromA ? a : b;
+        Station& to = c.fromA ? b : a;
+        const auto verdict = SendFile(from, to, c.name, c.content);
+        ASSERT_TRUE(verdict.has_value());
+        EXPECT_EQ(verdict->result, Code(ResultCode::CrcOk));
+        EXPECT_EQ(verdict->size, c.content.size());
+        EXPECT_EQ(verdict->actualCrc, cvfile::Crc32Ieee(c.content.data(), c.content.size()));
+        EXPECT_EQ(ReadFile(to.tmp() / PathFromUtf8(c.stored)), c.content);
+        const auto received = to.Messages(BinaryTransferKind::ReceiveFinished).back();
+        EXPECT_EQ(received.result, Code(ResultCode::CrcOk));
+    }
+    EXPECT_EQ(ListFolder(a.tmp()).size(), 3u);
+    EXPECT_EQ(ListFolder(b.tmp()).size(), 12u);
+}
+
+TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
+    const Bytes content = testing::RandomBytes(600, 2);
+    const std::size_t bMark = b.sink.Size();
+    const auto verdict = SendFile(a, b, "order.bin", content);
+    ASSERT_TRUE(verdict.has_value());
+
+    std::vector<std::uint64_t> progress;
+    std::string echoLines;
+    std::optional<std::size_t> finishedAt;
+    std::optional<std::size_t> verdictAt;
+    const auto events = a.sink.Events();
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const UiEvent& e = events[i];
+        if (e.kind == UiEventKind::FileSendProgressEvent) {
+            EXPECT_EQ(e.lParam, 1);
+            progress.push_back(e.wParam);
+        } else if (e.kind == UiEventKind::FileSendFinishedEvent) {
+            EXPECT_EQ(e.wParam, 2u);
+            finishedAt = i;
+        } else if (e.transferMessage() != nullptr &&
+                   e.transferMessage()->kind == BinaryTransferKind::SendFinished) {
+            verdictAt = i;
+        } else if (e.hostOutput() != nullptr && e.hostOutput()->kind == HostOutputKind::EchoText) {
+            echoLines.append(e.hostOutput()->bytes.begin(), e.hostOutput()->bytes.end());
+        }
+    }
+    EXPECT_EQ(progress, (std::vector<std::uint64_t>{0, 33, 66, 100}));
+    EXPECT_NE(echoLines.find("[Binary record 1/3 sent]\r\n[Binary record 2/3 sent]\r\n"
+                             "[Binary record 3/3 sent]\r\n"),
+              std::string::npos);
+    ASSERT_TRUE(finishedAt && verdictAt);
+    EXPECT_LT(*finishedAt, *verdictAt);
+
+    std::vector<BinaryTransferKind> kinds;
+    std::vector<std::uint32_t> percents;
+    const auto bEvents = b.sink.Events();
+    for (std::size_t i = bMark; i < bEvents.size(); ++i) {
+        if (const BinaryTransferMessage* m = bEvents[i].transferMessage()) {
+            kinds.push_back(m->kind);
+            if (m->kind == BinaryTransferKind::ReceiveProgress) {
+                percents.push_back(m->percent);
+            }
+        }
+    }
+    EXPECT_EQ(kinds.front(), BinaryTransferKind::ReceiveStarted);
+    EXPECT_EQ(kinds[kinds.size() - 2], BinaryTransferKind::ReceiveFinished);
+    EXPECT_EQ(kinds.back(), BinaryTransferKind::TransferStateChanged);
+    EXPECT_EQ(percents, (std::vector<std::uint32_t>{42, 85, 100}));
+    // The verdict goes out after one changeover; its echo brings the second.
+    EXPECT_TRUE(WaitUntil([&] { return sim.modem(1).counters().Requests(4, "%O") == 2; }, 5s));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 2u);
+}
+
+TEST_F(BinaryTransfer, RefusedNamesAndBrokenStreamsEndWithAVerdictAndNothingStored) {
+    const Bytes content = testing::RandomBytes(600, 8);
+    const std::uint32_t crc = cvfile::Crc32Ieee(content.data(), content.size());
+    std::uint64_t id = 0x5000;
+    const auto plain = [&](const std::string& name) {
+        return testing::PlainTransfer(++id, name, content);
+    };
+    struct Case {
+        std::string label;
+        std::vector<testing::HandRecord> records;
+        ResultCode expected;
+    };
+    std::vector<Case> cases;
+    for (const std::string name :
+         {"trail.", "trail ", "a/b", "a\\b", "c:d", "ctl\x01", "..", "aux.dat", "LPT1"}) {
+        cases.push_back({"name " + name, plain(name), ResultCode::Rejected});
+    }
+    // A name of 1,024 bytes passes the name check, but no file system here
+    // stores a name that long: the file cannot be created.
+    cases.push_back(
+        {"name of 1,024 bytes", plain(std::string(1020, 'n') + ".bin"), ResultCode::FileError});
+    {
+        auto r = plain("repeat.bin");
+        r.insert(r.begin() + 2, r[1]);
+        cases.push_back({"data record repeated", r, ResultCode::ProtocolError});
+    }
+    {
+        auto r = plain("order.bin");
+        std::swap(r[1], r[2]);
+        cases.push_back({"data out of order", r, ResultCode::ProtocolError});
+    }
+    {
+        auto r = plain("crc.bin");
+        r.back().value ^= 1;
+        cases.push_back({"end with the wrong CRC", r, ResultCode::ProtocolError});
+    }
+    {
+        auto r = plain("size.bin");
+        r.back().offset += 1;
+        cases.push_back({"end with the wrong size", r, ResultCode::ProtocolError});
+    }
+    {
+        auto r = plain("garbled.bin");
+        r[2].corruptAt = 50;  // inside the payload: the record is dropped as invalid
+        cases.push_back({"a corrupted data record", r, ResultCode::ProtocolError});
+    }
+    {
+        auto r = plain("garbled-end.bin");
+        r.back().corruptAt = 13;  // the identifier: the End is dropped; a Cancel closes it
+        r.push_back({5, id, 0, 0, 0, {}});
+        cases.push_back({"a corrupted end record", r, ResultCode::Cancelled});
+    }
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::uint64_t transferId = c.records.front().id;
+        const auto verdict =
+            SendByHand(a, b, testing::Concat(c.records), transferId, content.size(), crc);
+        ASSERT_TRUE(verdict.has_value());
+        EXPECT_EQ(verdict->result, Code(c.expected));
+        EXPECT_TRUE(ListFolder(b.tmp()).empty()) << ::testing::PrintToString(ListFolder(b.tmp()));
+    }
+}
+
+TEST_F(BinaryTransfer, CompressedStreamsThatDoNotInflateExactlyAreProtocolErrors) {
+    const Bytes original(5000, 'c');
+    const std::atomic<bool> noAbort{false};
+    const auto stream = BuildBinaryRecordStream(original, "z.bin", 1, noAbort);
+    const auto real = testing::DecodeStream(stream.bytes);
+    ASSERT_EQ(real.size(), 3u);
+    const struct {
+        const char* label;
+        std::uint64_t announced;
+    } cases[] = {
+        {"one byte short", original.size() + 1},
+        {"bomb: far beyond what the data can inflate to", 1ull << 40},
+        {"bomb within the ratio", 1 << 20},
+    };
+    std::uint64_t id = 0x7000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ++id;
+        const std::uint32_t crc = cvfile::Crc32Ieee(original.data(), original.size());
+        const std::vector<testing::HandRecord> records = {
+            {1, id, 2, c.announced, crc, {'z', '.', 'b', 'i', 'n'}},
+            {2, id, 1, 0, 1, real[1].payload},
+            {3, id, 2, c.announced, crc, {}},
+        };
+        const auto verdict = SendByHand(a, b, testing::Concat(records), id, c.announced, crc);
+        ASSERT_TRUE(verdict.has_value());
+        EXPECT_EQ(verdict->result, Code(ResultCode::ProtocolError));
+        EXPECT_TRUE(ListFolder(b.tmp()).empty());
+    }
+}
+
+TEST_F(BinaryTransfer, ACancelForAnUnknownTransferIsAnsweredCancelled) {
+    const std::vector<testing::HandRecord> cancel = {{5, 0xC0FFEE, 0, 0, 0, {}}};
+    const auto verdict = SendByHand(a, b, testing::Concat(cancel), 0xC0FFEE, 10, 1, 20s, false);
+    ASSERT_TRUE(verdict.has_value());
+    EXPECT_EQ(verdict->result, Code(ResultCode::Cancelled));
+    EXPECT_EQ(verdict->size, 0u);
+    EXPECT_EQ(verdict->actualCrc, 0u);
+}
+
+TEST_F(BinaryTransfer, ATmpThatCannotBeCreatedGivesFileError) {
+    b.folder.Write("tmp", Bytes{'f'});
+    const auto verdict = SendFile(a, b, "nowhere.bin", testing::RandomBytes(300));
+    ASSERT_TRUE(verdict.has_value());
+    EXPECT_EQ(verdict->result, Code(ResultCode::FileError));
+    EXPECT_EQ(ReadFile(b.folder.path() / "tmp"), Bytes{'f'});
+}
+
+TEST_F(BinaryTransfer, AbortMidTransferEndsCancelledOnBothSides) {
+    const std::size_t aMark = a.sink.Size();
+    const std::size_t bMark = b.sink.Size();
+    const auto path = a.folder.Write("long.bin", testing::RandomBytes(12000, 6));
+    ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
+              FileTransfers::StartOutcome::Started);
+    ASSERT_TRUE(b.sink.WaitFor(
+        [](const UiEvent& e) {
+            const auto* m = e.transferMessage();
+            return m != nullptr && m->kind == BinaryTransferKind::ReceiveProgress &&
+                   m->percent >= 10;
+        },
+        20s, bMark));
+    // A text send is refused while the file is being received.
+    EXPECT_EQ(b.transfers().StartTextFileSend(b.folder.Write("t.txt", Bytes{'t'})).outcome,
+              FileTransfers::StartOutcome::NotAllowed);
+    EXPECT_TRUE(a.transfers().AbortBinaryFileSend());
+    const auto verdict = AwaitVerdicts(a, b, aMark, bMark, 20s);
+    ASSERT_TRUE(verdict.has_value());
+    EXPECT_EQ(verdict->result, Code(ResultCode::Cancelled));
+    EXPECT_TRUE(ListFolder(b.tmp()).empty());
+    // The stream stays usable: the next file goes through.
+    const auto next = SendFile(a, b, "after.bin", Bytes{9, 9});
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(next->result, Code(ResultCode::CrcOk));
+}
+
+TEST_F(BinaryTransfer, LosingTheArqLinkRemovesThePartialFile) {
+    const std::size_t bMark = b.sink.Size();
+    sim.modem(0).faults().loseLinkAfterAirBytes = 3000;
+    const auto path = a.folder.Write("lost.bin", testing::RandomBytes(12000, 7));
+    ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
+              FileTransfers::StartOutcome::Started);
+    ASSERT_TRUE(b.WaitMessage(BinaryTransferKind::ReceiveStarted, 10s, bMark));
+    ASSERT_TRUE(WaitUntil([&] { return !b.session().arqConnected; }, 20s));
+    EXPECT_FALSE(ListFolder(b.tmp()).empty());
+    // What the status display does when it sees the ARQ link end.
+    b.session().CleanUpArqLink();
+    EXPECT_TRUE(ListFolder(b.tmp()).empty());
+    EXPECT_FALSE(b.session().incomingTransferActive);
+
+    // The sender learns of the loss from its status poll, or from the modem
+    // refusing the rest of the file, which ends the session.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return !a.session().arqConnected ||
+                   a.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)) > 0;
+        },
+        20s));
+    if (a.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)) > 0) {
+        a.session().Disconnect(false);
+    } else {
+        a.session().CleanUpArqLink();
+        EXPECT_TRUE(a.session().FileResult().second);
+    }
+    EXPECT_FALSE(a.session().binarySendActive);
+    EXPECT_EQ(a.transfers().ActiveOutgoingTransferId(), 0u);
+}
+
+TEST_F(BinaryTransfer, DisconnectingMidTransferLeavesNothingBehind) {
+    const std::size_t bMark = b.sink.Size();
+    const auto path = a.folder.Write("cut.bin", testing::RandomBytes(12000, 3));
+    ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
+              FileTransfers::StartOutcome::Started);
+    ASSERT_TRUE(b.WaitMessage(BinaryTransferKind::ReceiveProgress, 20s, bMark));
+    EXPECT_FALSE(ListFolder(b.tmp()).empty());
+    b.session().Disconnect(true);
+    EXPECT_TRUE(ListFolder(b.tmp()).empty());
+    EXPECT_FALSE(b.session().incomingTransferActive);
+    a.session().Disconnect(false);
+    EXPECT_EQ(a.transfers().ActiveOutgoingTransferId(), 0u);
+}
+
+}  // namespace
+}  // namespace corvina

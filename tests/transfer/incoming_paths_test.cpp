@@ -1,0 +1,129 @@
+#include "transfer/incoming_paths.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "fake_port.h"
+#include "transfer/incoming_file.h"
+#include "transfer/utf8_path.h"
+
+namespace corvina {
+namespace {
+
+using testing::Bytes;
+using testing::ListFolder;
+using testing::ReadFile;
+using testing::TempDir;
+
+TEST(SplitFileName, SplitsAtTheLastDotUnlessItLeads) {
+    const struct {
+        const char* name;
+        const char* stem;
+        const char* extension;
+    } cases[] = {
+        {"a.txt", "a", ".txt"},
+        {".profile", ".profile", ""},
+        {"archive.tar.gz", "archive.tar", ".gz"},
+        {"plain", "plain", ""},
+        {"..x", ".", ".x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StemAndExtension parts = SplitFileName(c.name);
+        EXPECT_EQ(parts.stem, c.stem);
+        EXPECT_EQ(parts.extension, c.extension);
+    }
+}
+
+// Takes the paths for `name` and creates the final file, as a finished
+// transfer would; returns the final file's name.
+std::string Occupy(const TempDir& dir, const std::string& name) {
+    std::filesystem::path finalPath;
+    std::filesystem::path tempPath;
+    EXPECT_TRUE(BuildIncomingPaths(dir.path(), name, finalPath, tempPath));
+    EXPECT_EQ(PathToUtf8(tempPath), PathToUtf8(finalPath) + ".part");
+    dir.Write("tmp/" + PathToUtf8(finalPath.filename()), Bytes{1});
+    return PathToUtf8(finalPath.filename());
+}
+
+TEST(BuildIncomingPaths, NumbersCollidingNamesBeforeTheExtension) {
+    TempDir dir;
+    EXPECT_EQ(Occupy(dir, "a.txt"), "a.txt");
+    EXPECT_EQ(Occupy(dir, "a.txt"), "a (1).txt");
+    EXPECT_EQ(Occupy(dir, "a.txt"), "a (2).txt");
+    EXPECT_EQ(Occupy(dir, ".profile"), ".profile");
+    EXPECT_EQ(Occupy(dir, ".profile"), ".profile (1)");
+    EXPECT_EQ(Occupy(dir, "archive.tar.gz"), "archive.tar.gz");
+    EXPECT_EQ(Occupy(dir, "archive.tar.gz"), "archive.tar (1).gz");
+}
+
+TEST(BuildIncomingPaths, TreatsPartFilesAndDanglingLinksAsTaken) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "tmp");
+    dir.Write("tmp/b.bin.part", Bytes{});
+    std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "tmp" / "b (1).bin");
+    std::filesystem::path finalPath;
+    std::filesystem::path tempPath;
+    ASSERT_TRUE(BuildIncomingPaths(dir.path(), "b.bin", finalPath, tempPath));
+    EXPECT_EQ(finalPath.filename(), "b (2).bin");
+}
+
+TEST(BuildIncomingPaths, FailsWhenTmpCannotBeAFolderOrEveryNameIsTaken) {
+    TempDir blocked;
+    blocked.Write("tmp", Bytes{1});
+    std::filesystem::path finalPath;
+    std::filesystem::path tempPath;
+    EXPECT_FALSE(BuildIncomingPaths(blocked.path(), "a", finalPath, tempPath));
+    EXPECT_FALSE(
+        BuildIncomingPaths(blocked.path() / "missing" / "deeper", "a", finalPath, tempPath));
+
+    TempDir full;
+    std::filesystem::create_directory(full.path() / "tmp");
+    full.Write("tmp/z", Bytes{});
+    for (int n = 1; n <= kMaxCollisionNumber; ++n) {
+        full.Write("tmp/z (" + std::to_string(n) + ")", Bytes{});
+    }
+    EXPECT_FALSE(BuildIncomingPaths(full.path(), "z", finalPath, tempPath));
+    full.Write("tmp/other", Bytes{});
+    EXPECT_TRUE(BuildIncomingPaths(full.path(), "other.x", finalPath, tempPath));
+}
+
+TEST(IncomingFileSystem, CreatesOnlyNewFilesAndNeverFollowsLinks) {
+    TempDir dir;
+    IncomingFileSystem& fs = SystemIncomingFileSystem();
+    const Bytes outside = {'k', 'e', 'e', 'p'};
+    const auto victim = dir.Write("victim", outside);
+    std::filesystem::create_symlink(victim, dir.path() / "link.part");
+    std::filesystem::create_symlink(dir.path() / "absent", dir.path() / "dangling.part");
+    dir.Write("exists.part", Bytes{9});
+
+    EXPECT_EQ(fs.CreateExclusive(dir.path() / "link.part"), nullptr);
+    EXPECT_EQ(fs.CreateExclusive(dir.path() / "dangling.part"), nullptr);
+    EXPECT_EQ(fs.CreateExclusive(dir.path() / "exists.part"), nullptr);
+    EXPECT_EQ(ReadFile(victim), outside);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "absent"));
+    EXPECT_EQ(ReadFile(dir.path() / "exists.part"), Bytes{9});
+}
+
+TEST(IncomingFileSystem, WritesNonExecutableFilesAndRenamesWithoutReplacing) {
+    TempDir dir;
+    IncomingFileSystem& fs = SystemIncomingFileSystem();
+    const Bytes data = testing::RandomBytes(200000);
+    auto file = fs.CreateExclusive(dir.path() / "new.part");
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(file->Write(data.data(), data.size()));
+    ASSERT_TRUE(file->FlushAndClose());
+    struct stat info {};
+    ASSERT_EQ(::stat((dir.path() / "new.part").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH), 0u);
+
+    dir.Write("taken", Bytes{7});
+    EXPECT_FALSE(fs.RenameWithoutReplacing(dir.path() / "new.part", dir.path() / "taken"));
+    EXPECT_EQ(ReadFile(dir.path() / "taken"), Bytes{7});
+    EXPECT_TRUE(fs.RenameWithoutReplacing(dir.path() / "new.part", dir.path() / "free"));
+    EXPECT_EQ(ReadFile(dir.path() / "free"), data);
+    EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"free", "taken"}));
+}
+
+}  // namespace
+}  // namespace corvina
