@@ -2,8 +2,6 @@
 // binary-file receiver, with the files kept in memory. Checks that a file is
 // stored exactly for each CRC OK verdict, that no temporary file outlives its
 // transfer, and that nothing crashes or leaks.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -93,8 +91,9 @@ class CountingPort : public corvina::TransferPort {
 
 const std::filesystem::path& ReceiveParent() {
     static const std::filesystem::path parent = [] {
-        auto p = std::filesystem::temp_directory_path() /
-                 ("corvina-receiver-fuzz-" + std::to_string(::getpid()));
+        // Files live in memory; only the empty "tmp" folder is made here, and
+        // every run shares it.
+        auto p = std::filesystem::temp_directory_path() / "corvina-receiver-fuzz";
         std::filesystem::create_directories(p);
         return p;
     }();

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fake_modem.h"
@@ -61,6 +65,44 @@ struct SessionHarness {
     HostSession session;
     std::string startError;
 };
+
+// A gate the fake modem's handler can hold the worker at. The handler runs
+// with the fake modem locked: while the worker waits here, the test must not
+// call the modem.
+struct Gate {
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex);
+        reached = true;
+        changed.notify_all();
+        changed.wait_for(lock, 5s, [&] { return open; });
+    }
+    void WaitReached() {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, 5s, [&] { return reached; });
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool reached = false;
+    bool open = false;
+};
+
+// Polls `condition` until it holds; false when `timeout` passed first.
+inline bool Eventually(const std::function<bool()>& condition,
+                       std::chrono::milliseconds timeout = 3s) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
 
 inline bool IsCommand(const FakeModem::Request& request, const std::string& text) {
     return request.request.command && request.request.Text() == text;

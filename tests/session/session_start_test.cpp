@@ -9,25 +9,15 @@ Bytes B(const std::string& text) {
     return ToBytes(text);
 }
 
-TEST(SessionStart, SendsTerminalCommandsStatusKtmcAndJhost5InOrder) {
-    SessionHarness h;
-    h.settings.terminalCommands = {B("MYCALL AB1CD"), B("MY XY2Z")};
-    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
-
-    EXPECT_EQ(h.modem.TerminalLog(),
-              "\x1bMYCALL AB1CD\r\x1bMY XY2Z\r\x1bSTATUS 2\r\x1bKTMC 0\r\x1bJHOST5\r");
-    const auto events = h.sink.Events();
-    EXPECT_EQ(JoinedOutput(events, HostOutputKind::CommandText),
-              "[startup.txt Term] > MYCALL AB1CD\r\n[startup.txt Term] > MY XY2Z\r\n");
-}
-
-TEST(SessionStart, HostmodeStartUpSendsMycallHostCommandsIdentityAndStatus) {
+TEST(SessionStart, StartUpSendsTerminalCommandsThenMycallHostCommandsIdentityAndStatus) {
     SessionHarness h;
     h.settings.terminalCommands = {B("MYCALL AB1CD"), B("MY XY2Z")};
     h.settings.hostmodeCommands = {B("@B 1"), B("@T2 300")};
     h.modem.SetCallSign("xy2z");
     ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
 
+    EXPECT_EQ(h.modem.TerminalLog(),
+              "\x1bMYCALL AB1CD\r\x1bMY XY2Z\r\x1bSTATUS 2\r\x1bKTMC 0\r\x1bJHOST5\r");
     const auto requests = h.modem.Requests();
     const std::vector<std::string> expected = {"%M 1", "I XY2Z", "@B 1", "@T2 300",
                                                "I",    "C",      "G 3"};

@@ -28,29 +28,6 @@ Bytes Pattern(std::size_t size, std::uint8_t seed) {
     return bytes;
 }
 
-// A gate the fake modem's handler can hold the worker at.
-struct Gate {
-    void Wait() {
-        std::unique_lock<std::mutex> lock(mutex);
-        reached = true;
-        changed.notify_all();
-        changed.wait_for(lock, 5s, [&] { return open; });
-    }
-    void WaitReached() {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait_for(lock, 5s, [&] { return reached; });
-    }
-    void Open() {
-        std::lock_guard<std::mutex> lock(mutex);
-        open = true;
-        changed.notify_all();
-    }
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool reached = false;
-    bool open = false;
-};
-
 TEST(SubmitCommand, ChecksLengthStripsLineEndsAndNotesConnectRequests) {
     SessionHarness h;
     ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;

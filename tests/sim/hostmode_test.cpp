@@ -1,6 +1,8 @@
 // Hostmode answers of one modem, seen by a raw client over TCP.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "cvhost/link_status.h"
 #include "cvhost/request.h"
 #include "sim_fixture.h"
@@ -164,6 +166,36 @@ TEST_F(Hostmode, LinkStatusParsesAndCountsFramesNotYetSent) {
     ASSERT_TRUE(cvhost::ParseLinkStatus(answer->payload, status)) << Text(*answer);
     EXPECT_GE(status.PendingFrames(), 3u);
     EXPECT_LE(status.PendingFrames(), 5u);
+}
+
+}  // namespace
+}  // namespace velksim::test
+
+namespace velksim::test {
+namespace {
+
+TEST_F(Hostmode, LineNoiseNeverKeepsTheModemFromAnsweringTheNextFrame) {
+    StartSim(Options({"AB1CD"}));
+    auto host = Host(0);
+    std::mt19937 random(11);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<std::uint8_t> noise(1 + random() % 4096);
+        for (std::uint8_t& b : noise) {
+            // Plenty of sync bytes, so frames start and break all the time.
+            b = random() % 4 == 0 ? 0xAA : static_cast<std::uint8_t>(random());
+        }
+        ASSERT_TRUE(host->Write(noise));
+        // Noise that ends inside a frame can spoil the first request, as on a
+        // real line; the host's one retry must always get through.
+        auto answer = host->Command(kChannel, "I", 300ms);
+        if (!answer) {
+            answer = host->Repeat();
+        }
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(Text(*answer), "AB1CD");
+    }
+    EXPECT_GT(sim_->modem(0).counters().crcErrors + sim_->modem(0).counters().formatErrors, 0u);
 }
 
 }  // namespace

@@ -155,6 +155,10 @@ TEST_F(BinaryTransfer, RefusedNamesAndBrokenStreamsEndWithAVerdictAndNothingStor
          {"trail.", "trail ", "a/b", "a\\b", "c:d", "ctl\x01", "..", "aux.dat", "LPT1"}) {
         cases.push_back({"name " + name, plain(name), ResultCode::Rejected});
     }
+    // A name of 1,024 bytes passes the name check, but no file system here
+    // stores a name that long: the file cannot be created.
+    cases.push_back(
+        {"name of 1,024 bytes", plain(std::string(1020, 'n') + ".bin"), ResultCode::FileError});
     {
         auto r = plain("repeat.bin");
         r.insert(r.begin() + 2, r[1]);

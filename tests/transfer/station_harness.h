@@ -157,7 +157,7 @@ class TwoStations : public ::testing::Test {
     std::optional<BinaryTransferMessage> SendFile(Station& from, Station& to,
                                                   const std::string& name,
                                                   const std::vector<std::uint8_t>& content,
-                                                  std::chrono::milliseconds timeout = 30s) {
+                                                  std::chrono::milliseconds timeout = 90s) {
         const std::size_t fromMark = from.sink.Size();
         const std::size_t toMark = to.sink.Size();
         if (&from != sender_) {
