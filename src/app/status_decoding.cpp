@@ -25,8 +25,14 @@ constexpr std::uint8_t kModeChannelBusy = 0x70;
 constexpr std::array<const char*, 8> kStates = {"ERR",  "RQ",    "TFC",  "IDLE",
                                                 "OVER", "PHASE", "SYNC", "STBY"};
 
-std::string SpeedText(std::uint8_t speed) {
-    return std::to_string(static_cast<unsigned>(speed) + 1U);
+// "S" level, then `middle`, then the 1-based speed level. Built by appending:
+// gcc 12 warns falsely (-Wrestrict) on literal + temporary chains at -O3.
+std::string LevelText(int level, const char* middle, std::uint8_t speed) {
+    std::string text = "S";
+    text += std::to_string(level);
+    text += middle;
+    text += std::to_string(static_cast<unsigned>(speed) + 1U);
+    return text;
 }
 
 }  // namespace
@@ -36,12 +42,12 @@ std::string StatusModeText(const StatusBytes& b) {
     switch (b.status & kModeMask) {
         case kModeSirvexArq:
             if (level >= 1 && level <= 5) {
-                return "S" + std::to_string(level) + "  SL" + SpeedText(b.speed);
+                return LevelText(level, "  SL", b.speed);
             }
             return {};
         case kModeSirvexFec:
             if (level >= 1 && level <= 3) {
-                return "S" + std::to_string(level) + " FEC  SL" + SpeedText(b.speed);
+                return LevelText(level, " FEC  SL", b.speed);
             }
             return level == 4 ? "S4/RUP FEC" : "SIRVEX FEC";
         case kModeAmtorArq:

@@ -26,7 +26,7 @@ TEST(LinkFields, ChannelMustBeOneToThirtyOneFillingTheField) {
         {u"99999999999", std::nullopt},
     };
     for (const auto& [text, expected] : cases) {
-        SCOPED_TRACE("'" + WideToUtf8(text) + "'");
+        SCOPED_TRACE(testing::Message() << "'" << WideToUtf8(text) << "'");
         const auto channel = ParseHostmodeChannel(text);
         ASSERT_EQ(channel.has_value(), expected.has_value());
         if (expected) {
@@ -44,7 +44,7 @@ TEST(LinkFields, TelnetPortAcceptsLeadingBlankAndRefusesJunk) {
         {u"  ", std::nullopt},    {u"-1", std::nullopt},
     };
     for (const auto& [text, expected] : cases) {
-        SCOPED_TRACE("'" + WideToUtf8(text) + "'");
+        SCOPED_TRACE(testing::Message() << "'" << WideToUtf8(text) << "'");
         const auto port = ParseTelnetPort(text);
         ASSERT_EQ(port.has_value(), expected.has_value());
         if (expected) {
