@@ -229,12 +229,12 @@ TEST(Shutdown, StartFailureReportsTheCauseAndStopsWhatHadStarted) {
 TEST(CommandLine, ParsesModemsEndpointsFaultsAndChannelSettings) {
     CommandLine parsed;
     std::string error;
-    ASSERT_TRUE(
-        ParseCommandLine({"--modem", "DEMO1@tcp:127.0.0.1:3001", "--modem",
-                          "DEMO2@tcp:3002,pty:/tmp/velk-demo2,call=XY2Z,drop-every=5,menu=pac",
-                          "--discovery", "--time-scale", "50", "--level", "4:900:200",
-                          "--arq-level", "4", "--seed", "9", "--log-frames"},
-                         parsed, error))
+    ASSERT_TRUE(ParseCommandLine(
+        {"--modem", "DEMO1@tcp:127.0.0.1:3001", "--modem",
+         "DEMO2@tcp:3002,pty:/tmp/velk-demo2,call=XY2Z,drop-every=5,menu=pac,chatter=5",
+         "--discovery", "--time-scale", "50", "--level", "4:900:200", "--arq-level", "4", "--seed",
+         "9", "--log-frames"},
+        parsed, error))
         << error;
     const SimulatorOptions& o = parsed.options;
     ASSERT_EQ(o.modems.size(), 2u);
@@ -247,6 +247,8 @@ TEST(CommandLine, ParsesModemsEndpointsFaultsAndChannelSettings) {
     EXPECT_EQ(o.modems[1].ptyLink, "/tmp/velk-demo2");
     EXPECT_EQ(o.modems[1].call, "XY2Z");
     EXPECT_EQ(o.modems[1].faults.dropEveryNth, 5u);
+    EXPECT_EQ(o.modems[1].faults.chatterMs, 5u);
+    EXPECT_EQ(o.modems[0].faults.chatterMs, 0u);
     EXPECT_EQ(o.modems[1].terminal.startMenu, "pac");
     EXPECT_TRUE(o.discovery.enabled);
     EXPECT_EQ(o.discovery.port, 1101);
@@ -265,6 +267,7 @@ TEST(CommandLine, RejectsWhatItCannotRun) {
         {"--modem", "DEMO1@"},
         {"--modem", "DEMO1@tcp:127.0.0.1:99999"},
         {"--modem", "DEMO1@tcp:3001,drop-every=x"},
+        {"--modem", "DEMO1@tcp:3001,chatter=-5"},
         {"--modem", "DEMO1@tcp:3001", "--time-scale", "0"},
         {"--modem", "DEMO1@tcp:3001", "--level", "5:100"},
         {"--modem", "DEMO1@tcp:3001", "--discovery=1101"},

@@ -1,6 +1,8 @@
 // Each fault a test can ask for, seen from a raw client.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <mutex>
 
 #include "cvhost/link_status.h"
@@ -201,6 +203,62 @@ TEST(FrameLog, EveryRequestAndAnswerIsLogged) {
     };
     EXPECT_TRUE(has("< ch 4 cmd seq 0 start 'I'"));
     EXPECT_TRUE(has("> ch 4 code 1 'VELK'"));
+}
+
+std::size_t CountOf(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(Faulty, ChatteringModemTalksUnpromptedInTerminalModeOnlyAndStillObeys) {
+    const std::string kLine = "*** channel busy";
+    for (const bool pty : {false, true}) {
+        SCOPED_TRACE(pty ? "pseudo-terminal" : "TCP");
+        SimulatorOptions options = Options({"AB1CD"});
+        options.modems[0].faults.chatterMs = 5;
+        options.modems[0].tcp = !pty;
+        options.modems[0].pty = pty;
+        options.modems[0].ptyLink = std::filesystem::temp_directory_path() /
+                                    ("velksim-chatter-" + std::to_string(::getpid()));
+        StartSim(options);
+        RawClient client;
+        if (pty) {
+            ASSERT_TRUE(client.OpenDevice(options.modems[0].ptyLink.string()));
+            // A serial port nobody has written to yet stays quiet.
+            EXPECT_EQ(client.ReadText(100ms), "");
+            ASSERT_TRUE(client.Write("\r"));
+        } else {
+            ASSERT_TRUE(client.ConnectTcp(sim_->modem(0).tcpPort()));
+        }
+
+        // Nothing more typed: the lines keep coming, window after window.
+        for (int window = 0; window < 2; ++window) {
+            SCOPED_TRACE(window);
+            EXPECT_GE(CountOf(client.ReadText(200ms), kLine), 3u);
+        }
+        ASSERT_TRUE(client.Write("STATUS 2\r"));
+        EXPECT_NE(client.ReadText(1000ms, "STATUS: 2").find("STATUS: 2"), std::string::npos);
+
+        // JHOST5 still works and silences it: only framed answers from then on.
+        ASSERT_TRUE(client.EnterHostmode());
+        const auto answer = client.Command(kChannel, "I");
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(Text(*answer), "AB1CD");
+        const std::uint64_t linesInTerminalMode = sim_->modem(0).counters().chatterLines;
+        EXPECT_TRUE(client.ReadBytes(200ms).empty());
+        EXPECT_EQ(sim_->modem(0).counters().chatterLines, linesInTerminalMode);
+
+        // Back in terminal mode it resumes, until switched off at run time.
+        ASSERT_TRUE(client.Command(kChannel, "JHOST0"));
+        EXPECT_NE(client.ReadText(1000ms, kLine).find(kLine), std::string::npos);
+        sim_->modem(0).faults().chatterMs = 0;
+        client.ReadBytes(50ms);  // a line already on its way
+        EXPECT_EQ(CountOf(client.ReadText(200ms), kLine), 0u);
+        sim_->Stop();
+    }
 }
 
 }  // namespace

@@ -123,6 +123,8 @@ bool ParseEndpointOrOption(const std::string& item, ModemOptions& modem, bool& s
         ok = ParseNumber(value, f.reportFramesWaiting, 0);
     } else if (key == "close-at") {
         ok = ParseNumber(value, f.closeAtRequest);
+    } else if (key == "chatter") {
+        ok = ParseNumber(value, f.chatterMs);
     } else if (key == "lose-link-after") {
         ok = ParseNumber(value, f.loseLinkAfterAirBytes);
     }
@@ -243,7 +245,7 @@ std::string UsageText() {
            "OPTION    call=CALL  telnet-offers  menu=pac  silent  banner=TEXT\n"
            "          faults: drop-every=N drop-p=P corrupt-every=N late-every=N late-ms=N\n"
            "          garbage-every=N marker-every=N reject-data frames-waiting=N close-at=N\n"
-           "          lose-link-after=BYTES\n"
+           "          lose-link-after=BYTES chatter=MS\n"
            "\n"
            "Example: velksim --modem DEMO1@tcp:127.0.0.1:3001 \\\n"
            "                 --modem DEMO2@tcp:127.0.0.1:3002,pty:/tmp/velk-demo2 --discovery\n"

@@ -34,6 +34,11 @@ struct Faults {
     std::atomic<std::uint32_t> closeAtRequest{0};
     // The radio link breaks once this many bytes of it went on air; one-shot.
     std::atomic<std::uint64_t> loseLinkAfterAirBytes{0};
+    // While in terminal mode with a client present, the modem prints a line of
+    // busy-channel monitor text on its own every this many milliseconds, so a
+    // host waiting for its terminal to fall silent never gets that; 0 is quiet.
+    // Hostmode and a silent terminal print none.
+    std::atomic<std::uint32_t> chatterMs{0};
 };
 
 // Initial faults of a modem, as options and the command line give them; the
@@ -50,6 +55,7 @@ struct FaultSettings {
     std::int32_t reportFramesWaiting = -1;
     std::uint32_t closeAtRequest = 0;
     std::uint64_t loseLinkAfterAirBytes = 0;
+    std::uint32_t chatterMs = 0;
 };
 
 inline void ApplyFaultSettings(const FaultSettings& settings, Faults& faults) {
@@ -64,6 +70,7 @@ inline void ApplyFaultSettings(const FaultSettings& settings, Faults& faults) {
     faults.reportFramesWaiting = settings.reportFramesWaiting;
     faults.closeAtRequest = settings.closeAtRequest;
     faults.loseLinkAfterAirBytes = settings.loseLinkAfterAirBytes;
+    faults.chatterMs = settings.chatterMs;
 }
 
 // What one modem has seen, as a snapshot.
@@ -91,6 +98,7 @@ struct Counters {
     std::uint64_t telnetCommands = 0;
     std::uint64_t connections = 0;
     std::uint64_t hostmodeEntries = 0;
+    std::uint64_t chatterLines = 0;          // unprompted monitor lines printed
     std::vector<std::string> terminalLines;  // lines typed in terminal mode
 
     std::uint64_t Requests(std::uint8_t channel, const std::string& command) const {

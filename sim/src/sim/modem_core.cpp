@@ -73,6 +73,22 @@ void ModemCore::CountTelnetCommands(std::size_t count) {
     counters_.telnetCommands += count;
 }
 
+std::chrono::milliseconds ModemCore::ChatterInterval() const {
+    return std::chrono::milliseconds(faults_.chatterMs.load());
+}
+
+std::vector<std::uint8_t> ModemCore::OnChatterDue() {
+    std::lock_guard lock(channel_.mutex());
+    if (hostmode_ || terminal_.silent()) {
+        return {};
+    }
+    // No prompt-like "xyz:" in it, so the host's prompt search is not misled.
+    const std::string line =
+        "*** channel busy, monitoring (" + std::to_string(++counters_.chatterLines) + ")\r\n";
+    counters_.bytesToClient += line.size();
+    return std::vector<std::uint8_t>(line.begin(), line.end());
+}
+
 Counters ModemCore::counters() const {
     std::lock_guard lock(channel_.mutex());
     return counters_;

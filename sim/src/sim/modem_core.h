@@ -45,6 +45,12 @@ class ModemCore {
     // Bytes from the client (Telnet already removed); returns what to send back.
     std::vector<ClientOutput> OnClientBytes(const std::uint8_t* data, std::size_t size);
     void CountTelnetCommands(std::size_t count);
+    // The chatter interval now (Faults::chatterMs); 0 when off.
+    std::chrono::milliseconds ChatterInterval() const;
+    // One unprompted line of busy-channel monitor text, or nothing when the
+    // modem is in hostmode or silent. The endpoint calls it when an interval
+    // has passed and writes the result to its client.
+    std::vector<std::uint8_t> OnChatterDue();
 
     Faults& faults() { return faults_; }
     Counters counters() const;

@@ -8,6 +8,7 @@
 
 #include <system_error>
 
+#include "sim/chatter_clock.h"
 #include "sim/modem_core.h"
 
 namespace velksim {
@@ -103,17 +104,28 @@ void PtyEndpoint::HangUp() {
 
 void PtyEndpoint::Run() {
     std::vector<std::uint8_t> buffer(kReadSize);
+    ChatterClock chatter;
+    // A serial port has no connect: the modem chatters once a client has
+    // written, so that nobody's output piles up in an unopened terminal.
+    bool clientSeen = false;
     while (!stop_) {
         if (hangUp_.exchange(false)) {
             std::string error;
             master_.Reset();
             slave_.Reset();
+            clientSeen = false;
             if (!OpenPty(error)) {
                 return;
             }
         }
+        const std::chrono::milliseconds interval =
+            clientSeen ? modem_.ChatterInterval() : std::chrono::milliseconds(0);
+        if (chatter.Due(interval)) {
+            const std::vector<std::uint8_t> line = modem_.OnChatterDue();
+            WriteAll(master_.get(), line.data(), line.size(), kWriteDeadline);
+        }
         pollfd fds[2] = {{master_.get(), POLLIN, 0}, {wake_.readFd(), POLLIN, 0}};
-        if (::poll(fds, 2, kPollMs) <= 0) {
+        if (::poll(fds, 2, chatter.PollTimeout(interval, kPollMs)) <= 0) {
             continue;
         }
         if (fds[1].revents != 0) {
@@ -126,6 +138,10 @@ void PtyEndpoint::Run() {
         const ssize_t n = ::read(master_.get(), buffer.data(), buffer.size());
         if (n <= 0) {
             continue;
+        }
+        if (!clientSeen) {
+            clientSeen = true;
+            chatter.Restart();
         }
         for (const ClientOutput& output :
              modem_.OnClientBytes(buffer.data(), static_cast<std::size_t>(n))) {

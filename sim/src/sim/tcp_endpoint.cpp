@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "sim/chatter_clock.h"
 #include "sim/modem_core.h"
 #include "sim/telnet.h"
 
@@ -121,10 +122,18 @@ void TcpEndpoint::Serve(UniqueFd client) {
         return;
     }
     std::vector<std::uint8_t> buffer(kReadSize);
+    ChatterClock chatter;
     while (!stop_ && !drop_) {
+        const std::chrono::milliseconds interval = modem_.ChatterInterval();
+        if (chatter.Due(interval)) {
+            const std::vector<std::uint8_t> wire = TelnetCodec::Encode(modem_.OnChatterDue());
+            if (!WriteAll(client.get(), wire.data(), wire.size(), kWriteDeadline)) {
+                return;
+            }
+        }
         pollfd fds[3] = {
             {client.get(), POLLIN, 0}, {wake_.readFd(), POLLIN, 0}, {listener_.get(), POLLIN, 0}};
-        if (::poll(fds, 3, kPollMs) <= 0) {
+        if (::poll(fds, 3, chatter.PollTimeout(interval, kPollMs)) <= 0) {
             continue;
         }
         if (fds[1].revents != 0) {

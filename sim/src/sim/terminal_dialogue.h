@@ -43,6 +43,9 @@ class TerminalDialogue {
     // The prompt shown now, such as "cmd: " or "pac: ".
     std::string Prompt() const;
 
+    // True while the modem prints nothing until "QUIT".
+    bool silent() const { return silent_; }
+
   private:
     void RunLine(const std::string& line, std::string& mycall, Result& result);
     void RunMainCommand(const std::string& word, const std::string& argument, std::string& mycall,

@@ -97,5 +97,35 @@ TEST(StartupE2E, PendingOutputIsPolledEveryHalfSecondWithAlternatingSequenceBits
     EXPECT_EQ(sim->modem(0).counters().repetitions, 0u);
 }
 
+TEST(StartupE2E, ChatteringModemStillReachesHostmodeAndLetsTheSessionGo) {
+    SimLog log;
+    auto sim = StartSimulator({"AB1CD"}, log, 10.0, [](velksim::SimulatorOptions& o) {
+        o.modems[0].faults.chatterMs = 5;  // far below the host's silence gap
+    });
+    ASSERT_TRUE(sim);
+    velksim::Modem& modem = sim->modem(0);
+    Station station;
+    const auto started = std::chrono::steady_clock::now();
+    std::string error;
+    ASSERT_TRUE(station.ConnectTcp(modem, error)) << error;
+    ASSERT_TRUE(station.WaitActive(20s));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+
+    // The modem did talk throughout, and the dialogue still ran to the end.
+    const velksim::Counters seen = modem.counters();
+    EXPECT_GE(seen.chatterLines, 100u);
+    EXPECT_EQ(seen.terminalLines, (std::vector<std::string>{"STATUS 2", "KTMC 0", "JHOST5"}));
+    EXPECT_TRUE(modem.inHostmode());
+    ASSERT_TRUE(Eventually([&] { return modem.counters().Requests(254, "G 3") > 0; }, 5s));
+    EXPECT_EQ(station.session.OwnCall(), "AB1CD");
+
+    // JHOST0 sets it chattering again; the orderly end must not wait for silence.
+    const auto stopping = std::chrono::steady_clock::now();
+    EXPECT_TRUE(station.session.Disconnect(true));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 10s);
+    EXPECT_FALSE(modem.inHostmode());
+    EXPECT_GT(modem.counters().chatterLines, seen.chatterLines);
+}
+
 }  // namespace
 }  // namespace corvina::testing
