@@ -31,6 +31,13 @@ const char* ModelName(cvhost::ModemModel model) {
     std::abort();
 }
 
+// A value that ends in "]" was quoted in the original (a bare one would end the
+// line like a section header), so it is quoted again; quoting every value could
+// push a line that was exactly 256 bytes long over the limit.
+std::string SettingValue(const std::string& value) {
+    return !value.empty() && value.back() == ']' ? "\"" + value + "\"" : value;
+}
+
 std::string Canonical(const cvhost::CommandScript& script) {
     std::string text = "[Term]\n";
     for (const auto& command : script.terminalCommands) {
@@ -49,10 +56,10 @@ std::string Canonical(const cvhost::CommandScript& script) {
         "baudrate=" + (modem.baudRate == 0 ? std::string("auto") : std::to_string(modem.baudRate)) +
         "\r";
     if (!modem.comPort.empty()) {
-        text += "comport=" + modem.comPort + "\r";
+        text += "comport=" + SettingValue(modem.comPort) + "\r";
     }
     if (!modem.telnetHost.empty()) {
-        text += "telnet=" + modem.telnetHost + "\r";
+        text += "telnet=" + SettingValue(modem.telnetHost) + "\r";
     }
     text += std::string("autostart=") + (modem.autostart ? "on" : "off") + "\r";
     return text;
