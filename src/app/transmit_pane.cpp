@@ -5,7 +5,6 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTextBlock>
-#include <QTextDocumentFragment>
 
 #include "app/pane_text.h"
 
@@ -13,6 +12,9 @@ namespace corvina {
 namespace {
 
 constexpr char16_t kTab = u'\t';
+// The character Ctrl+Y types. Keying on it rather than on Control and Y leaves
+// AltGr combinations (reported as Control with Alt) free to type their letter.
+constexpr char16_t kChangeoverCharacter = u'\x19';
 
 bool IsDeletingKey(QKeyEvent* event) {
     return event->key() == Qt::Key_Backspace || event->matches(QKeySequence::Delete) ||
@@ -25,8 +27,10 @@ bool IsInsertingKey(QKeyEvent* event) {
     if (text.isEmpty()) {
         return false;
     }
+    // Emoji (surrogate pairs), format and private-use characters are input too;
+    // only control characters other than Tab are not.
     const QChar first = text.front();
-    return first == kTab || first.isPrint();
+    return first == kTab || first.category() != QChar::Other_Control;
 }
 
 }  // namespace
@@ -46,7 +50,11 @@ QString TransmitPane::PendingText() {
     QTextCursor cursor(document());
     cursor.setPosition(committed_);
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    return cursor.selection().toPlainText();
+    // selectedText keeps U+00A0, which toPlainText would turn into a space;
+    // the block and line separators it returns instead are line feeds.
+    QString text = cursor.selectedText();
+    text.replace(QChar::ParagraphSeparator, u'\n').replace(QChar::LineSeparator, u'\n');
+    return text;
 }
 
 void TransmitPane::CommitLine() {
@@ -91,7 +99,7 @@ void TransmitPane::MoveCaretOutOfSentPart() {
 }
 
 void TransmitPane::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Y && (event->modifiers() & Qt::ControlModifier) != 0) {
+    if (event->text() == QChar(kChangeoverCharacter)) {
         emit changeoverRequested();
         event->accept();
         return;

@@ -73,13 +73,28 @@ TEST_F(TransmitPaneTest, DeletingIntoSentTextIsRefused) {
 }
 
 TEST_F(TransmitPaneTest, TypingInsideSentTextGoesToTheEnd) {
-    PutCaret(2);
-    QTest::keyClicks(&pane, QStringLiteral("!"));
-    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped!"));
+    // Any non-control character counts as typing, whatever its category.
+    const QString inputs[] = {
+        QStringLiteral("!"),      QStringLiteral("\t"),     QString::fromUtf8("\U0001F600"),
+        QStringLiteral("\u200D"), QStringLiteral("\u00AD"), QStringLiteral("\uE000"),
+        QStringLiteral("\u00A0"),
+    };
+    for (const QString& input : inputs) {
+        SCOPED_TRACE(input.toStdString());
+        pane.setPlainText(QStringLiteral("sent\ntyped"));
+        PutCaret(4, 1);  // "ent" selected
+        QTest::sendKeyEvent(QTest::Click, &pane, Qt::Key_unknown, input, Qt::NoModifier);
+        EXPECT_EQ(pane.document()->toRawText(), QStringLiteral("sent\u2029typed") + input);
+        EXPECT_EQ(pane.PendingText(), QStringLiteral("typed") + input);
+    }
+}
 
-    PutCaret(4, 1);  // "ent" selected
-    QTest::keyClick(&pane, Qt::Key_Tab);
-    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped!\t"));
+TEST_F(TransmitPaneTest, PendingTextKeepsNoBreakSpaceAndEndsLinesWithLineFeed) {
+    QTest::keyClicks(&pane, QStringLiteral("a\u00A0b"));
+    QTest::keyClick(&pane, Qt::Key_Return);
+    QTest::keyClick(&pane, Qt::Key_Return, Qt::ShiftModifier);  // a line, not a block, break
+    QTest::keyClicks(&pane, QStringLiteral("c"));
+    EXPECT_EQ(pane.PendingText(), QStringLiteral("typeda\u00A0b\n\nc"));
 }
 
 TEST_F(TransmitPaneTest, PasteOverSentTextLandsAtTheEnd) {
@@ -98,11 +113,29 @@ TEST_F(TransmitPaneTest, MarkerGoesBeforeUnsentText) {
     EXPECT_EQ(pane.textCursor().position(), pane.toPlainText().size());
 }
 
-TEST_F(TransmitPaneTest, CtrlYAsksForChangeoverAndInsertsNothing) {
-    QSignalSpy spy(&pane, &TransmitPane::changeoverRequested);
-    QTest::keyClick(&pane, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped"));
+TEST_F(TransmitPaneTest, OnlyTheCtrlYCharacterAsksForChangeover) {
+    struct Case {
+        const char* name;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        int changeovers;
+        QString typed;
+    };
+    const Case cases[] = {
+        {"Ctrl+Y", Qt::ControlModifier, QStringLiteral("\x19"), 1, QString()},
+        {"Ctrl+Shift+Y", Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("\x19"), 1, {}},
+        {"AltGr+Y typing a character", Qt::ControlModifier | Qt::AltModifier,
+         QStringLiteral("\u2190"), 0, QStringLiteral("\u2190")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QSignalSpy spy(&pane, &TransmitPane::changeoverRequested);
+        pane.setPlainText(QStringLiteral("sent\ntyped"));
+        pane.moveCursor(QTextCursor::End);
+        QTest::sendKeyEvent(QTest::Click, &pane, Qt::Key_Y, c.text, c.modifiers);
+        EXPECT_EQ(spy.count(), c.changeovers);
+        EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped") + c.typed);
+    }
 }
 
 TEST_F(TransmitPaneTest, UndoCannotTakeBackSentText) {
