@@ -52,9 +52,10 @@ void ReceivePane::keyPressEvent(QKeyEvent* event) {
 }
 
 void ReceivePane::contextMenuEvent(QContextMenuEvent* event) {
-    const QPoint local = event->reason() == QContextMenuEvent::Keyboard
-                             ? QPoint(kKeyboardMenuOffset, kKeyboardMenuOffset)
-                             : event->pos();
+    // The event's own position is relative to the viewport, not to the pane.
+    const QPoint at = event->reason() == QContextMenuEvent::Keyboard
+                          ? mapToGlobal(QPoint(kKeyboardMenuOffset, kKeyboardMenuOffset))
+                          : event->globalPos();
     setFocus(Qt::PopupFocusReason);
     QMenu* menu = BuildContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -66,7 +67,7 @@ void ReceivePane::contextMenuEvent(QContextMenuEvent* event) {
             selectAll();
         }
     });
-    menu->popup(mapToGlobal(local));
+    menu->popup(at);
     event->accept();
 }
 

@@ -136,9 +136,12 @@ TEST_F(PaneTest, ContextMenuCommandsSelectAndCopy) {
     menu->close();
 
     QApplication::clipboard()->clear();
-    QApplication::sendEvent(pane.viewport(), &request);
+    const QPoint click(7, 9);  // in the viewport, which is inset by the pane's frame
+    QContextMenuEvent mouse(QContextMenuEvent::Mouse, click, pane.viewport()->mapToGlobal(click));
+    QApplication::sendEvent(pane.viewport(), &mouse);
     menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->pos(), mouse.globalPos());
     menu->actions()[0]->trigger();  // "Copy"
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("copy me"));
     menu->close();
