@@ -11,7 +11,13 @@ QString ElidedLabel::ShownText() const {
 
 void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    drawFrame(&painter);
+    if (frameShape() == QFrame::Box) {
+        // A plain black border that keeps its colour when the text changes its.
+        painter.setPen(QPen(Qt::black, 0));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    } else {
+        drawFrame(&painter);
+    }
     style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(),
                           isEnabled(), ShownText(), foregroundRole());
 }

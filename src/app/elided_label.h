@@ -5,7 +5,8 @@
 namespace corvina {
 
 // A one-line label that ends its text with "..." when the text is wider than
-// the label, instead of cutting it off. Window thread only.
+// the label, instead of cutting it off. A box frame is a plain black line,
+// whatever the text colour. Window thread only.
 class ElidedLabel : public QLabel {
     Q_OBJECT
 

@@ -26,13 +26,17 @@ constexpr const char* kDefaultModemAddress = "192.168.1.150";
 constexpr const char* kDefaultTelnetPort = "3000";
 constexpr const char* kDefaultChannel = "4";
 constexpr int kAddressPopupWidth = 460;
+constexpr int kPortDropHeight = 240;
+constexpr int kFecDropHeight = 180;
+constexpr Qt::Alignment kTopLeft = Qt::AlignLeft | Qt::AlignTop;
+constexpr Qt::Alignment kMiddleLeft = Qt::AlignLeft | Qt::AlignVCenter;
 
 void Name(QWidget* widget, int id) {
     widget->setObjectName(QString::number(id));
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* text, const QFont& font, const char* name,
-                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter, bool elide = false) {
+                  Qt::Alignment alignment = kTopLeft, bool elide = false) {
     QLabel* label = elide ? new ElidedLabel(QString::fromUtf8(text), parent)
                           : new QLabel(QString::fromUtf8(text), parent);
     label->setFont(font);
@@ -64,6 +68,12 @@ QLineEdit* MakeDigitsBox(QWidget* parent, const char* text, int id) {
     return box;
 }
 
+// A list that opens up to `pixels` high, however many items it holds.
+void SetDropHeight(QComboBox* box, int pixels) {
+    box->setMaxVisibleItems(pixels);
+    box->view()->parentWidget()->setMaximumHeight(pixels);
+}
+
 void Place(QWidget* widget, const ControlRect& r) {
     widget->setGeometry(r.x, r.y, r.width, r.height);
 }
@@ -92,7 +102,7 @@ void Application::CreateHeader() {
     productLabel_ = MakeLabel(this, "Corvina", fonts_.large, "productLabel");
     headerLabel_ = MakeLabel(this, "Velk CRC Hostmode Terminal", fonts_.normal, "headerLabel");
     versionLabel_ = MakeLabel(this, "Version 1.00.11", fonts_.normal, "versionLabel",
-                              Qt::AlignRight | Qt::AlignVCenter);
+                              Qt::AlignRight | Qt::AlignTop);
 }
 
 void Application::CreateConnectionRows() {
@@ -103,6 +113,7 @@ void Application::CreateConnectionRows() {
         selector->setAutoExclusive(true);
     }
     comPortList_ = new QComboBox(this);
+    SetDropHeight(comPortList_, kPortDropHeight);
     Name(comPortList_, kIdComPortList);
     refreshButton_ = MakeButton(this, "Refresh", kIdRefresh);
     addressBox_ = new QComboBox(this);
@@ -110,14 +121,15 @@ void Application::CreateConnectionRows() {
     addressBox_->setInsertPolicy(QComboBox::NoInsert);
     addressBox_->setEditText(QString::fromUtf8(kDefaultModemAddress));
     addressBox_->view()->setMinimumWidth(kAddressPopupWidth);
+    SetDropHeight(addressBox_, kPortDropHeight);
     Name(addressBox_, kIdAddressBox);
     netFindButton_ = MakeButton(this, "NetFind", kIdNetFind);
     tcpPortBox_ = MakeDigitsBox(this, kDefaultTelnetPort, kIdTcpPort);
     portButton_ = MakeButton(this, "Connect", kIdPortButton);
-    channelLabel_ = MakeLabel(this, "Channel", fonts_.normal, "channelLabel");
+    channelLabel_ = MakeLabel(this, "Channel", fonts_.normal, "channelLabel", kMiddleLeft);
     channelBox_ = MakeDigitsBox(this, kDefaultChannel, kIdChannel);
     hostmodeLabel_ = MakeLabel(this, "Extended CRC Hostmode (JHOST5)", fonts_.normal,
-                               "hostmodeLabel", Qt::AlignLeft | Qt::AlignVCenter, true);
+                               "hostmodeLabel", kMiddleLeft, true);
 
     statusLine_ = MakeStatusField(this, "MODEM DISCONNECTED", fonts_.bold, "statusLine");
     directionLabel_ = MakeStatusField(this, "", fonts_.bold, "directionLabel");
@@ -126,7 +138,7 @@ void Application::CreateConnectionRows() {
 }
 
 void Application::CreateActionRows() {
-    callLabel_ = MakeLabel(this, "SIRVEX ARQ CALL", fonts_.bold, "callLabel");
+    callLabel_ = MakeLabel(this, "SIRVEX ARQ CALL", fonts_.bold, "callLabel", kMiddleLeft);
     callSignBox_ = new QLineEdit(this);
     callSignBox_->setMaxLength(kCallSignMaxLength);
     Name(callSignBox_, kIdCallSign);
@@ -140,19 +152,20 @@ void Application::CreateActionRows() {
     callButton_->setAutoDefault(false);
     Name(callButton_, kIdCallButton);
 
-    fecLabel_ = MakeLabel(this, "FEC", fonts_.bold, "fecLabel");
+    fecLabel_ = MakeLabel(this, "FEC", fonts_.bold, "fecLabel", kMiddleLeft);
     fecModeSelector_ = new QComboBox(this);
     fecModeSelector_->addItems(
         {QStringLiteral("S1"), QStringLiteral("S2_S"), QStringLiteral("S2_L")});
     fecModeSelector_->setCurrentIndex(0);
+    SetDropHeight(fecModeSelector_, kFecDropHeight);
     Name(fecModeSelector_, kIdFecMode);
     broadcastButton_ = new ActionButton(QStringLiteral("BROADCAST"), ready, this);
     broadcastButton_->SetBoldFont(fonts_.bold);
     broadcastButton_->setAutoDefault(false);
     Name(broadcastButton_, kIdBroadcast);
 
-    commandLabel_ = MakeLabel(this, "Modem command", fonts_.bold, "commandLabel",
-                              Qt::AlignLeft | Qt::AlignVCenter, true);
+    commandLabel_ =
+        MakeLabel(this, "Modem command", fonts_.bold, "commandLabel", kMiddleLeft, true);
     commandLine_ = new QLineEdit(this);
     commandLine_->setMaxLength(kCommandLineMaxLength);
     commandLine_->setFont(fonts_.mono);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QTextBlock>
 
 #include "window_harness.h"
@@ -60,6 +61,37 @@ TEST_F(WindowEventTest, StartsWithTitleSizesAndInitialTexts) {
     EXPECT_FALSE(Control<QLineEdit>(*window, kIdCommandLine)->isEnabled());
     EXPECT_EQ(Control<QPushButton>(*window, kIdPortButton)->text(), QStringLiteral("Connect"));
     EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+TEST_F(WindowEventTest, LabelsAlignAndListsDropAsLaidOut) {
+    const Qt::Alignment top = Qt::AlignLeft | Qt::AlignTop;
+    const Qt::Alignment middle = Qt::AlignLeft | Qt::AlignVCenter;
+    const std::pair<const char*, Qt::Alignment> labels[] = {
+        {"logoLabel", top},
+        {"headerLabel", top},
+        {"versionLabel", Qt::AlignRight | Qt::AlignTop},
+        {"transmitLabel", top},
+        {"channelLabel", middle},
+        {"hostmodeLabel", middle},
+        {"callLabel", middle},
+        {"fecLabel", middle},
+        {"commandLabel", middle},
+        {"statusLine", Qt::AlignCenter},
+    };
+    for (const auto& [name, alignment] : labels) {
+        EXPECT_EQ(Named<QLabel>(*window, name)->alignment(), alignment) << name;
+    }
+    const std::pair<int, int> lists[] = {
+        {kIdComPortList, 240}, {kIdAddressBox, 240}, {kIdFecMode, 180}};
+    for (const auto& [id, height] : lists) {
+        auto* box = Control<QComboBox>(*window, id);
+        for (int i = 0; i < 40; ++i) {
+            box->addItem(QString::number(i));
+        }
+        box->showPopup();
+        EXPECT_EQ(box->view()->window()->height(), height) << id;
+        box->hidePopup();
+    }
 }
 
 TEST_F(WindowEventTest, LayoutPlacesPanesForTheClientHeight) {
@@ -175,6 +207,10 @@ TEST_F(WindowEventTest, StatusBytesDecodeIntoTheStatusRow) {
     EXPECT_EQ(Named<QLabel>(*window, "stateLabel")->palette().color(QPalette::WindowText),
               QColor(18, 124, 62));
     EXPECT_TRUE(window->flags().arqActive);
+    for (const char* field : {"directionLabel", "stateLabel"}) {
+        const QImage look = Named<QLabel>(*window, field)->grab().toImage();
+        EXPECT_EQ(look.pixelColor(look.width() / 2, 0), QColor(Qt::black)) << field << " border";
+    }
 
     // Any kind above the command text carries status bytes; short ones are dropped.
     Status(0x70, 0, 0, static_cast<HostOutputKind>(7));
