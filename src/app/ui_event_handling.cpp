@@ -10,6 +10,7 @@
 #include "cvfile/transfer_record.h"
 #include "cvrk/connect_text.h"
 #include "text/conversions.h"
+#include "transfer/format_crc.h"
 
 namespace corvina {
 namespace {
@@ -19,7 +20,7 @@ QString Wide(const std::vector<std::uint8_t>& bytes) {
 }
 
 QString Crc(std::uint32_t crc) {
-    return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper();
+    return QString::fromStdString(FormatCrc32(crc));
 }
 
 QString Word(std::uint8_t result) {
