@@ -36,15 +36,30 @@ bool TelnetReceiver::Feed(std::uint8_t byte, std::deque<std::uint8_t>& payload,
         case TelnetOption: {
             state_ = TelnetData;
             const bool accepted = IsAcceptedOption(byte);
-            if (pendingCommand_ == kTelnetWill) {
-                reply = {kTelnetIac, accepted ? kTelnetDo : kTelnetDont, byte};
-                return true;
+            switch (pendingCommand_) {
+                case kTelnetWill:
+                    if (accepted && peerEnabled_[byte]) {
+                        return false;
+                    }
+                    peerEnabled_[byte] = accepted;
+                    reply = {kTelnetIac, accepted ? kTelnetDo : kTelnetDont, byte};
+                    return true;
+                case kTelnetDo:
+                    if (accepted && ownEnabled_[byte]) {
+                        return false;
+                    }
+                    ownEnabled_[byte] = accepted;
+                    reply = {kTelnetIac, accepted ? kTelnetWill : kTelnetWont, byte};
+                    return true;
+                case kTelnetWont:
+                    peerEnabled_[byte] = false;
+                    return false;
+                case kTelnetDont:
+                    ownEnabled_[byte] = false;
+                    return false;
+                default:
+                    return false;
             }
-            if (pendingCommand_ == kTelnetDo) {
-                reply = {kTelnetIac, accepted ? kTelnetWill : kTelnetWont, byte};
-                return true;
-            }
-            return false;  // WONT and DONT need no answer
         }
         case TelnetSubnegotiation:
             if (byte == kTelnetIac) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -36,24 +37,33 @@ using TelnetReply = std::array<std::uint8_t, 3>;
 // The receive side of our minimal Telnet: strips every command from the
 // stream, undoubles IAC IAC, and says which option requests need an answer.
 // The state persists between calls, so a command split across two receives is
-// decoded as one. Opens no negotiation and keeps no per-option state: every
-// WILL or DO is answered anew. Pure; one thread at a time.
+// decoded as one. Opens no negotiation. An option is answered once per change
+// of its state: a WILL or DO for an option already agreed is an acknowledgement
+// and gets no answer (a peer that acknowledges acknowledgements would otherwise
+// never stop); WONT and DONT switch it off again unanswered. Refusals are
+// repeated, since the option stays off. Pure; one thread at a time.
 class TelnetReceiver {
   public:
     // Runs `byte` through the machine. A payload byte is appended to `payload`.
-    // Returns true when `byte` completed a WILL or DO, with the answer in
-    // `reply` (DO/WILL for the accepted options, DONT/WONT for the rest).
+    // Returns true when `byte` completed a WILL or DO that needs an answer,
+    // with the answer in `reply` (DO/WILL for the accepted options, DONT/WONT
+    // for the rest).
     bool Feed(std::uint8_t byte, std::deque<std::uint8_t>& payload, TelnetReply& reply);
 
+    // Back to the state of a new connection: no command pending, no option agreed.
     void Reset() {
         state_ = TelnetData;
         pendingCommand_ = 0;
+        peerEnabled_.reset();
+        ownEnabled_.reset();
     }
     TelnetReceiveState State() const { return state_; }
 
   private:
     TelnetReceiveState state_ = TelnetData;
     std::uint8_t pendingCommand_ = 0;
+    std::bitset<256> peerEnabled_;  // options the peer performs: its WILL got our DO
+    std::bitset<256> ownEnabled_;   // options we perform: its DO got our WILL
 };
 
 // The wire form of `size` payload bytes at `data`: every 255 doubled.

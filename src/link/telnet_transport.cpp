@@ -183,11 +183,13 @@ bool TelnetTransport::Write(const std::uint8_t* data, std::size_t size, std::str
 
 std::int32_t TelnetTransport::Read(std::uint8_t* buffer, std::size_t capacity,
                                    std::uint32_t timeoutMs, std::string& error) {
-    if (socket_ == net::kInvalidSocket) {
-        error = kNotConnected;
-        return -1;
-    }
+    // The queue is served first: when an option answer could not be sent the
+    // link is already closed, but the rest of that receive is still owed.
     if (receiveQueue_.empty()) {
+        if (socket_ == net::kInvalidSocket) {
+            error = kNotConnected;
+            return -1;
+        }
         const int ready = net::WaitSocket(socket_, false, timeoutMs);
         if (ready == 0) {
             return 0;

@@ -46,7 +46,18 @@ TEST(TelnetReceiverTest, StripsCommandsAndAnswersOptionRequests) {
         {"DO 24 refused", {255, 253, 24}, {}, {255, 252, 24}},
         {"WONT unanswered", {7, 255, 252, 3, 8}, {7, 8}, {}},
         {"DONT unanswered", {255, 254, 0}, {}, {}},
-        {"every WILL answered anew", {255, 251, 3, 255, 251, 3}, {}, {255, 253, 3, 255, 253, 3}},
+        {"repeated offers answered once",
+         {255, 251, 3, 255, 251, 3, 255, 253, 0, 255, 253, 0},
+         {},
+         {255, 253, 3, 255, 251, 0}},
+        {"repeated refusals",
+         {255, 251, 1, 255, 253, 1, 255, 251, 1},
+         {},
+         {255, 254, 1, 255, 252, 1, 255, 254, 1}},
+        {"WONT and DONT reopen the answer",
+         {255, 251, 3, 255, 252, 3, 255, 251, 3, 255, 253, 3, 255, 254, 3, 255, 253, 3},
+         {},
+         {255, 253, 3, 255, 253, 3, 255, 251, 3, 255, 251, 3}},
         {"NOP and GA dropped", {'a', 255, 241, 'b', 255, 249, 'c'}, {'a', 'b', 'c'}, {}},
         {"subnegotiation removed", {'A', 255, 250, 44, 1, 2, 255, 240, 'B'}, {'A', 'B'}, {}},
         {"IAC IAC inside subnegotiation does not end it",
@@ -82,12 +93,14 @@ TEST(TelnetReceiverTest, CommandSplitAcrossFeedsDecodesAsOne) {
     }
 }
 
-TEST(TelnetReceiverTest, ResetLeavesAnUnfinishedCommand) {
+TEST(TelnetReceiverTest, ResetForgetsAnUnfinishedCommandAndAgreedOptions) {
     TelnetReceiver receiver;
-    Decode(receiver, {255, 250, 1});
+    Decode(receiver, {255, 251, 3, 255, 250, 1});
     ASSERT_EQ(receiver.State(), TelnetSubnegotiation);
     receiver.Reset();
-    EXPECT_EQ(Decode(receiver, {'q'}).payload, Bytes{'q'});
+    const Decoded out = Decode(receiver, {'q', 255, 251, 3});
+    EXPECT_EQ(out.payload, Bytes{'q'});
+    EXPECT_EQ(out.replies, (Bytes{255, 253, 3})) << "a new connection agrees afresh";
 }
 
 TEST(TelnetEscapeTest, EscapedPayloadDecodesToItself) {
