@@ -15,18 +15,30 @@ bool IsCallCharacter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
 }
 
-bool NormalizeCall(std::string& call) {
+namespace {
+
+bool Normalize(std::string& call, bool starAllowed) {
     if (call.size() < kMinCallLength || call.size() > kMaxCallLength) {
         return false;
     }
     for (char& c : call) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - kCaseBit);
-        } else if (!IsCallCharacter(c)) {
+        } else if (!IsCallCharacter(c) && !(starAllowed && c == '*')) {
             return false;
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool NormalizeCall(std::string& call) {
+    return Normalize(call, false);
+}
+
+bool NormalizeOwnCall(std::string& call) {
+    return Normalize(call, true);
 }
 
 std::vector<std::string> ParseCallList(const std::uint8_t* data, std::size_t size) {

@@ -16,6 +16,11 @@ namespace cvrk {
 // stops the walk there, so letters before it are already upper-cased.
 bool NormalizeCall(std::string& call);
 
+// As NormalizeCall for our own call sign, which may also hold "*": the MY
+// command of the start-up script sets it with the star, and the modem then
+// reports it that way.
+bool NormalizeOwnCall(std::string& call);
+
 // True for the bytes a call sign may hold, in either case.
 bool IsCallCharacter(char c);
 

@@ -82,7 +82,7 @@ std::vector<std::uint8_t> BuildRobustConnectCommand(const std::string& call) {
 std::vector<std::uint8_t> BuildChangeoverPrompt(const std::string& peer, const std::string& own) {
     std::string peerCall = peer;
     std::string ownCall = own;
-    if (!NormalizeCall(peerCall) || !NormalizeCall(ownCall)) {
+    if (!NormalizeCall(peerCall) || !NormalizeOwnCall(ownCall)) {
         return {};
     }
     std::vector<std::uint8_t> prompt;

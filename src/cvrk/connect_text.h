@@ -27,7 +27,8 @@ std::string ExtractConnectedPeer(const std::vector<std::uint8_t>& message);
 std::vector<std::uint8_t> BuildRobustConnectCommand(const std::string& call);
 
 // The line that hands the link over to the other station: peer, " de ", own,
-// ">" and CR LF, both calls upper-cased. Empty when either call is invalid.
+// ">" and CR LF, both calls upper-cased. Empty when either call is invalid
+// (the own call by NormalizeOwnCall).
 std::vector<std::uint8_t> BuildChangeoverPrompt(const std::string& peer, const std::string& own);
 
 }  // namespace cvrk

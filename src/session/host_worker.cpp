@@ -33,13 +33,14 @@ std::vector<std::uint8_t> ToBytes(std::string_view text) {
     return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
-// A call sign answered by the modem, when it is a valid one.
-std::optional<std::string> AnsweredCall(const cvhost::Frame& answer) {
+// A call sign answered by the modem, when it is a valid one by `normalize`.
+std::optional<std::string> AnsweredCall(const cvhost::Frame& answer,
+                                        bool (*normalize)(std::string&)) {
     if (answer.code != 1) {
         return std::nullopt;
     }
     std::string call(answer.payload.begin(), answer.payload.end());
-    if (!cvrk::NormalizeCall(call)) {
+    if (!normalize(call)) {
         return std::nullopt;
     }
     return call;
@@ -88,14 +89,14 @@ bool HostSession::WorkerStartUp(std::string& error) {
     if (!HostCommand(linkChannel_, "I", answer, error)) {
         return false;
     }
-    if (auto call = AnsweredCall(answer)) {
+    if (auto call = AnsweredCall(answer, cvrk::NormalizeOwnCall)) {
         std::lock_guard<std::mutex> lock(callMutex_);
         ownCall_ = std::move(*call);
     }
     if (!HostCommand(linkChannel_, "C", answer, error)) {
         return false;
     }
-    if (auto call = AnsweredCall(answer)) {
+    if (auto call = AnsweredCall(answer, cvrk::NormalizeCall)) {
         SetConnectedPeer(std::move(*call));
     }
     if (!PollStatus(error)) {

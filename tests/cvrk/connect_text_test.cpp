@@ -103,6 +103,10 @@ TEST(BuildRobustConnectCommandTest, BuiltCommandIsRecognisedAsCallingThatStation
 
 TEST(BuildChangeoverPromptTest, NamesBothStationsOrNothing) {
     EXPECT_EQ(BuildChangeoverPrompt("mycall", "nocall"), B("MYCALL de NOCALL>\r\n"));
+    // A MY command may give our own call a star; a peer's call never has one.
+    EXPECT_EQ(BuildChangeoverPrompt("mycall", "ab1c*"), B("MYCALL de AB1C*>\r\n"));
+    EXPECT_TRUE(BuildChangeoverPrompt("ab1c*", "nocall").empty());
+    EXPECT_TRUE(BuildChangeoverPrompt("mycall", "no/call").empty());
     EXPECT_TRUE(BuildChangeoverPrompt("mycall", "").empty());
     EXPECT_TRUE(BuildChangeoverPrompt("", "nocall").empty());
     EXPECT_TRUE(BuildChangeoverPrompt("my/call", "nocall").empty());

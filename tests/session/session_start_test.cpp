@@ -11,16 +11,16 @@ Bytes B(const std::string& text) {
 
 TEST(SessionStart, StartUpSendsTerminalCommandsThenMycallHostCommandsIdentityAndStatus) {
     SessionHarness h;
-    h.settings.terminalCommands = {B("MYCALL AB1CD"), B("MY XY2Z")};
+    h.settings.terminalCommands = {B("MYCALL AB1CD"), B("MY XY2Z*")};
     h.settings.hostmodeCommands = {B("@B 1"), B("@T2 300")};
-    h.modem.SetCallSign("xy2z");
+    h.modem.SetCallSign("xy2z*");
     ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
 
     EXPECT_EQ(h.modem.TerminalLog(),
-              "\x1bMYCALL AB1CD\r\x1bMY XY2Z\r\x1bSTATUS 2\r\x1bKTMC 0\r\x1bJHOST5\r");
+              "\x1bMYCALL AB1CD\r\x1bMY XY2Z*\r\x1bSTATUS 2\r\x1bKTMC 0\r\x1bJHOST5\r");
     const auto requests = h.modem.Requests();
-    const std::vector<std::string> expected = {"%M 1", "I XY2Z", "@B 1", "@T2 300",
-                                               "I",    "C",      "G 3"};
+    const std::vector<std::string> expected = {"%M 1", "I XY2Z*", "@B 1", "@T2 300",
+                                               "I",    "C",       "G 3"};
     ASSERT_GE(requests.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(expected[i]);
@@ -28,7 +28,7 @@ TEST(SessionStart, StartUpSendsTerminalCommandsThenMycallHostCommandsIdentityAnd
         EXPECT_EQ(requests[i].request.Text(), expected[i]);
         EXPECT_EQ(requests[i].request.channel, i + 1 == expected.size() ? 254 : 4);
     }
-    EXPECT_EQ(h.session.OwnCall(), "XY2Z");
+    EXPECT_EQ(h.session.OwnCall(), "XY2Z*");
     EXPECT_EQ(h.session.ConnectedPeer(), "");
 
     // The host commands are shown before the session reports itself active.
@@ -47,7 +47,7 @@ TEST(SessionStart, StartUpSendsTerminalCommandsThenMycallHostCommandsIdentityAnd
     }
     EXPECT_EQ(shown,
               (std::vector<std::string>{
-                  "[startup.txt Term] > MYCALL AB1CD\r\n", "[startup.txt Term] > MY XY2Z\r\n",
+                  "[startup.txt Term] > MYCALL AB1CD\r\n", "[startup.txt Term] > MY XY2Z*\r\n",
                   "[startup.txt Host] > @B 1\r\n", "[startup.txt Host] > @T2 300\r\n"}));
 }
 
