@@ -103,7 +103,7 @@ inline std::vector<CorpusFile> BuildCorpus() {
     constexpr std::size_t kKiB = 1024;
     add("licence 1 KiB", Assemble({licences / "Apache-2.0"}, kKiB));
     add("licence 8 KiB", Assemble({licences / "BSD", licences / "MPL-2.0"}, 8 * kKiB));
-    add("licence 35 KiB", Assemble({licences / "GPL-3"}, 35 * kKiB));
+    add("licence 34 KiB", Assemble({licences / "GPL-3"}, 34 * kKiB));
     add("manual page 128 KiB",
         Assemble({man1 / "bash.1.gz", man1 / "git-config.1.gz", man1 / "gpg.1.gz"}, 128 * kKiB));
     add("package list 512 KiB", Assemble({"/var/lib/dpkg/status"}, 512 * kKiB));

@@ -2,6 +2,7 @@
 // marker in the transmit pane, and the operator's abort.
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 
 #include "app/application.h"
@@ -33,6 +34,7 @@ void Application::StartBinaryFileSend() {
     if (path.isEmpty()) {
         return;
     }
+    sendFileSize_ = static_cast<std::uint64_t>(QFileInfo(path).size());
     ShowStartResult(transfers().StartBinaryFileSend(std::filesystem::path(path.toStdU16String())));
 }
 
@@ -46,6 +48,7 @@ void Application::StartTextFileSend() {
     if (path.isEmpty()) {
         return;
     }
+    sendFileSize_ = static_cast<std::uint64_t>(QFileInfo(path).size());
     ShowStartResult(transfers().StartTextFileSend(std::filesystem::path(path.toStdU16String())));
 }
 

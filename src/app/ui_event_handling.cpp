@@ -6,10 +6,12 @@
 #include "app/application.h"
 #include "app/echo_pane.h"
 #include "app/receive_pane.h"
+#include "app/transfer_progress_bar.h"
 #include "app/transmit_pane.h"
 #include "cvfile/transfer_record.h"
 #include "cvrk/connect_text.h"
 #include "text/conversions.h"
+#include "transfer/utf8_path.h"
 
 namespace corvina {
 namespace {
@@ -25,6 +27,20 @@ QString Crc(std::uint32_t crc) {
 QString Word(std::uint8_t result) {
     const std::string_view word = cvfile::ResultWord(result);
     return QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
+}
+
+// ", stored as NAME" when a received file had to take another name than the
+// one announced (one was taken already); empty otherwise.
+QString StoredAs(const BinaryTransferMessage& m) {
+    if (m.kind != BinaryTransferKind::ReceiveFinished || m.result != 0 || m.path.empty()) {
+        return {};
+    }
+    const std::string stored = PathToUtf8(PathFromUtf8(m.path).filename());
+    if (stored == m.name) {
+        return {};
+    }
+    return QStringLiteral(", stored as ") +
+           QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()));
 }
 
 bool StartsWithLineBreak(const QString& text) {
@@ -139,6 +155,10 @@ void Application::HandleFileSendProgress(std::uint64_t percent, std::int64_t bin
     if (!session_->fileSendActive.load() || session_->binaryAbortRequested.load()) {
         return;
     }
+    if (!sendProgress_->running()) {
+        sendProgress_->Begin(sendFileSize_);
+    }
+    sendProgress_->Advance(static_cast<std::uint32_t>(percent));
     SetStatus(QStringLiteral("Sending %1 file: %2%")
                   .arg(binary != 0 ? QStringLiteral("binary") : QStringLiteral("text"))
                   .arg(percent),
@@ -160,6 +180,7 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
             return;  // the verdict reports a successful send
         }
         transfers().EndFileSend();
+        sendProgress_->End();
         UpdateConnectionUi();
         if (flags_.sessionActive && session_->arqConnected.load()) {
             SetStatus(result, true);
@@ -170,6 +191,7 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
         return;
     }
     transfers().EndFileSend();
+    sendProgress_->End();
     UpdateConnectionUi();
     if (flags_.sessionActive) {
         if (session_->linkCanSend.load() && resultIsError) {
@@ -191,10 +213,14 @@ void Application::HandleBinaryTransfer(const BinaryTransferMessage& m) {
                                          QStringLiteral("]\r\n"),
                                      false);
             SetStatus(QStringLiteral("Receiving binary file: 0%"), false);
+            if (m.result == 0) {  // a refused start never moves
+                receiveProgress_->Begin(m.size);
+            }
             UpdateConnectionUi();
             break;
         case BinaryTransferKind::ReceiveProgress:
             SetStatus(QStringLiteral("Receiving binary file: %1%").arg(m.percent), false);
+            receiveProgress_->Advance(m.percent);
             break;
         case BinaryTransferKind::TransferStateChanged:
             UpdateConnectionUi();
@@ -210,12 +236,14 @@ void Application::HandleBinaryTransfer(const BinaryTransferMessage& m) {
                                      ? QStringLiteral("[Binary file received: ")
                                      : QStringLiteral("[Binary file sent: ");
             const QString line = verb + name + QStringLiteral(", ") + Word(m.result) +
-                                 QStringLiteral(", CRC32 ") + Crc(m.actualCrc) +
+                                 QStringLiteral(", CRC32 ") + Crc(m.actualCrc) + StoredAs(m) +
                                  QStringLiteral("]\r\n");
             if (m.kind == BinaryTransferKind::ReceiveFinished) {
+                receiveProgress_->End();
                 receivePane_->AppendText(line, false);
             } else {
                 transfers().EndFileSend();
+                sendProgress_->End();
                 echoPane_->AppendText(line);
             }
             UpdateConnectionUi();

@@ -16,6 +16,7 @@
 #include "app/elided_label.h"
 #include "app/layout_geometry.h"
 #include "app/receive_pane.h"
+#include "app/transfer_progress_bar.h"
 #include "app/transmit_pane.h"
 
 namespace corvina {
@@ -179,6 +180,10 @@ void Application::CreatePanes() {
     transmitPane_ = new TransmitPane(this);
     transmitPane_->setFont(fonts_.mono);
     Name(transmitPane_, kIdTransmitPane);
+    receiveProgress_ = new TransferProgressBar(this);
+    receiveProgress_->setObjectName(QStringLiteral("receiveProgress"));
+    sendProgress_ = new TransferProgressBar(this);
+    sendProgress_->setObjectName(QStringLiteral("sendProgress"));
 }
 
 void Application::Layout(int width, int height) {
@@ -225,6 +230,8 @@ void Application::Layout(int width, int height) {
     Place(disconnectButton_, g.disconnectButton);
     Place(changeoverButton_, g.changeoverButton);
     Place(transmitPane_, g.transmitPane);
+    Place(receiveProgress_, g.receiveProgress);
+    Place(sendProgress_, g.echoProgress);
     update();
 }
 

@@ -40,12 +40,13 @@ bool DeflateLibdeflate(const std::uint8_t* data, std::size_t size, std::size_t l
     if (!compressor) {
         return false;
     }
-    out.resize(limit - 1);
-    // 0 means the stream did not fit in `limit - 1` bytes.
+    // libdeflate wants room beyond the stream it writes, so it gets its
+    // worst case and the length is judged afterwards.
+    out.resize(libdeflate_zlib_compress_bound(compressor.get(), size));
     const std::size_t written =
         libdeflate_zlib_compress(compressor.get(), data, size, out.data(), out.size());
     out.resize(written);
-    return written > 0;
+    return written > 0 && written < limit;
 }
 
 #else
