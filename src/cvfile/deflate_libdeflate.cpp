@@ -13,7 +13,7 @@ namespace cvfile::detail {
 namespace {
 
 constexpr int kStrongestLevel = 12;
-// About 0.2 µs a byte of text on a 2020s desktop core; twice that for margin.
+// About 0.2 µs a byte of text on one 2.6 GHz server core; twice that for margin.
 constexpr double kSecondsPerByte = 0.4e-6;
 
 struct FreeCompressor {
