@@ -128,6 +128,7 @@ class Application : public QWidget, private OperatorConsole {
     void StartBinaryFileSend();
     void StartTextFileSend();
     void ShowStartResult(const FileTransfers::StartResult& result);
+    void BeginSendProgress(const QString& path);
     QString ChooseFile(const QString& filter);
 
     void ApplyStatusOutcome(const StatusOutcome& outcome);

@@ -6,6 +6,7 @@
 #include <QLabel>
 
 #include "app/application.h"
+#include "app/transfer_progress_bar.h"
 #include "app/transmit_pane.h"
 
 namespace corvina {
@@ -34,7 +35,7 @@ void Application::StartBinaryFileSend() {
     if (path.isEmpty()) {
         return;
     }
-    sendFileSize_ = static_cast<std::uint64_t>(QFileInfo(path).size());
+    BeginSendProgress(path);
     ShowStartResult(transfers().StartBinaryFileSend(std::filesystem::path(path.toStdU16String())));
 }
 
@@ -48,8 +49,15 @@ void Application::StartTextFileSend() {
     if (path.isEmpty()) {
         return;
     }
-    sendFileSize_ = static_cast<std::uint64_t>(QFileInfo(path).size());
+    BeginSendProgress(path);
     ShowStartResult(transfers().StartTextFileSend(std::filesystem::path(path.toStdU16String())));
+}
+
+// The bar itself appears with the first progress event: a binary file is
+// compressed before anything goes out.
+void Application::BeginSendProgress(const QString& path) {
+    sendProgress_->End();
+    sendFileSize_ = static_cast<std::uint64_t>(QFileInfo(path).size());
 }
 
 void Application::ShowStartResult(const FileTransfers::StartResult& result) {
