@@ -35,6 +35,7 @@ class ActionButton;
 class EchoPane;
 class ReceivePane;
 class TransmitPane;
+class TransferProgressBar;
 struct StatusOutcome;
 
 // How the window finds its files. The program uses the executable's folder.
@@ -127,6 +128,7 @@ class Application : public QWidget, private OperatorConsole {
     void StartBinaryFileSend();
     void StartTextFileSend();
     void ShowStartResult(const FileTransfers::StartResult& result);
+    void BeginSendProgress(const QString& path);
     QString ChooseFile(const QString& filter);
 
     void ApplyStatusOutcome(const StatusOutcome& outcome);
@@ -197,6 +199,9 @@ class Application : public QWidget, private OperatorConsole {
     QPushButton* changeoverButton_ = nullptr;
     QPushButton* disconnectButton_ = nullptr;
     TransmitPane* transmitPane_ = nullptr;
+    TransferProgressBar* receiveProgress_ = nullptr;
+    TransferProgressBar* sendProgress_ = nullptr;
+    std::uint64_t sendFileSize_ = 0;  // of the file being sent, for its progress bar
 
     QTimer discoveryTimer_;  // timer 1
     QTimer broadcastTimer_;  // timer 2

@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/echo_pane.h"
 #include "app/receive_pane.h"
+#include "app/transfer_progress_bar.h"
 #include "app/transmit_pane.h"
 
 namespace corvina {
@@ -68,6 +69,14 @@ void Application::UpdateConnectionUi() {
     callButton_->setText(Text(ui.callButtonText));
     callSignBox_->setEnabled(ui.callSignEnabled);
     callButton_->setEnabled(ui.callButtonEnabled);
+
+    // A transfer ended by the link, the session or an abort takes its bar along.
+    if (!session_->fileSendActive.load()) {
+        sendProgress_->End();
+    }
+    if (!session_->incomingTransferActive.load()) {
+        receiveProgress_->End();
+    }
 
     ApplyStaticColours();
     callButton_->update();

@@ -2,9 +2,11 @@
 // marker in the transmit pane, and the operator's abort.
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 
 #include "app/application.h"
+#include "app/transfer_progress_bar.h"
 #include "app/transmit_pane.h"
 
 namespace corvina {
@@ -33,6 +35,7 @@ void Application::StartBinaryFileSend() {
     if (path.isEmpty()) {
         return;
     }
+    BeginSendProgress(path);
     ShowStartResult(transfers().StartBinaryFileSend(std::filesystem::path(path.toStdU16String())));
 }
 
@@ -46,7 +49,15 @@ void Application::StartTextFileSend() {
     if (path.isEmpty()) {
         return;
     }
+    BeginSendProgress(path);
     ShowStartResult(transfers().StartTextFileSend(std::filesystem::path(path.toStdU16String())));
+}
+
+// The bar itself appears with the first progress event: a binary file is
+// compressed before anything goes out.
+void Application::BeginSendProgress(const QString& path) {
+    sendProgress_->End();
+    sendFileSize_ = static_cast<std::uint64_t>(QFileInfo(path).size());
 }
 
 void Application::ShowStartResult(const FileTransfers::StartResult& result) {

@@ -9,6 +9,7 @@ constexpr int kMargin = 22;
 constexpr int kRowHeight = 30;
 constexpr int kSmallButtonHeight = 26;
 constexpr int kPaneLabelHeight = 24;
+constexpr int kProgressGap = 8;
 
 // Rows: y of the connection, hostmode, status, call and command rows.
 constexpr int kConnectionRowY = 88;
@@ -121,6 +122,13 @@ LayoutGeometry ComputeLayout(int width, int height, int logoWidth) {
     g.disconnectButton = {w - 452, bottom, 126, kSmallButtonHeight};
     g.changeoverButton = {w - 644, bottom, 184, kSmallButtonHeight};
     g.transmitPane = {kMargin, rows.transmitPaneY, content, rows.transmitHeight};
+
+    auto between = [](const ControlRect& label, const ControlRect& clear) {
+        const int x = label.x + label.width + kProgressGap;
+        return ControlRect{x, clear.y, std::max(clear.x - kProgressGap - x, 1), clear.height};
+    };
+    g.receiveProgress = between(g.receiveLabel, g.receiveClear);
+    g.echoProgress = between(g.echoLabel, g.echoClear);
     return g;
 }
 

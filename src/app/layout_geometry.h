@@ -27,6 +27,9 @@ struct LayoutGeometry {
     ControlRect echoLabel, echoClear, echoPane;
     ControlRect transmitLabel, binaryButton, textFileButton, disconnectButton, changeoverButton;
     ControlRect transmitPane;
+    // Progress of a file being received and of one being sent: between each
+    // pane's label and its "Clear" button, so no specified control moves.
+    ControlRect receiveProgress, echoProgress;
 };
 
 // Width of the header's "CV" text when it cannot be measured.

@@ -6,11 +6,13 @@
 #include "app/application.h"
 #include "app/echo_pane.h"
 #include "app/receive_pane.h"
+#include "app/transfer_progress_bar.h"
 #include "app/transmit_pane.h"
 #include "cvfile/transfer_record.h"
 #include "cvrk/connect_text.h"
 #include "text/conversions.h"
 #include "transfer/format_crc.h"
+#include "transfer/utf8_path.h"
 
 namespace corvina {
 namespace {
@@ -26,6 +28,20 @@ QString Crc(std::uint32_t crc) {
 QString Word(std::uint8_t result) {
     const std::string_view word = cvfile::ResultWord(result);
     return QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
+}
+
+// ", stored as NAME" when a received file had to take another name than the
+// one announced (one was taken already); empty otherwise.
+QString StoredAs(const BinaryTransferMessage& m) {
+    if (m.kind != BinaryTransferKind::ReceiveFinished || m.result != 0 || m.path.empty()) {
+        return {};
+    }
+    const std::string stored = PathToUtf8(PathFromUtf8(m.path).filename());
+    if (stored == m.name) {
+        return {};
+    }
+    return QStringLiteral(", stored as ") +
+           QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()));
 }
 
 bool StartsWithLineBreak(const QString& text) {
@@ -140,6 +156,10 @@ void Application::HandleFileSendProgress(std::uint64_t percent, std::int64_t bin
     if (!session_->fileSendActive.load() || session_->binaryAbortRequested.load()) {
         return;
     }
+    if (!sendProgress_->running()) {
+        sendProgress_->Begin(sendFileSize_);
+    }
+    sendProgress_->Advance(static_cast<std::uint32_t>(percent));
     SetStatus(QStringLiteral("Sending %1 file: %2%")
                   .arg(binary != 0 ? QStringLiteral("binary") : QStringLiteral("text"))
                   .arg(percent),
@@ -161,6 +181,7 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
             return;  // the verdict reports a successful send
         }
         transfers().EndFileSend();
+        sendProgress_->End();
         UpdateConnectionUi();
         if (flags_.sessionActive && session_->arqConnected.load()) {
             SetStatus(result, true);
@@ -171,6 +192,7 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
         return;
     }
     transfers().EndFileSend();
+    sendProgress_->End();
     UpdateConnectionUi();
     if (flags_.sessionActive) {
         if (session_->linkCanSend.load() && resultIsError) {
@@ -192,10 +214,14 @@ void Application::HandleBinaryTransfer(const BinaryTransferMessage& m) {
                                          QStringLiteral("]\r\n"),
                                      false);
             SetStatus(QStringLiteral("Receiving binary file: 0%"), false);
+            if (m.result == 0) {  // a refused start never moves
+                receiveProgress_->Begin(m.size);
+            }
             UpdateConnectionUi();
             break;
         case BinaryTransferKind::ReceiveProgress:
             SetStatus(QStringLiteral("Receiving binary file: %1%").arg(m.percent), false);
+            receiveProgress_->Advance(m.percent);
             break;
         case BinaryTransferKind::TransferStateChanged:
             UpdateConnectionUi();
@@ -211,12 +237,14 @@ void Application::HandleBinaryTransfer(const BinaryTransferMessage& m) {
                                      ? QStringLiteral("[Binary file received: ")
                                      : QStringLiteral("[Binary file sent: ");
             const QString line = verb + name + QStringLiteral(", ") + Word(m.result) +
-                                 QStringLiteral(", CRC32 ") + Crc(m.actualCrc) +
+                                 QStringLiteral(", CRC32 ") + Crc(m.actualCrc) + StoredAs(m) +
                                  QStringLiteral("]\r\n");
             if (m.kind == BinaryTransferKind::ReceiveFinished) {
+                receiveProgress_->End();
                 receivePane_->AppendText(line, false);
             } else {
                 transfers().EndFileSend();
+                sendProgress_->End();
                 echoPane_->AppendText(line);
             }
             UpdateConnectionUi();

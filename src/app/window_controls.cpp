@@ -16,6 +16,7 @@
 #include "app/elided_label.h"
 #include "app/layout_geometry.h"
 #include "app/receive_pane.h"
+#include "app/transfer_progress_bar.h"
 #include "app/transmit_pane.h"
 
 namespace corvina {
@@ -192,6 +193,10 @@ void Application::CreatePanes() {
     transmitPane_ = new TransmitPane(this);
     transmitPane_->setFont(fonts_.mono);
     Name(transmitPane_, kIdTransmitPane);
+    receiveProgress_ = new TransferProgressBar(this);
+    receiveProgress_->setObjectName(QStringLiteral("receiveProgress"));
+    sendProgress_ = new TransferProgressBar(this);
+    sendProgress_->setObjectName(QStringLiteral("sendProgress"));
 }
 
 void Application::Layout(int width, int height) {
@@ -238,6 +243,8 @@ void Application::Layout(int width, int height) {
     Place(disconnectButton_, g.disconnectButton);
     Place(changeoverButton_, g.changeoverButton);
     Place(transmitPane_, g.transmitPane);
+    Place(receiveProgress_, g.receiveProgress);
+    Place(sendProgress_, g.echoProgress);
     update();
 }
 

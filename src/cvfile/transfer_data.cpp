@@ -6,14 +6,10 @@
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace cvfile {
 namespace {
-
-// The stream every copy of the program produces and expects.
-constexpr int kLevel = 6;
-constexpr int kWindowBits = 15;  // 32 KiB window, zlib wrapper
-constexpr int kMemLevel = 8;
 
 // zlib counts buffer space in uInt (32 bits on every platform we build for),
 // so larger buffers are handed over in slices of at most this size.
@@ -24,22 +20,6 @@ constexpr std::size_t kMaxSlice = std::numeric_limits<uInt>::max();
 // input byte. The slack covers rounding and the first literals.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 constexpr std::uint64_t kInflateSlack = 64;
-
-// First guess for the compressed buffer; it doubles as needed.
-constexpr std::size_t kMinInitialOutput = 64 * 1024;
-
-struct DeflateStream {
-    z_stream s{};
-    DeflateStream() {
-        if (deflateInit2(&s, kLevel, Z_DEFLATED, kWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) !=
-            Z_OK) {
-            throw std::runtime_error("Could not compress binary file");
-        }
-    }
-    ~DeflateStream() { deflateEnd(&s); }
-    DeflateStream(const DeflateStream&) = delete;
-    DeflateStream& operator=(const DeflateStream&) = delete;
-};
 
 struct InflateStream {
     z_stream s{};
@@ -58,42 +38,6 @@ void RefillInput(z_stream& s, const std::uint8_t* data, std::size_t size, std::s
         s.next_in = const_cast<Bytef*>(data + given);
         s.avail_in = static_cast<uInt>(slice);
         given += slice;
-    }
-}
-
-// Compresses into `out` as long as the stream stays shorter than `size`;
-// true with `out` holding the whole stream, false as soon as it cannot be.
-bool CompressIfSmaller(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out) {
-    const std::size_t limit = size - 1;
-    if (limit == 0) {
-        return false;
-    }
-    DeflateStream z;
-    out.resize(std::min(limit, std::max(size / 4, kMinInitialOutput)));
-    std::size_t given = 0;
-    std::size_t produced = 0;
-    for (;;) {
-        RefillInput(z.s, data, size, given);
-        if (z.s.avail_out == 0) {
-            if (produced == limit) {
-                return false;
-            }
-            if (produced == out.size()) {
-                out.resize(std::min(limit, out.size() * 2));
-            }
-            z.s.next_out = out.data() + produced;
-            z.s.avail_out = static_cast<uInt>(std::min(out.size() - produced, kMaxSlice));
-        }
-        const uInt before = z.s.avail_out;
-        const int ret = deflate(&z.s, given == size ? Z_FINISH : Z_NO_FLUSH);
-        produced += before - z.s.avail_out;
-        if (ret == Z_STREAM_END) {
-            out.resize(produced);
-            return true;
-        }
-        if (ret != Z_OK && ret != Z_BUF_ERROR) {
-            throw std::runtime_error("Could not compress binary file");
-        }
     }
 }
 
@@ -130,6 +74,11 @@ bool InflateExactly(const std::uint8_t* data, std::size_t size, std::vector<std:
 }  // namespace
 
 EncodedTransferData EncodeTransferData(const std::uint8_t* data, std::size_t size) {
+    return EncodeTransferData(data, size, CompressionLimits{});
+}
+
+EncodedTransferData EncodeTransferData(const std::uint8_t* data, std::size_t size,
+                                       const CompressionLimits& limits) {
     if (data == nullptr && size > 0) {
         throw std::invalid_argument("CVFT transfer input is null");
     }
@@ -138,11 +87,11 @@ EncodedTransferData EncodeTransferData(const std::uint8_t* data, std::size_t siz
         return result;
     }
     try {
-        if (CompressIfSmaller(data, size, result.bytes)) {
+        if (auto stream = CompressSmallest(data, size, limits)) {
             result.mode = CompressionMode::Zlib;
+            result.bytes = std::move(*stream);
             return result;
         }
-        std::vector<std::uint8_t>().swap(result.bytes);
         result.bytes.assign(data, data + size);
     } catch (const std::bad_alloc&) {
         throw std::runtime_error("Could not compress binary file");

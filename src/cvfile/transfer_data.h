@@ -4,13 +4,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "cvfile/smallest_deflate.h"
+
 namespace cvfile {
 
 // How the bytes carried in Data records relate to the file (32-bit on the
 // wire, in the Start record's sequence word). Value 1 is not defined.
 enum class CompressionMode : std::uint32_t {
     None = 0,  // the file bytes unchanged
-    Zlib = 2,  // deflate level 6, 32 KiB window, zlib header and Adler-32 trailer
+    Zlib = 2,  // deflate with a 32 KiB window, zlib header and Adler-32 trailer
 };
 
 // The transfer data of one file and how to undo it.
@@ -19,14 +21,17 @@ struct EncodedTransferData {
     std::vector<std::uint8_t> bytes;
 };
 
-// Compresses a whole file held in memory (deflate level 6, 15-bit window,
-// memory level 8, default strategy, zlib wrapper) and keeps the result only
-// when it is strictly shorter than the input; otherwise returns mode None with
-// a copy of the input. An empty input gives None with no bytes. Throws
-// std::invalid_argument ("CVFT transfer input is null") for a null `data` with
-// `size` > 0 and std::runtime_error ("Could not compress binary file") when
-// the compressor cannot run (for example out of memory). Any thread.
+// Compresses a whole file held in memory into the smallest zlib stream
+// CompressSmallest finds within `limits` and keeps it only when it is strictly
+// shorter than the input; otherwise returns mode None with a copy of the
+// input. An empty input gives None with no bytes. Throws std::invalid_argument
+// ("CVFT transfer input is null") for a null `data` with `size` > 0,
+// CompressionStopped when `limits` asked to stop, and std::runtime_error
+// ("Could not compress binary file") when the compressor cannot run (for
+// example out of memory). Any thread. The first form uses the default limits.
 EncodedTransferData EncodeTransferData(const std::uint8_t* data, std::size_t size);
+EncodedTransferData EncodeTransferData(const std::uint8_t* data, std::size_t size,
+                                       const CompressionLimits& limits);
 
 // The largest size that `compressedSize` bytes of zlib stream can inflate to,
 // with margin: deflate spends at least two bits on a 258-byte match, so no

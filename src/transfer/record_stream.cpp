@@ -33,8 +33,10 @@ BinaryRecordStream BuildBinaryRecordStream(std::vector<std::uint8_t> content, st
     BinaryRecordStream out;
     out.fileSize = content.size();
     out.fileCrc = cvfile::Crc32Ieee(content.data(), content.size());
+    cvfile::CompressionLimits limits;
+    limits.stopRequested = [&abort] { return abort.load(); };
     cvfile::EncodedTransferData encoded =
-        cvfile::EncodeTransferData(content.data(), content.size());
+        cvfile::EncodeTransferData(content.data(), content.size(), limits);
     content = std::vector<std::uint8_t>();  // the file is not needed past this point
     out.mode = encoded.mode;
 

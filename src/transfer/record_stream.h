@@ -25,11 +25,13 @@ struct BinaryRecordStream {
 };
 
 // Builds the record stream of a whole file: CRC-32 of `content`, compressed
-// only when that is smaller, cut into 256-byte Data chunks. `content` is
+// as small as the time limit of cvfile::CompressionLimits allows and only when
+// that is smaller, cut into 256-byte Data chunks. `abort` is also watched
+// while compressing, at least once per MiB. `content` is
 // consumed and released as early as possible, so the peak memory stays near
 // the file, one transfer copy and the stream. Throws std::runtime_error with
 // the text the operator sees: "binary transfer cancelled" when `abort` is set
-// between chunks, "Binary file is too large" past 4,294,967,294 chunks, "Could
+// while compressing or between chunks, "Binary file is too large" past 4,294,967,294 chunks, "Could
 // not compress binary file"; std::bad_alloc when memory runs out. Any thread.
 BinaryRecordStream BuildBinaryRecordStream(std::vector<std::uint8_t> content, std::string_view name,
                                            std::uint64_t transferId,

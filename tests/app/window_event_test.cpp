@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QTextBlock>
 
+#include "app/transfer_progress_bar.h"
 #include "window_harness.h"
 
 namespace corvina {
@@ -252,6 +253,12 @@ TEST_F(WindowEventTest, TransferVerdictsUseResultWordsAndHexCrc) {
     finished.actualCrc = 0xDEADBEEF;
     finished.result = 7;
     Post(UiEvent::Transfer(finished));
+    // Stored under its own name, then under another one because it was taken.
+    finished.result = 0;
+    finished.path = (folder.path() / "photo.jpg").string();
+    Post(UiEvent::Transfer(finished));
+    finished.path = (folder.path() / "photo (1).jpg").string();
+    Post(UiEvent::Transfer(finished));
     BinaryTransferMessage sent;
     sent.kind = static_cast<BinaryTransferKind>(9);  // above 3: a finished send
     sent.name = "100%1.bin";
@@ -260,9 +267,74 @@ TEST_F(WindowEventTest, TransferVerdictsUseResultWordsAndHexCrc) {
     Deliver();
     EXPECT_EQ(ReceiveText(*window),
               QStringLiteral("\n[Receiving binary file: photo.jpg, 1234 Bytes, CRC32 0000ABCD]\n"
-                             "[Binary file received: photo.jpg, ERROR, CRC32 DEADBEEF]\n"));
+                             "[Binary file received: photo.jpg, ERROR, CRC32 DEADBEEF]\n"
+                             "[Binary file received: photo.jpg, CRC OK, CRC32 DEADBEEF]\n"
+                             "[Binary file received: photo.jpg, CRC OK, CRC32 DEADBEEF, "
+                             "stored as photo (1).jpg]\n"));
     EXPECT_EQ(Control<EchoPane>(*window, kIdEchoPane)->toPlainText(),
               QStringLiteral("[Binary file sent: 100%1.bin, CRC OK, CRC32 00000001]\n"));
+}
+
+// Each pane's bar shows while its transfer runs and goes with the verdict;
+// the specified percent texts stay in the status line.
+TEST_F(WindowEventTest, ProgressBarsFollowTransfersBesideThePaneHeaders) {
+    auto* receiving = Named<TransferProgressBar>(*window, "receiveProgress");
+    auto* sending = Named<TransferProgressBar>(*window, "sendProgress");
+    const QRect receiveLabel = Named<QLabel>(*window, "receiveLabel")->geometry();
+    const QRect receiveClear = Control<QPushButton>(*window, kIdReceiveClear)->geometry();
+    EXPECT_GT(receiving->geometry().left(), receiveLabel.right());
+    EXPECT_LT(receiving->geometry().right(), receiveClear.left());
+    EXPECT_FALSE(
+        sending->geometry().intersects(Control<QPushButton>(*window, kIdEchoClear)->geometry()));
+    EXPECT_FALSE(receiving->isVisible());
+    EXPECT_FALSE(sending->isVisible());
+
+    window->session().incomingTransferActive = true;
+    BinaryTransferMessage message;
+    message.kind = BinaryTransferKind::ReceiveStarted;
+    message.name = "log.txt";
+    message.size = 2048;
+    Post(UiEvent::Transfer(message));
+    message.kind = BinaryTransferKind::ReceiveProgress;
+    message.percent = 25;
+    Post(UiEvent::Transfer(message));
+    Deliver();
+    EXPECT_TRUE(receiving->isVisible());
+    EXPECT_EQ(receiving->value(), 25);
+    EXPECT_TRUE(receiving->text().startsWith(QStringLiteral("25%  \u00B7  512 B of 2.0 KiB")))
+        << receiving->text().toStdString();
+    EXPECT_EQ(StatusText(*window), QStringLiteral("Receiving binary file: 25%"));
+    message.kind = BinaryTransferKind::ReceiveFinished;
+    Post(UiEvent::Transfer(message));
+    Deliver();
+    EXPECT_FALSE(receiving->isVisible());
+
+    // A refused start never moves, so it gets no bar.
+    message.kind = BinaryTransferKind::ReceiveStarted;
+    message.result = 4;
+    Post(UiEvent::Transfer(message));
+    Deliver();
+    EXPECT_FALSE(receiving->isVisible());
+
+    window->session().fileSendActive = true;
+    Post(UiEvent::Plain(UiEventKind::FileSendProgressEvent, 60, 1));
+    Deliver();
+    EXPECT_TRUE(sending->isVisible());
+    EXPECT_EQ(sending->value(), 60);
+    BinaryTransferMessage verdict;
+    verdict.kind = BinaryTransferKind::SendFinished;
+    Post(UiEvent::Transfer(verdict));
+    Deliver();
+    EXPECT_FALSE(sending->isVisible());
+
+    // A send ended by the link takes its bar along at the next refresh.
+    window->session().fileSendActive = true;
+    Post(UiEvent::Plain(UiEventKind::FileSendProgressEvent, 10, 0));
+    Deliver();
+    EXPECT_TRUE(sending->isVisible());
+    window->session().fileSendActive = false;
+    window->UpdateConnectionUi();
+    EXPECT_FALSE(sending->isVisible());
 }
 
 TEST_F(WindowEventTest, ProgressIsNotShownWhileAbortPending) {

@@ -40,6 +40,19 @@ TEST(TransferData, ChoosesZlibOnlyWhenItIsSmaller) {
     EXPECT_THROW(EncodeTransferData(nullptr, 1), std::invalid_argument);
 }
 
+// Only zlib at level 6 runs: round trips do not depend on the encoder.
+CompressionLimits Level6Only() {
+    CompressionLimits limits;
+    limits.timeShare = 0;
+    return limits;
+}
+
+CompressionLimits NoTimeLimit() {
+    CompressionLimits limits;
+    limits.timeShare = 1e9;
+    return limits;
+}
+
 TEST(TransferData, RoundTripsEveryKindOfInput) {
     struct Case {
         const char* name;
@@ -54,7 +67,8 @@ TEST(TransferData, RoundTripsEveryKindOfInput) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const EncodedTransferData enc = EncodeTransferData(c.input.data(), c.input.size());
+        const EncodedTransferData enc =
+            EncodeTransferData(c.input.data(), c.input.size(), Level6Only());
         Bytes out{0xEE};
         ASSERT_TRUE(
             DecodeTransferData(enc.mode, enc.bytes.data(), enc.bytes.size(), c.input.size(), out));
@@ -62,26 +76,62 @@ TEST(TransferData, RoundTripsEveryKindOfInput) {
     }
 }
 
-TEST(TransferData, StreamIsZlibLevelSixWithDefaultWindowAndMemory) {
-    const Bytes text = SampleText(300000);
-    const EncodedTransferData enc = EncodeTransferData(text.data(), text.size());
-    ASSERT_EQ(enc.mode, CompressionMode::Zlib);
-    // compress2 runs deflate with a 15-bit window, memory level 8 and the
-    // default strategy, so equal bytes mean equal settings.
-    EXPECT_EQ(enc.bytes, ZlibCompress(text, 6));
+// Whatever encoder wins, plain zlib must read the stream, and it may never be
+// longer than zlib's own level 6.
+TEST(TransferData, StrongestStreamInflatesWithZlibAndBeatsLevelSix) {
+    Bytes mixed = SampleText(60000);
+    const Bytes noise = RandomBytes(20000, 5);
+    mixed.insert(mixed.begin() + 30000, noise.begin(), noise.end());
+    struct Case {
+        const char* name;
+        Bytes input;
+        CompressionLimits limits;
+        double mostOfLevel6;
+    } cases[] = {
+        {"short text", SampleText(700), NoTimeLimit(), 1},
+        {"text over two parts", SampleText(160000), NoTimeLimit(), 0.99},
+        {"text with a noisy middle", mixed, NoTimeLimit(), 1},
+        {"long runs", Bytes(140000, 0x2A), NoTimeLimit(), 1},
+        {"text within the default limit", SampleText(30000), CompressionLimits{}, 1},
+        {"level 6 only", SampleText(30000), Level6Only(), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const EncodedTransferData enc =
+            EncodeTransferData(c.input.data(), c.input.size(), c.limits);
+        ASSERT_EQ(enc.mode, CompressionMode::Zlib);
+        EXPECT_LE(enc.bytes.size(), ZlibCompress(c.input, 6).size() * c.mostOfLevel6);
 
-    uLongf size = static_cast<uLongf>(text.size());
-    Bytes back(size);
-    ASSERT_EQ(
-        uncompress(back.data(), &size, enc.bytes.data(), static_cast<uLong>(enc.bytes.size())),
-        Z_OK);
-    EXPECT_EQ(back, text);
+        uLongf size = static_cast<uLongf>(c.input.size());
+        Bytes back(size);
+        ASSERT_EQ(
+            uncompress(back.data(), &size, enc.bytes.data(), static_cast<uLong>(enc.bytes.size())),
+            Z_OK);
+        EXPECT_EQ(back, c.input);
+    }
+}
 
-    const Bytes foreign = ZlibCompress(text, 9);
-    Bytes out;
-    EXPECT_TRUE(DecodeTransferData(CompressionMode::Zlib, foreign.data(), foreign.size(),
-                                   text.size(), out));
-    EXPECT_EQ(out, text);
+// A stop request is asked at least once per MiB and ends the compression at
+// once, whichever encoder is running when it comes.
+TEST(TransferData, StopRequestEndsCompression) {
+    const Bytes text = SampleText(4 << 20);
+    int asked = 0;
+    CompressionLimits counting = Level6Only();
+    counting.stopRequested = [&asked] {
+        ++asked;
+        return false;
+    };
+    EXPECT_EQ(EncodeTransferData(text.data(), text.size(), counting).mode, CompressionMode::Zlib);
+    EXPECT_GE(asked, 4);
+
+    for (const int stopAt : {1, 3, 5}) {
+        SCOPED_TRACE(stopAt);
+        int calls = 0;
+        CompressionLimits stopping = NoTimeLimit();
+        stopping.stopRequested = [&calls, stopAt] { return ++calls == stopAt; };
+        EXPECT_THROW(EncodeTransferData(text.data(), 3 << 20, stopping), CompressionStopped);
+        EXPECT_EQ(calls, stopAt);
+    }
 }
 
 TEST(TransferData, DecodeRefusesAnythingButAnExactStream) {
