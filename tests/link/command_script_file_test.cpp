@@ -42,8 +42,8 @@ TEST_F(CommandScriptFileTest, AbsentFileIsAnEmptyScript) {
 
 TEST_F(CommandScriptFileTest, ScriptIsParsedWithDevicePathsKeptAsWritten) {
     folder.WriteFile("startup.txt",
-                 "\xEF\xBB\xBFMYCALL X\r\n[Host]\r\nI\r\n[Modem]\r\ncomport=/dev/ttyUSB0\r\n"
-                 "telnet=\"Modem.Local\"\r\nautostart=on\r\n");
+                     "\xEF\xBB\xBFMYCALL X\r\n[Host]\r\nI\r\n[Modem]\r\ncomport=/dev/ttyUSB0\r\n"
+                     "telnet=\"Modem.Local\"\r\nautostart=on\r\n");
     cvhost::CommandScript script;
     std::string error;
     ASSERT_TRUE(Read(script, error)) << error;

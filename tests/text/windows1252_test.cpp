@@ -42,9 +42,9 @@ TEST(Windows1252Test, EveryByteRoundTripsThroughItsDistinctCharacter) {
     for (int byte = 0; byte <= 0xFF; ++byte) {
         SCOPED_TRACE(testing::Message() << "byte 0x" << std::hex << byte);
         const char16_t unit = Windows1252ToUnicode(static_cast<std::uint8_t>(byte));
-        const bool assigned = std::any_of(std::begin(kAssignedHighControls),
-                                          std::end(kAssignedHighControls),
-                                          [&](const ByteAndUnit& a) { return a.byte == byte; });
+        const bool assigned =
+            std::any_of(std::begin(kAssignedHighControls), std::end(kAssignedHighControls),
+                        [&](const ByteAndUnit& a) { return a.byte == byte; });
         if (!assigned) {
             EXPECT_EQ(unit, char16_t(byte));
         }
