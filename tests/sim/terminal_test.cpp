@@ -50,15 +50,6 @@ TEST(TerminalDialogue, SubMenusPromptTheirOwnNameUntilQOrQuit) {
     }
 }
 
-TEST(TerminalDialogue, SilentModemShowsNothingUntilQuit) {
-    TerminalDialogue dialogue({"banner", "pac", true});
-    std::string call = "N0CALL";
-    EXPECT_EQ(Greeting(dialogue), "");
-    EXPECT_EQ(Type(dialogue, call, "\x1bQ\rSTATUS 2\r\x1b"), "");
-    EXPECT_EQ(Type(dialogue, call, "QUIT\r"), "cmd: ");
-    EXPECT_EQ(Type(dialogue, call, "\x1b"), "\r\ncmd: ");
-}
-
 TEST(TerminalDialogue, MycallAndItsAbbreviationsSetAValidCallOnly) {
     TerminalDialogue dialogue({"", "", false});
     std::string call = "N0CALL";
