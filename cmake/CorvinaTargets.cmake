@@ -12,6 +12,12 @@ if(CORVINA_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(CORVINA_COVERAGE)
+  # No optimisation, so that every line and branch gcov reports is one in the source.
+  add_compile_options(--coverage -O0)
+  add_link_options(--coverage)
+endif()
+
 # Bounds-checked standard containers wherever we test: ASan cannot see a read into
 # a vector's spare capacity, the library assertions can.
 if(CORVINA_FUZZ OR CORVINA_SANITIZE)

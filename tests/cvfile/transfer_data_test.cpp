@@ -134,6 +134,15 @@ TEST(TransferData, StopRequestEndsCompression) {
     }
 }
 
+TEST(TransferData, DecodesAStreamOfAnyLevel) {
+    const Bytes text = SampleText(300000);
+    const Bytes foreign = ZlibCompress(text, 9);
+    Bytes out;
+    EXPECT_TRUE(DecodeTransferData(CompressionMode::Zlib, foreign.data(), foreign.size(),
+                                   text.size(), out));
+    EXPECT_EQ(out, text);
+}
+
 TEST(TransferData, DecodeRefusesAnythingButAnExactStream) {
     const Bytes text = SampleText(20000);
     const Bytes stream = ZlibCompress(text, 6);

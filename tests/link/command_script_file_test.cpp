@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include "link/executable_path.h"
-#include "temp_folder.h"
+#include "support/temporary_folder.h"
 
 namespace corvina {
 namespace {
 
-using testing::TempFolder;
 using Commands = std::vector<std::vector<std::uint8_t>>;
 
 std::vector<std::uint8_t> Command(const std::string& text) {
@@ -28,7 +29,7 @@ class CommandScriptFileTest : public ::testing::Test {
     bool Read(cvhost::CommandScript& script, std::string& error) {
         return ReadOptionalCommandScript(folder.path(), "startup.txt", script, error);
     }
-    TempFolder folder;
+    testing::TemporaryFolder folder;
 };
 
 TEST_F(CommandScriptFileTest, AbsentFileIsAnEmptyScript) {
@@ -40,9 +41,9 @@ TEST_F(CommandScriptFileTest, AbsentFileIsAnEmptyScript) {
 }
 
 TEST_F(CommandScriptFileTest, ScriptIsParsedWithDevicePathsKeptAsWritten) {
-    folder.Write("startup.txt",
-                 "\xEF\xBB\xBFMYCALL X\r\n[Host]\r\nI\r\n[Modem]\r\ncomport=/dev/ttyUSB0\r\n"
-                 "telnet=\"Modem.Local\"\r\nautostart=on\r\n");
+    folder.WriteFile("startup.txt",
+                     "\xEF\xBB\xBFMYCALL X\r\n[Host]\r\nI\r\n[Modem]\r\ncomport=/dev/ttyUSB0\r\n"
+                     "telnet=\"Modem.Local\"\r\nautostart=on\r\n");
     cvhost::CommandScript script;
     std::string error;
     ASSERT_TRUE(Read(script, error)) << error;
@@ -76,7 +77,7 @@ TEST_F(CommandScriptFileTest, BadFilesAreRefusedWithTheirMessageAndLeaveNoScript
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        folder.Write("startup.txt", c.content);
+        folder.WriteFile("startup.txt", c.content);
         cvhost::CommandScript script = NonEmptyScript();
         std::string error;
         EXPECT_FALSE(Read(script, error));
@@ -84,13 +85,13 @@ TEST_F(CommandScriptFileTest, BadFilesAreRefusedWithTheirMessageAndLeaveNoScript
         EXPECT_EQ(script, cvhost::CommandScript{});
     }
 
-    folder.Write("startup.txt", atLimit);
+    folder.WriteFile("startup.txt", atLimit);
     cvhost::CommandScript script;
     std::string error;
     EXPECT_TRUE(Read(script, error)) << "a script of exactly the limit is read: " << error;
     EXPECT_FALSE(script.terminalCommands.empty());
 
-    folder.Write("startup.txt", "");
+    folder.WriteFile("startup.txt", "");
     EXPECT_TRUE(Read(script, error));
     EXPECT_EQ(script, cvhost::CommandScript{});
 }

@@ -29,6 +29,11 @@ TEST(StartupLinkTest, ChoosesTheConfiguredLinkOrSaysWhyItCannot) {
     const std::vector<Case> cases = {
         {"COM name ignores case", Modem("COM3", ""), windowsPorts, StartupLinkAction::Serial, 1,
          ""},
+        {"present port wins over the network, autostart or not", Modem("COM1", "modem", true),
+         windowsPorts, StartupLinkAction::Serial, 0, ""},
+        {"a port name's prefix is no match", Modem("COM", ""), windowsPorts,
+         StartupLinkAction::Error, 0,
+         "startup.txt: configured COM is not available and no telnet fallback is set."},
         {"absent port falls back to the network", Modem("COM9", "10.0.0.5"), windowsPorts,
          StartupLinkAction::Telnet, 0, ""},
         {"absent port without fallback", Modem("COM9", ""), windowsPorts, StartupLinkAction::Error,

@@ -51,23 +51,6 @@ TEST(RequestParser, DecodesWhatTheHostBuildsWhateverTheFlagsAndBytes) {
     }
 }
 
-TEST(RequestParser, FramesSplitIntoSingleBytesAndNoiseBetweenThemStillDecode) {
-    Bytes stream = {0x01, 0x55, 0xAA, 0x13};  // noise, including a lone sync byte
-    const Bytes first = cvhost::BuildRequest(4, true, false, true, Ascii("I"));
-    const Bytes second = cvhost::BuildRequest(4, false, true, false, Bytes{0xAA, 0x00, 0xFF});
-    stream.insert(stream.end(), first.begin(), first.end());
-    stream.push_back(0x42);
-    stream.insert(stream.end(), second.begin(), second.end());
-    RequestParser parser;
-    std::vector<RequestEvent> events;
-    for (const std::uint8_t b : stream) {
-        parser.Consume(b, events);
-    }
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].request.payload, Ascii("I"));
-    EXPECT_EQ(events[1].request.payload, (Bytes{0xAA, 0x00, 0xFF}));
-}
-
 TEST(RequestParser, CorruptedCrcIsReportedAndTheNextFrameStillParses) {
     Bytes bad = cvhost::BuildRequest(255, true, false, false, Ascii("G"));
     bad[bad.size() - 1] ^= 0x01;
@@ -92,16 +75,6 @@ TEST(RequestParser, BrokenEscapesAndReservedCodeBitsAreFormatErrors) {
         ASSERT_EQ(events.size(), 1u);
         EXPECT_EQ(events[0].kind, RequestEvent::Kind::FormatError);
     }
-}
-
-TEST(RequestParser, NewStartInsideAFrameAbandonsThePartialOne) {
-    Bytes wire = {0xAA, 0xAA, 0x04, 0x01};
-    const Bytes good = cvhost::BuildRequest(5, true, false, false, Ascii("L"));
-    wire.insert(wire.end(), good.begin(), good.end());
-    RequestParser parser;
-    const auto events = parser.Push(wire.data(), wire.size());
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].request.channel, 5);
 }
 
 TEST(ResponseBuilder, MatchesKnownAnswersByteForByte) {
@@ -144,14 +117,6 @@ TEST(ResponseBuilder, EveryCodeRoundTripsThroughTheHostParser) {
         EXPECT_EQ(events[0].frame.code, c.code);
         EXPECT_EQ(events[0].frame.payload, c.expected);
     }
-}
-
-TEST(ResponseBuilder, CorruptedAnswerFailsTheHostCrcCheck) {
-    const Bytes wire = BuildResponse(4, 1, Ascii("AB1CD"), true);
-    cvhost::ResponseParser parser;
-    const auto events = parser.Push(wire.data(), wire.size());
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].kind, ParseEvent::Kind::CrcError);
 }
 
 TEST(ResponseBuilder, RefusesCodesAndSizesNoAnswerCanCarry) {

@@ -3,7 +3,6 @@
 
 #include <random>
 
-#include "cvhost/link_status.h"
 #include "cvhost/request.h"
 #include "sim_fixture.h"
 
@@ -62,16 +61,6 @@ TEST_F(Hostmode, LinkChannelCommandsAnswerWithTheCodesAHostExpects) {
     EXPECT_EQ(connected->code, 1);
     EXPECT_NE(Text(*connected).find(' '), std::string::npos);
     EXPECT_EQ(sim_->modem(0).counters().Requests(kChannel, "I nw2xyz"), 1u);
-}
-
-TEST_F(Hostmode, ChannelDataWithoutALinkIsRefusedWithCode2) {
-    StartSim(Options({"AB1CD"}));
-    auto host = Host(0);
-    const auto answer = host->Data(kChannel, Ascii("hello"));
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->code, 2);
-    EXPECT_FALSE(answer->payload.empty());
-    EXPECT_EQ(sim_->modem(0).counters().dataFramesRejected, 1u);
 }
 
 TEST_F(Hostmode, RequestWithABadCrcGetsNoAnswerAndIsNotExecuted) {
@@ -134,45 +123,6 @@ TEST_F(Hostmode, SequenceStartRequestRepeatsOnlyWhenItIsTheSameFrame) {
     EXPECT_EQ(sim_->modem(0).call(), "BB2BB");
     EXPECT_EQ(sim_->modem(0).counters().repetitions, 1u);
 }
-
-TEST_F(Hostmode, Jhost0ReturnsToTerminalModeWithAPrompt) {
-    StartSim(Options({"AB1CD"}));
-    auto host = Host(0);
-    const auto answer = host->Command(kChannel, "JHOST0");
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->code, 0);
-    EXPECT_NE(host->ReadText(500ms, "cmd: ").find("cmd: "), std::string::npos);
-    EXPECT_FALSE(sim_->modem(0).inHostmode());
-    ASSERT_TRUE(host->Write("STATUS 2\r"));
-    EXPECT_NE(host->ReadText(500ms, "cmd: ").find("STATUS"), std::string::npos);
-    ASSERT_TRUE(host->EnterHostmode());
-    EXPECT_TRUE(sim_->modem(0).inHostmode());
-    EXPECT_EQ(sim_->modem(0).counters().hostmodeEntries, 2u);
-}
-
-TEST_F(Hostmode, LinkStatusParsesAndCountsFramesNotYetSent) {
-    auto options = Options({"AB1CD", "XY2Z"});
-    options.channel.levels[3] = {100, 100};  // slow enough to watch the queue
-    StartSim(options);
-    auto a = Host(0);
-    auto b = Host(1);
-    Link(*a, *b, "AB1CD", "XY2Z");
-    for (int i = 0; i < 5; ++i) {
-        ASSERT_EQ(a->Data(kChannel, std::vector<std::uint8_t>(256, 'x'))->code, 0);
-    }
-    const auto answer = a->Command(kChannel, "L");
-    ASSERT_TRUE(answer);
-    cvhost::LinkStatus status;
-    ASSERT_TRUE(cvhost::ParseLinkStatus(answer->payload, status)) << Text(*answer);
-    EXPECT_GE(status.PendingFrames(), 3u);
-    EXPECT_LE(status.PendingFrames(), 5u);
-}
-
-}  // namespace
-}  // namespace velksim::test
-
-namespace velksim::test {
-namespace {
 
 TEST_F(Hostmode, LineNoiseNeverKeepsTheModemFromAnsweringTheNextFrame) {
     StartSim(Options({"AB1CD"}));

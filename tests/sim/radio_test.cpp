@@ -71,23 +71,6 @@ TEST_F(Radio, ArqCallMakesTheCallerTheSenderAndBothSidesNameThePeer) {
               pending->payload.end());
 }
 
-TEST_F(Radio, DataGoesOnAirAsReceivedDataAtThePeerAndEchoAtTheSender) {
-    StartSim(Options({"AB1CD", "XY2Z"}));
-    auto a = Host(0);
-    auto b = Host(1);
-    Link(*a, *b, "AB1CD", "XY2Z");
-    const Bytes data = Pattern(1000, 3);
-    for (std::size_t at = 0; at < data.size(); at += 256) {
-        const Bytes piece(data.begin() + at, data.begin() + std::min(at + 256, data.size()));
-        ASSERT_EQ(a->Data(kChannel, piece)->code, 0);
-    }
-    EXPECT_EQ(Collect(*b, 7, data.size()), data);
-    EXPECT_EQ(Collect(*a, 8, data.size()), data);
-    EXPECT_EQ(PendingFrames(*a), 0u);
-    EXPECT_EQ(sim_->modem(0).counters().bytesOnAir, data.size());
-    EXPECT_EQ(sim_->modem(1).counters().bytesReceivedAir, data.size());
-}
-
 TEST_F(Radio, SenderChangeoverWaitsForItsDataThenTheOtherSideSends) {
     auto options = Options({"AB1CD", "XY2Z"});
     options.channel.levels[3] = {2000, 128};  // 40 kB/s at scale 50
@@ -130,19 +113,6 @@ TEST_F(Radio, ReceiverBreakInTurnsTheLinkBeforeTheSendersBufferIsOut) {
     ASSERT_EQ(b->Data(kChannel, result)->code, 0);
     const Bytes heard = Collect(*a, 7, result.size());
     EXPECT_EQ(heard, result);
-}
-
-TEST_F(Radio, DisconnectReachesBothSidesAndEndsTheLink) {
-    StartSim(Options({"AB1CD", "XY2Z"}));
-    auto a = Host(0);
-    auto b = Host(1);
-    Link(*a, *b, "AB1CD", "XY2Z");
-    ASSERT_EQ(b->Command(kChannel, "D")->code, 0);
-    ASSERT_TRUE(a->WaitLinkMessage(kChannel, "*** DISCONNECTED fm XY2Z", 2000ms));
-    ASSERT_TRUE(b->WaitLinkMessage(kChannel, "*** DISCONNECTED fm AB1CD", 2000ms));
-    EXPECT_EQ(a->Status()[0], kStandby);
-    EXPECT_EQ(b->Status()[0], kStandby);
-    EXPECT_EQ(a->Data(kChannel, Ascii("late"))->code, 2);
 }
 
 TEST_F(Radio, SendersDisconnectLetsItsBufferedDataOutFirst) {

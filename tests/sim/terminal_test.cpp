@@ -50,22 +50,6 @@ TEST(TerminalDialogue, SubMenusPromptTheirOwnNameUntilQOrQuit) {
     }
 }
 
-TEST(TerminalDialogue, StartsInsideASubMenuWhenAsked) {
-    TerminalDialogue dialogue({"", "trx", false});
-    std::string call = "N0CALL";
-    EXPECT_EQ(Greeting(dialogue), "trx: ");
-    EXPECT_TRUE(Type(dialogue, call, "Q\r").ends_with("cmd: "));
-}
-
-TEST(TerminalDialogue, SilentModemShowsNothingUntilQuit) {
-    TerminalDialogue dialogue({"banner", "pac", true});
-    std::string call = "N0CALL";
-    EXPECT_EQ(Greeting(dialogue), "");
-    EXPECT_EQ(Type(dialogue, call, "\x1bQ\rSTATUS 2\r\x1b"), "");
-    EXPECT_EQ(Type(dialogue, call, "QUIT\r"), "cmd: ");
-    EXPECT_EQ(Type(dialogue, call, "\x1b"), "\r\ncmd: ");
-}
-
 TEST(TerminalDialogue, MycallAndItsAbbreviationsSetAValidCallOnly) {
     TerminalDialogue dialogue({"", "", false});
     std::string call = "N0CALL";
@@ -99,14 +83,6 @@ TEST(Telnet, DoubledIacIsOneByteAndCommandsVanishEvenWhenSplit) {
     out.insert(out.end(), rest.begin(), rest.end());
     EXPECT_EQ(out, (Bytes{'A', 255, 'B', 'C', 'D', 'E'}));
     EXPECT_EQ(codec.commandsReceived(), 3u);  // DO 3, the subnegotiation, NOP
-}
-
-TEST(Telnet, EncodeDoublesEveryIacAndOffersAreWellFormed) {
-    EXPECT_EQ(TelnetCodec::Encode({1, 255, 255, 2}), (Bytes{1, 255, 255, 255, 255, 2}));
-    TelnetCodec codec;
-    const Bytes offers = TelnetCodec::Offers();
-    EXPECT_TRUE(codec.Decode(offers.data(), offers.size()).empty());
-    EXPECT_EQ(codec.commandsReceived(), 5u);
 }
 
 }  // namespace
