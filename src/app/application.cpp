@@ -76,7 +76,7 @@ void Application::PostAutoConnectIfConfigured() {
     if (!startupUsable_ || !startupScript_.modem.autostart) {
         return;
     }
-    const bool comReady = ComSelected() && comPortList_->currentIndex() >= 0;
+    const bool comReady = ComSelected() && !comPortList_->currentText().trimmed().isEmpty();
     const bool networkReady = !ComSelected() && !addressBox_->currentText().isEmpty();
     if (comReady || networkReady) {
         sink_.Post(UiEvent::Plain(UiEventKind::AutoConnectEvent));

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,6 +84,12 @@ class Application : public QWidget, private OperatorConsole {
     bool LoadStartupConfiguration(bool applyLink);
     void ReportStartupConfigurationError(const QString& message);
     bool SelectStartupTelnetTransport();
+    // The serial device the operator typed (or startup.txt named) instead of
+    // picking a listed port; empty when the box shows a listed port.
+    std::u16string TypedSerialPort() const;
+    // The listed port the box shows, or -1.
+    int ListedSerialIndex() const;
+    void ShowTypedSerialPort(const std::u16string& path);
     std::unique_ptr<ITransport> BuildTransport(QString& error);
 
     void StartDiscovery(bool silent);
@@ -136,6 +143,8 @@ class Application : public QWidget, private OperatorConsole {
     bool StartSession(std::unique_ptr<ITransport> transport, bool isTelnetLink,
                       std::uint8_t channel);
     bool ComSelected() const;
+    // Tells the operator once per device that its adapter holds answers back.
+    void ShowLatencyHintOnce(const std::string& devicePath);
     ConnectionFlags GatherConnectionFlags() const;
 
     // OperatorConsole
@@ -207,6 +216,7 @@ class Application : public QWidget, private OperatorConsole {
     cvhost::CommandScript startupScript_;
     bool startupUsable_ = true;
     QString lastStartupError_;
+    std::set<std::string> latencyHintsShown_;
 
     // Network search: the thread hands its results over under discoveryMutex_.
     std::atomic<bool> discoveryRunning_{false};

@@ -8,6 +8,7 @@
 #include "app/application.h"
 #include "app/link_fields.h"
 #include "app/transmit_pane.h"
+#include "link/serial_diagnostics.h"
 #include "link/serial_transport.h"
 #include "link/telnet_transport.h"
 #include "text/conversions.h"
@@ -66,7 +67,17 @@ void Application::Connect(bool autoStart) {
         }
         isTelnetLink = true;
     }
+    if (!isTelnetLink) {
+        ShowLatencyHintOnce(transport->Description());
+    }
     StartSession(std::move(transport), isTelnetLink, *channel);
+}
+
+void Application::ShowLatencyHintOnce(const std::string& devicePath) {
+    const std::string hint = SerialLatencyHint(devicePath);
+    if (!hint.empty() && latencyHintsShown_.insert(devicePath).second) {
+        AppendCommandText(FromUtf8(hint));
+    }
 }
 
 bool Application::StartSession(std::unique_ptr<ITransport> transport, bool isTelnetLink,
@@ -137,12 +148,16 @@ void Application::SubmitCommand() {
 
 std::unique_ptr<ITransport> Application::BuildTransport(QString& error) {
     if (ComSelected()) {
-        const int index = comPortList_->currentIndex();
-        if (index >= 0 && static_cast<std::size_t>(index) < serialPorts_.size()) {
-            return CreateSerialTransport(serialPorts_[static_cast<std::size_t>(index)].portName);
+        std::u16string port = TypedSerialPort();
+        const int index = ListedSerialIndex();
+        if (port.empty() && index >= 0) {
+            port = serialPorts_[static_cast<std::size_t>(index)].portName;
         }
-        error = QStringLiteral("Select a COM port first.");
-        return nullptr;
+        if (port.empty()) {
+            error = QStringLiteral("Select a COM port first.");
+            return nullptr;
+        }
+        return CreateSerialTransport(port, startupScript_.modem.baudRate);
     }
     std::u16string host = addressBox_->currentText().toStdU16String();
     const int index = addressBox_->currentIndex();
