@@ -55,6 +55,8 @@ Application::Application(ApplicationOptions options, QWidget* parent)
     discoveryTimer_.setInterval(kDiscoveryIntervalMs);
     connect(&discoveryTimer_, &QTimer::timeout, this, &Application::OnDiscoveryTimer);
     discoveryTimer_.start();
+    reconnectTimer_.setSingleShot(true);
+    connect(&reconnectTimer_, &QTimer::timeout, this, &Application::Reconnect);
     broadcastTimer_.setSingleShot(true);
     connect(&broadcastTimer_, &QTimer::timeout, this, &Application::OnBroadcastTimer);
 
@@ -64,6 +66,7 @@ Application::Application(ApplicationOptions options, QWidget* parent)
 
 Application::~Application() {
     qApp->removeEventFilter(this);
+    StopReconnecting();
     Disconnect(false);
     discoveryTimer_.stop();
     broadcastTimer_.stop();
@@ -146,6 +149,7 @@ void Application::paintEvent(QPaintEvent*) {
 }
 
 void Application::closeEvent(QCloseEvent* event) {
+    StopReconnecting();
     Disconnect(true);
     event->accept();
 }

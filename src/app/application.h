@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -142,6 +143,13 @@ class Application : public QWidget, private OperatorConsole {
     void AppendCommandText(const QString& text);
     bool StartSession(std::unique_ptr<ITransport> transport, bool isTelnetLink,
                       std::uint8_t channel);
+    void ShowAttemptRunning();
+    // The self-healing link: after a failed link the same device or address is
+    // reopened with a growing pause until the session runs again or the
+    // operator disconnects.
+    void HandleLinkLoss(const QString& reason);
+    void Reconnect();
+    void StopReconnecting();
     bool ComSelected() const;
     // Tells the operator once per device that its adapter holds answers back.
     void ShowLatencyHintOnce(const std::string& devicePath);
@@ -209,6 +217,17 @@ class Application : public QWidget, private OperatorConsole {
 
     QTimer discoveryTimer_;  // timer 1
     QTimer broadcastTimer_;  // timer 2
+    QTimer reconnectTimer_;
+
+    // The link of the last session, for reconnecting: how to build it again
+    // and what to start it with.
+    static constexpr std::chrono::milliseconds kFirstReconnectDelay{1000};
+    static constexpr std::chrono::milliseconds kLongestReconnectDelay{30000};
+    std::function<std::unique_ptr<ITransport>()> relink_;
+    SessionSettings sessionSettings_;
+    bool hostmodeReached_ = false;  // the session got as far as hostmode
+    bool reconnecting_ = false;
+    std::chrono::milliseconds reconnectDelay_ = kFirstReconnectDelay;
 
     // Link choice.
     std::vector<SerialPortInfo> serialPorts_;

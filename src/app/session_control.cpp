@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTime>
+#include <algorithm>
 
 #include "app/application.h"
 #include "app/link_fields.h"
@@ -87,20 +89,53 @@ bool Application::StartSession(std::unique_ptr<ITransport> transport, bool isTel
     settings.isTelnetLink = isTelnetLink;
     settings.terminalCommands = startupScript_.terminalCommands;
     settings.hostmodeCommands = startupScript_.hostmodeCommands;
-
+    sessionSettings_ = settings;
+    hostmodeReached_ = false;
     SetStatus(QStringLiteral("STARTING HOSTMODE..."), false);
-    statusLine_->repaint();
-    std::string error;
-    if (!session_->Start(std::move(transport), settings, error)) {
-        SetStatus(FromUtf8(error), true);
-        Disconnect(false);
-        return false;
-    }
-    // A new session starts with no link, no call and no broadcast.
+    session_->StartInBackground(std::move(transport), false, settings);
+    ShowAttemptRunning();
+    return true;
+}
+
+void Application::ShowAttemptRunning() {
+    // A new session starts with no link, no call and no broadcast; while it
+    // starts, "Disconnect port" cancels it.
+    const bool statusIsError = flags_.statusIsError;
     flags_ = WindowFlags{};
+    flags_.statusIsError = statusIsError;
     flags_.sessionActive = true;
     UpdateConnectionUi();
-    return true;
+}
+
+void Application::HandleLinkLoss(const QString& reason) {
+    if (!reconnecting_) {
+        reconnecting_ = true;
+        reconnectDelay_ = kFirstReconnectDelay;
+        AppendCommandText(
+            QStringLiteral("[%1] Link lost: %2")
+                .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), reason));
+    }
+    SetStatus(QStringLiteral("LINK LOST - RECONNECTING IN %1 S...")
+                  .arg(std::chrono::duration_cast<std::chrono::seconds>(reconnectDelay_).count()),
+              true);
+    reconnectTimer_.start(reconnectDelay_);
+    reconnectDelay_ = std::min(reconnectDelay_ * 2, kLongestReconnectDelay);
+    ShowAttemptRunning();
+}
+
+void Application::Reconnect() {
+    if (!reconnecting_ || !relink_) {
+        return;
+    }
+    SetStatus(QStringLiteral("RECONNECTING..."), false);
+    session_->StartInBackground(relink_(), true, sessionSettings_);
+    ShowAttemptRunning();
+}
+
+void Application::StopReconnecting() {
+    reconnectTimer_.stop();
+    reconnecting_ = false;
+    hostmodeReached_ = false;
 }
 
 void Application::Disconnect(bool orderly) {
@@ -157,7 +192,9 @@ std::unique_ptr<ITransport> Application::BuildTransport(QString& error) {
             error = QStringLiteral("Select a COM port first.");
             return nullptr;
         }
-        return CreateSerialTransport(port, startupScript_.modem.baudRate);
+        const std::uint32_t baudRate = startupScript_.modem.baudRate;
+        relink_ = [port, baudRate] { return CreateSerialTransport(port, baudRate); };
+        return relink_();
     }
     std::u16string host = addressBox_->currentText().toStdU16String();
     const int index = addressBox_->currentIndex();
@@ -172,7 +209,10 @@ std::unique_ptr<ITransport> Application::BuildTransport(QString& error) {
         error = QStringLiteral("Enter a valid modem address and Telnet port.");
         return nullptr;
     }
-    return CreateTelnetTransport(WideToUtf8(host), *port);
+    relink_ = [address = WideToUtf8(host), tcpPort = *port] {
+        return CreateTelnetTransport(address, tcpPort);
+    };
+    return relink_();
 }
 
 }  // namespace corvina
