@@ -89,7 +89,7 @@ TEST_F(WindowLinkTest, PseudoTerminalByPathFromStartupAndTypedWithItsBaudRate) {
 // Each way of losing the link, with and without healing and with the operator
 // stepping in while it waits.
 TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
-    enum class Loss { HangUp, RestartOnSamePort, StopModem };
+    enum class Loss { HangUp, RestartOnSamePort, StopModem, StopsAnswering };
     struct Case {
         const char* name;
         bool serial;
@@ -100,6 +100,7 @@ TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
     const Case cases[] = {
         {"pseudo-terminal hung up and back", true, Loss::HangUp, true, false},
         {"modem restarted on the same TCP port", false, Loss::RestartOnSamePort, true, false},
+        {"modem stops answering for a while", false, Loss::StopsAnswering, true, false},
         {"operator disconnects during the pause", false, Loss::StopModem, true, true},
         {"reconnect=off", false, Loss::HangUp, false, false},
     };
@@ -126,6 +127,11 @@ TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
                 break;
             case Loss::StopModem:
                 sim.reset();
+                break;
+            case Loss::StopsAnswering:
+                sim->modem(0).faults().dropEveryNth = 1;
+                ASSERT_TRUE(WaitUntil([&] { return Count(QStringLiteral("Link lost")) == 1; }));
+                sim->modem(0).faults().dropEveryNth = 0;
                 break;
         }
         if (!c.reconnect) {
