@@ -68,7 +68,9 @@ class Application : public QWidget, private OperatorConsole {
     void SetStatus(const QString& text, bool isError);
 
     // Starts a session from the link controls (the operator's Connect, or the
-    // automatic start with `autoStart`). Blocks for the terminal dialogue.
+    // automatic start with `autoStart`). Opens a serial port (and the network
+    // fallback) here; the network link's opening and the terminal dialogue run
+    // on the session's worker, whose events report the outcome.
     void Connect(bool autoStart);
     // Ends the session; `orderly` sends "shutdown.txt" and "JHOST0" first.
     void Disconnect(bool orderly);
@@ -141,8 +143,10 @@ class Application : public QWidget, private OperatorConsole {
     void CleanUpArqLink();
     void ResetStatusDisplay();
     void AppendCommandText(const QString& text);
+    // Hands the transport to the session, which opens it first with
+    // `openFirst` and then leads the terminal dialogue beside the window.
     bool StartSession(std::unique_ptr<ITransport> transport, bool isTelnetLink,
-                      std::uint8_t channel);
+                      std::uint8_t channel, bool openFirst);
     void ShowAttemptRunning();
     // The self-healing link: after a failed link the same device or address is
     // reopened with a growing pause until the session runs again or the

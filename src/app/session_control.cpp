@@ -42,8 +42,14 @@ void Application::Connect(bool autoStart) {
         return;
     }
     SetStatus(QStringLiteral("Connecting..."), false);
-    statusLine_->repaint();  // the terminal dialogue blocks the window
-    bool isTelnetLink = !serialChecked;
+    statusLine_->repaint();
+    if (!serialChecked) {
+        // Reaching a network modem can take seconds; the worker opens it, and
+        // a failure comes back as the session's error.
+        StartSession(std::move(transport), true, *channel, true);
+        return;
+    }
+    bool isTelnetLink = false;
     std::string openError;
     if (!transport->Open(openError)) {
         const bool fallback = serialChecked && autoStart &&
@@ -72,7 +78,7 @@ void Application::Connect(bool autoStart) {
     if (!isTelnetLink) {
         ShowLatencyHintOnce(transport->Description());
     }
-    StartSession(std::move(transport), isTelnetLink, *channel);
+    StartSession(std::move(transport), isTelnetLink, *channel, false);
 }
 
 void Application::ShowLatencyHintOnce(const std::string& devicePath) {
@@ -83,7 +89,7 @@ void Application::ShowLatencyHintOnce(const std::string& devicePath) {
 }
 
 bool Application::StartSession(std::unique_ptr<ITransport> transport, bool isTelnetLink,
-                               std::uint8_t channel) {
+                               std::uint8_t channel, bool openFirst) {
     SessionSettings settings;
     settings.linkChannel = channel;
     settings.isTelnetLink = isTelnetLink;
@@ -92,7 +98,7 @@ bool Application::StartSession(std::unique_ptr<ITransport> transport, bool isTel
     sessionSettings_ = settings;
     hostmodeReached_ = false;
     SetStatus(QStringLiteral("STARTING HOSTMODE..."), false);
-    session_->StartInBackground(std::move(transport), false, settings);
+    session_->StartInBackground(std::move(transport), openFirst, settings);
     ShowAttemptRunning();
     return true;
 }
