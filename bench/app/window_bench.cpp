@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -98,6 +100,53 @@ void BM_IdleConnectedWindowWakeups(benchmark::State& state) {
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_IdleConnectedWindowWakeups)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The longest the window thread goes without running its event loop while
+// Connect leads a modem through its terminal dialogue: one that keeps printing
+// (argument 0) and one that prints nothing until told to quit (argument 1).
+void BM_ConnectWindowStall(benchmark::State& state) {
+    const bool silent = state.range(0) == 1;
+    velksim::SimulatorOptions options;
+    velksim::ModemOptions modem;
+    modem.faults.chatterMs = silent ? 0 : 5;
+    modem.terminal.silentUntilQuit = silent;
+    options.modems.push_back(modem);
+    velksim::Simulator sim(options);
+    std::string error;
+    if (!sim.Start(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    const auto folder = ScratchFolder("corvina-bench-connect");
+    std::ofstream(folder / "startup.txt") << "[Modem]\ntelnet=127.0.0.1\n";
+    for (auto _ : state) {
+        Application window(QuietOptions(folder));
+        window.findChild<QLineEdit*>(QString::number(kIdTcpPort))
+            ->setText(QString::number(sim.modem(0).tcpPort()));
+        window.show();
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer beat;
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        beat.start(1);
+        clock.start();
+        window.Connect(false);
+        longest = std::max(longest, clock.elapsed());
+        last = clock.elapsed();
+        while (!window.session().sessionActive() && clock.elapsed() < 30000) {
+            QTest::qWait(5);
+        }
+        state.counters["longest_stall_ms"] = static_cast<double>(longest);
+        state.counters["connect_ms"] = static_cast<double>(clock.elapsed());
+        state.counters["connected"] = window.session().sessionActive() ? 1 : 0;
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_ConnectWindowStall)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace corvina

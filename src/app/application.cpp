@@ -55,6 +55,8 @@ Application::Application(ApplicationOptions options, QWidget* parent)
     discoveryTimer_.setInterval(kDiscoveryIntervalMs);
     connect(&discoveryTimer_, &QTimer::timeout, this, &Application::OnDiscoveryTimer);
     discoveryTimer_.start();
+    reconnectTimer_.setSingleShot(true);
+    connect(&reconnectTimer_, &QTimer::timeout, this, &Application::Reconnect);
     broadcastTimer_.setSingleShot(true);
     connect(&broadcastTimer_, &QTimer::timeout, this, &Application::OnBroadcastTimer);
 
@@ -64,6 +66,7 @@ Application::Application(ApplicationOptions options, QWidget* parent)
 
 Application::~Application() {
     qApp->removeEventFilter(this);
+    StopReconnecting();
     Disconnect(false);
     discoveryTimer_.stop();
     broadcastTimer_.stop();
@@ -76,7 +79,7 @@ void Application::PostAutoConnectIfConfigured() {
     if (!startupUsable_ || !startupScript_.modem.autostart) {
         return;
     }
-    const bool comReady = ComSelected() && comPortList_->currentIndex() >= 0;
+    const bool comReady = ComSelected() && !comPortList_->currentText().trimmed().isEmpty();
     const bool networkReady = !ComSelected() && !addressBox_->currentText().isEmpty();
     if (comReady || networkReady) {
         sink_.Post(UiEvent::Plain(UiEventKind::AutoConnectEvent));
@@ -146,6 +149,7 @@ void Application::paintEvent(QPaintEvent*) {
 }
 
 void Application::closeEvent(QCloseEvent* event) {
+    StopReconnecting();
     Disconnect(true);
     event->accept();
 }

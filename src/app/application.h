@@ -3,10 +3,12 @@
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,7 +69,9 @@ class Application : public QWidget, private OperatorConsole {
     void SetStatus(const QString& text, bool isError);
 
     // Starts a session from the link controls (the operator's Connect, or the
-    // automatic start with `autoStart`). Blocks for the terminal dialogue.
+    // automatic start with `autoStart`). Opens a serial port (and the network
+    // fallback) here; the network link's opening and the terminal dialogue run
+    // on the session's worker, whose events report the outcome.
     void Connect(bool autoStart);
     // Ends the session; `orderly` sends "shutdown.txt" and "JHOST0" first.
     void Disconnect(bool orderly);
@@ -84,6 +88,12 @@ class Application : public QWidget, private OperatorConsole {
     bool LoadStartupConfiguration(bool applyLink);
     void ReportStartupConfigurationError(const QString& message);
     bool SelectStartupTelnetTransport();
+    // The serial device the operator typed (or startup.txt named) instead of
+    // picking a listed port; empty when the box shows a listed port.
+    std::u16string TypedSerialPort() const;
+    // The listed port the box shows, or -1.
+    int ListedSerialIndex() const;
+    void ShowTypedSerialPort(const std::u16string& path);
     std::unique_ptr<ITransport> BuildTransport(QString& error);
 
     void StartDiscovery(bool silent);
@@ -135,9 +145,20 @@ class Application : public QWidget, private OperatorConsole {
     void CleanUpArqLink();
     void ResetStatusDisplay();
     void AppendCommandText(const QString& text);
+    // Hands the transport to the session, which opens it first with
+    // `openFirst` and then leads the terminal dialogue beside the window.
     bool StartSession(std::unique_ptr<ITransport> transport, bool isTelnetLink,
-                      std::uint8_t channel);
+                      std::uint8_t channel, bool openFirst);
+    void ShowAttemptRunning();
+    // The self-healing link: after a failed link the same device or address is
+    // reopened with a growing pause until the session runs again or the
+    // operator disconnects.
+    void HandleLinkLoss(const QString& reason);
+    void Reconnect();
+    void StopReconnecting();
     bool ComSelected() const;
+    // Tells the operator once per device that its adapter holds answers back.
+    void ShowLatencyHintOnce(const std::string& devicePath);
     ConnectionFlags GatherConnectionFlags() const;
 
     // OperatorConsole
@@ -205,6 +226,17 @@ class Application : public QWidget, private OperatorConsole {
 
     QTimer discoveryTimer_;  // timer 1
     QTimer broadcastTimer_;  // timer 2
+    QTimer reconnectTimer_;
+
+    // The link of the last session, for reconnecting: how to build it again
+    // and what to start it with.
+    static constexpr std::chrono::milliseconds kFirstReconnectDelay{1000};
+    static constexpr std::chrono::milliseconds kLongestReconnectDelay{30000};
+    std::function<std::unique_ptr<ITransport>()> relink_;
+    SessionSettings sessionSettings_;
+    bool hostmodeReached_ = false;  // the session got as far as hostmode
+    bool reconnecting_ = false;
+    std::chrono::milliseconds reconnectDelay_ = kFirstReconnectDelay;
 
     // Link choice.
     std::vector<SerialPortInfo> serialPorts_;
@@ -212,6 +244,7 @@ class Application : public QWidget, private OperatorConsole {
     cvhost::CommandScript startupScript_;
     bool startupUsable_ = true;
     QString lastStartupError_;
+    std::set<std::string> latencyHintsShown_;
 
     // Network search: the thread hands its results over under discoveryMutex_.
     std::atomic<bool> discoveryRunning_{false};

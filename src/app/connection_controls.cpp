@@ -106,6 +106,7 @@ void Application::ConnectSignals() {
     connect(netFindButton_, &QPushButton::clicked, this, [this] { StartDiscovery(false); });
     connect(portButton_, &QPushButton::clicked, this, [this] {
         if (flags_.sessionActive) {
+            StopReconnecting();
             Disconnect(true);
         } else {
             Connect(false);

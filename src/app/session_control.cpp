@@ -4,10 +4,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTime>
+#include <algorithm>
 
 #include "app/application.h"
 #include "app/link_fields.h"
 #include "app/transmit_pane.h"
+#include "link/serial_diagnostics.h"
 #include "link/serial_transport.h"
 #include "link/telnet_transport.h"
 #include "text/conversions.h"
@@ -39,8 +42,14 @@ void Application::Connect(bool autoStart) {
         return;
     }
     SetStatus(QStringLiteral("Connecting..."), false);
-    statusLine_->repaint();  // the terminal dialogue blocks the window
-    bool isTelnetLink = !serialChecked;
+    statusLine_->repaint();
+    if (!serialChecked) {
+        // Reaching a network modem can take seconds; the worker opens it, and
+        // a failure comes back as the session's error.
+        StartSession(std::move(transport), true, *channel, true);
+        return;
+    }
+    bool isTelnetLink = false;
     std::string openError;
     if (!transport->Open(openError)) {
         const bool fallback = serialChecked && autoStart &&
@@ -66,30 +75,73 @@ void Application::Connect(bool autoStart) {
         }
         isTelnetLink = true;
     }
-    StartSession(std::move(transport), isTelnetLink, *channel);
+    if (!isTelnetLink) {
+        ShowLatencyHintOnce(transport->Description());
+    }
+    StartSession(std::move(transport), isTelnetLink, *channel, false);
+}
+
+void Application::ShowLatencyHintOnce(const std::string& devicePath) {
+    const std::string hint = SerialLatencyHint(devicePath);
+    if (!hint.empty() && latencyHintsShown_.insert(devicePath).second) {
+        AppendCommandText(FromUtf8(hint));
+    }
 }
 
 bool Application::StartSession(std::unique_ptr<ITransport> transport, bool isTelnetLink,
-                               std::uint8_t channel) {
+                               std::uint8_t channel, bool openFirst) {
     SessionSettings settings;
     settings.linkChannel = channel;
     settings.isTelnetLink = isTelnetLink;
     settings.terminalCommands = startupScript_.terminalCommands;
     settings.hostmodeCommands = startupScript_.hostmodeCommands;
-
+    sessionSettings_ = settings;
+    hostmodeReached_ = false;
     SetStatus(QStringLiteral("STARTING HOSTMODE..."), false);
-    statusLine_->repaint();
-    std::string error;
-    if (!session_->Start(std::move(transport), settings, error)) {
-        SetStatus(FromUtf8(error), true);
-        Disconnect(false);
-        return false;
-    }
-    // A new session starts with no link, no call and no broadcast.
+    session_->StartInBackground(std::move(transport), openFirst, settings);
+    ShowAttemptRunning();
+    return true;
+}
+
+void Application::ShowAttemptRunning() {
+    // A new session starts with no link, no call and no broadcast; while it
+    // starts, "Disconnect port" cancels it.
+    const bool statusIsError = flags_.statusIsError;
     flags_ = WindowFlags{};
+    flags_.statusIsError = statusIsError;
     flags_.sessionActive = true;
     UpdateConnectionUi();
-    return true;
+}
+
+void Application::HandleLinkLoss(const QString& reason) {
+    if (!reconnecting_) {
+        reconnecting_ = true;
+        reconnectDelay_ = kFirstReconnectDelay;
+        AppendCommandText(
+            QStringLiteral("[%1] Link lost: %2")
+                .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), reason));
+    }
+    SetStatus(QStringLiteral("LINK LOST - RECONNECTING IN %1 S...")
+                  .arg(std::chrono::duration_cast<std::chrono::seconds>(reconnectDelay_).count()),
+              true);
+    reconnectTimer_.start(reconnectDelay_);
+    reconnectDelay_ = std::min(reconnectDelay_ * 2, kLongestReconnectDelay);
+    ShowAttemptRunning();
+}
+
+void Application::Reconnect() {
+    if (!reconnecting_ || !relink_) {
+        return;
+    }
+    SetStatus(QStringLiteral("RECONNECTING..."), false);
+    session_->StartInBackground(relink_(), true, sessionSettings_);
+    ShowAttemptRunning();
+}
+
+void Application::StopReconnecting() {
+    reconnectTimer_.stop();
+    reconnecting_ = false;
+    hostmodeReached_ = false;
 }
 
 void Application::Disconnect(bool orderly) {
@@ -137,12 +189,18 @@ void Application::SubmitCommand() {
 
 std::unique_ptr<ITransport> Application::BuildTransport(QString& error) {
     if (ComSelected()) {
-        const int index = comPortList_->currentIndex();
-        if (index >= 0 && static_cast<std::size_t>(index) < serialPorts_.size()) {
-            return CreateSerialTransport(serialPorts_[static_cast<std::size_t>(index)].portName);
+        std::u16string port = TypedSerialPort();
+        const int index = ListedSerialIndex();
+        if (port.empty() && index >= 0) {
+            port = serialPorts_[static_cast<std::size_t>(index)].portName;
         }
-        error = QStringLiteral("Select a COM port first.");
-        return nullptr;
+        if (port.empty()) {
+            error = QStringLiteral("Select a COM port first.");
+            return nullptr;
+        }
+        const std::uint32_t baudRate = startupScript_.modem.baudRate;
+        relink_ = [port, baudRate] { return CreateSerialTransport(port, baudRate); };
+        return relink_();
     }
     std::u16string host = addressBox_->currentText().toStdU16String();
     const int index = addressBox_->currentIndex();
@@ -157,7 +215,10 @@ std::unique_ptr<ITransport> Application::BuildTransport(QString& error) {
         error = QStringLiteral("Enter a valid modem address and Telnet port.");
         return nullptr;
     }
-    return CreateTelnetTransport(WideToUtf8(host), *port);
+    relink_ = [address = WideToUtf8(host), tcpPort = *port] {
+        return CreateTelnetTransport(address, tcpPort);
+    };
+    return relink_();
 }
 
 }  // namespace corvina

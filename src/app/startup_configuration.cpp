@@ -22,10 +22,27 @@ QString FromUtf8(const std::string& text) {
 
 }  // namespace
 
+int Application::ListedSerialIndex() const {
+    const QString text = comPortList_->currentText().trimmed();
+    int index = comPortList_->currentIndex();
+    if (index < 0 || comPortList_->itemText(index) != text) {
+        index = comPortList_->findText(text);
+    }
+    return index >= 0 && static_cast<std::size_t>(index) < serialPorts_.size() ? index : -1;
+}
+
+std::u16string Application::TypedSerialPort() const {
+    if (ListedSerialIndex() >= 0) {
+        return {};
+    }
+    return comPortList_->currentText().trimmed().toStdU16String();
+}
+
 void Application::RefreshSerialPorts() {
     std::u16string previous;
-    const int selected = comPortList_->currentIndex();
-    if (selected >= 0 && static_cast<std::size_t>(selected) < serialPorts_.size()) {
+    const std::u16string typed = TypedSerialPort();
+    const int selected = ListedSerialIndex();
+    if (selected >= 0) {
         previous = serialPorts_[static_cast<std::size_t>(selected)].portName;
     }
     serialPorts_ = EnumerateSerialPorts();
@@ -34,10 +51,22 @@ void Application::RefreshSerialPorts() {
     for (const SerialPortInfo& port : serialPorts_) {
         comPortList_->addItem(QString::fromStdU16String(SerialPortLabel(port.description)));
     }
-    if (!serialPorts_.empty()) {
+    if (!typed.empty()) {
+        const std::size_t match = SelectionAfterRefresh(serialPorts_, typed);
+        if (match < serialPorts_.size() && serialPorts_[match].portName == typed) {
+            comPortList_->setCurrentIndex(static_cast<int>(match));
+        } else {
+            ShowTypedSerialPort(typed);
+        }
+    } else if (!serialPorts_.empty()) {
         comPortList_->setCurrentIndex(
             static_cast<int>(SelectionAfterRefresh(serialPorts_, previous)));
     }
+}
+
+void Application::ShowTypedSerialPort(const std::u16string& path) {
+    comPortList_->setCurrentIndex(-1);
+    comPortList_->setEditText(QString::fromStdU16String(path));
 }
 
 bool Application::LoadStartupConfiguration(bool applyLink) {
@@ -61,6 +90,12 @@ bool Application::LoadStartupConfiguration(bool applyLink) {
             comSelector_->setChecked(true);
             networkSelector_->setChecked(false);
             comPortList_->setCurrentIndex(static_cast<int>(choice.serialIndex));
+            UpdateTransportControls();
+            break;
+        case StartupLinkAction::SerialDevice:
+            comSelector_->setChecked(true);
+            networkSelector_->setChecked(false);
+            ShowTypedSerialPort(Utf8ToWide(choice.devicePath));
             UpdateTransportControls();
             break;
         case StartupLinkAction::Telnet:

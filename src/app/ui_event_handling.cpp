@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QTime>
 
 #include "app/application.h"
 #include "app/echo_pane.h"
@@ -70,6 +71,13 @@ void Application::HandleUiEvent(const UiEvent& event) {
             FinishDiscovery();
             break;
         case UiEventKind::HostmodeActiveEvent:
+            if (reconnecting_) {
+                AppendCommandText(
+                    QStringLiteral("[%1] Link restored")
+                        .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+            }
+            reconnecting_ = false;
+            hostmodeReached_ = true;
             SetStatus(QStringLiteral("HOSTMODE ACTIVE"), false);
             transmitPane_->setFocus(Qt::OtherFocusReason);
             break;
@@ -145,11 +153,22 @@ void Application::AppendCommandText(const QString& text) {
 }
 
 void Application::HandleHostError(const UiEvent& event) {
-    if (const std::string* message = event.errorText()) {
-        SetStatus(QString::fromUtf8(message->data(), static_cast<qsizetype>(message->size())),
-                  true);
+    const std::string* message = event.errorText();
+    const std::string text = message != nullptr ? *message : std::string();
+    const QString reason = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // Only a session that once ran heals itself; a first start that fails is
+    // the operator's to repeat.
+    const bool heal = startupScript_.modem.reconnect && (hostmodeReached_ || reconnecting_) &&
+                      session_->EndedByLinkFailure(text);
+    if (message != nullptr) {
+        SetStatus(reason, true);
     }
     Disconnect(false);
+    if (heal) {
+        HandleLinkLoss(reason);
+    } else {
+        StopReconnecting();
+    }
 }
 
 void Application::HandleFileSendProgress(std::uint64_t percent, std::int64_t binary) {

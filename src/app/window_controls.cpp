@@ -116,6 +116,10 @@ void Application::CreateConnectionRows() {
     comPortList_ = new QComboBox(this);
     SetDropHeight(comPortList_, kPortDropHeight);
     Name(comPortList_, kIdComPortList);
+    // Pseudo-terminals, rfcomm and other virtual ports are not listed; their
+    // path can be typed instead.
+    comPortList_->setEditable(true);
+    comPortList_->setInsertPolicy(QComboBox::NoInsert);
     refreshButton_ = MakeButton(this, "Refresh", kIdRefresh);
     addressBox_ = new QComboBox(this);
     addressBox_->setEditable(true);

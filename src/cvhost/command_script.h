@@ -25,6 +25,8 @@ struct ModemConfiguration {
     // Lower-cased network modem address; empty when not set.
     std::string telnetHost;
     bool autostart = false;
+    // Reopen the link by itself after it failed during a session.
+    bool reconnect = true;
 
     bool operator==(const ModemConfiguration&) const = default;
 };

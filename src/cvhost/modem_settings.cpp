@@ -30,8 +30,8 @@ constexpr std::array<ModelName, 4> kModels = {{
     {"hr-3700", ModemModel::Hr3700},
 }};
 
-bool Fail(std::string& message, const char* text) {
-    message = text;
+bool Fail(std::string& message, std::string text) {
+    message = std::move(text);
     return false;
 }
 
@@ -107,6 +107,9 @@ bool ModemSettings::Apply(std::string_view line, std::string& message) {
     if (lowerKey == "autostart") {
         return ApplyAutostart(value, message);
     }
+    if (lowerKey == "reconnect") {
+        return ApplySwitch("reconnect", value, seenReconnect_, config_.reconnect, message);
+    }
     return Fail(message, "unknown modem setting");
 }
 
@@ -179,19 +182,20 @@ bool ModemSettings::ApplyTelnet(std::string_view value, std::string& message) {
 }
 
 bool ModemSettings::ApplyAutostart(std::string_view value, std::string& message) {
-    if (seenAutostart_) {
-        return Fail(message, "duplicate autostart setting");
+    return ApplySwitch("autostart", value, seenAutostart_, config_.autostart, message);
+}
+
+bool ModemSettings::ApplySwitch(std::string_view key, std::string_view value, bool& seen,
+                                bool& setting, std::string& message) {
+    if (seen) {
+        return Fail(message, "duplicate " + std::string(key) + " setting");
     }
-    seenAutostart_ = true;
-    if (value == "on") {
-        config_.autostart = true;
+    seen = true;
+    if (value == "on" || value == "off") {
+        setting = value == "on";
         return true;
     }
-    if (value == "off") {
-        config_.autostart = false;
-        return true;
-    }
-    return Fail(message, "unsupported autostart value");
+    return Fail(message, "unsupported " + std::string(key) + " value");
 }
 
 ModemConfiguration ModemSettings::Finish() const {

@@ -16,6 +16,8 @@ struct UdevDeleter {
     void operator()(udev_device* device) const { udev_device_unref(device); }
 };
 
+constexpr std::string_view kStableNameFolder = "/dev/serial/by-id/";
+
 template <typename T>
 using UdevPtr = std::unique_ptr<T, UdevDeleter>;
 
@@ -67,6 +69,16 @@ std::vector<SerialPortInfo> EnumerateSerialPorts() {
             continue;
         }
         const std::u16string portName = Utf8ToWide(node);
+        // The kernel name changes with the plugging order; udev's by-id name
+        // stays the same for the same adapter, so it is listed as a choice too.
+        udev_list_entry* link = nullptr;
+        udev_list_entry_foreach(link, udev_device_get_devlinks_list_entry(device.get())) {
+            const std::string_view alias = Text(udev_list_entry_get_name(link));
+            if (alias.starts_with(kStableNameFolder)) {
+                const std::u16string stable = Utf8ToWide(alias);
+                ports.push_back({stable, stable});
+            }
+        }
         ports.push_back(
             {portName,
              FriendlyPortName(Property(device.get(), "ID_VENDOR_FROM_DATABASE", "ID_VENDOR"),

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <vector>
 
+#include "link/serial_diagnostics.h"
 #include "link/serial_limits.h"
 #include "link/serial_transport.h"
 #include "link/system_error.h"
@@ -72,10 +73,22 @@ std::string OpenFailureText(int code, const std::string& path) {
     struct group* found = nullptr;
     if (getgrgid_r(info.st_gid, &entry, scratch.data(), scratch.size(), &found) == 0 &&
         found != nullptr && found->gr_name != nullptr) {
-        text += std::string(" (the device belongs to group ") + found->gr_name +
-                "; join that group to use it)";
+        const std::string group = found->gr_name;
+        text += " (the device belongs to group " + group + "; run \"sudo usermod -aG " + group +
+                " $USER\", then log in again)";
     }
     return text;
+}
+
+std::string InUseText(const std::string& path) {
+    const std::string holder = SerialPortHolder(path);
+    return holder.empty() ? " (the port is in use by another program)"
+                          : " (the port is in use by " + holder + ")";
+}
+
+std::string RefusedRateText(const std::string& path, std::uint32_t rate, int code) {
+    return "Cannot configure " + path + " for " + std::to_string(rate) +
+           " baud: " + SystemErrorText(static_cast<std::uint32_t>(code));
 }
 
 int RemainingMs(Clock::time_point deadline) {
@@ -112,7 +125,11 @@ bool SerialTransport::Open(std::string& error) {
     // reads and writes wait with poll() instead.
     const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        error = "Cannot open " + name + ": " + OpenFailureText(errno, name);
+        const int code = errno;
+        error = "Cannot open " + name + ": " + OpenFailureText(code, name);
+        if (code == EBUSY) {
+            error += InUseText(name);
+        }
         return false;
     }
     handle_ = fd;
@@ -121,10 +138,10 @@ bool SerialTransport::Open(std::string& error) {
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int code = errno == EWOULDBLOCK ? EBUSY : errno;
         error = "Cannot open " + name + ": " + SystemErrorText(static_cast<std::uint32_t>(code));
-        if (code == EBUSY) {
-            error += " (the port is in use by another program)";
-        }
         Close();
+        if (code == EBUSY) {
+            error += InUseText(name);
+        }
         return false;
     }
     if (!Configure(error)) {
@@ -154,17 +171,25 @@ bool SerialTransport::Configure(std::string& error) {
     settings.c_cc[VTIME] = 0;
     if (baudRate_ != 0) {
         speed_t speed{};
-        if (!FindBaudConstant(baudRate_, speed)) {
-            error = "Cannot configure " + name +
-                    " for binary communication: " + SystemErrorText(EINVAL);
+        if (!FindBaudConstant(baudRate_, speed) || cfsetispeed(&settings, speed) != 0 ||
+            cfsetospeed(&settings, speed) != 0) {
+            error = RefusedRateText(name, baudRate_, EINVAL);
             return false;
         }
-        cfsetispeed(&settings, speed);
-        cfsetospeed(&settings, speed);
     }
     if (tcsetattr(handle_, TCSANOW, &settings) != 0) {
-        error = "Cannot configure " + name +
-                " for binary communication: " + SystemErrorText(LastSystemError());
+        const int code = errno;
+        error = baudRate_ != 0 ? RefusedRateText(name, baudRate_, code)
+                               : "Cannot configure " + name + " for binary communication: " +
+                                     SystemErrorText(static_cast<std::uint32_t>(code));
+        return false;
+    }
+    // tcsetattr succeeds when any one change is taken, so a driver that keeps
+    // its old rate would otherwise go unnoticed until nothing is understood.
+    termios applied{};
+    if (baudRate_ != 0 &&
+        (tcgetattr(handle_, &applied) != 0 || cfgetospeed(&applied) != cfgetospeed(&settings))) {
+        error = RefusedRateText(name, baudRate_, EINVAL);
         return false;
     }
     // Pseudo-terminals and some adapters have no modem lines; that is no error.

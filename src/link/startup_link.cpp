@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cvhost/startup_transport.h"
+#include "link/terminal_device.h"
 #include "text/conversions.h"
 
 namespace corvina {
@@ -23,7 +24,7 @@ bool SamePort(const std::string& configured, const std::string& listed) {
 }
 
 StartupLinkChoice Failure(std::string message) {
-    return {StartupLinkAction::Error, 0, "startup.txt: " + std::move(message)};
+    return {StartupLinkAction::Error, 0, {}, "startup.txt: " + std::move(message)};
 }
 
 }  // namespace
@@ -35,17 +36,32 @@ StartupLinkChoice ChooseStartupLink(const cvhost::ModemConfiguration& modem,
     for (const SerialPortInfo& port : serialPorts) {
         names.push_back(WideToUtf8(port.portName));
     }
+    if (modem.comPort.starts_with('/')) {
+        const auto exact = std::find(names.begin(), names.end(), modem.comPort);
+        const auto same = exact != names.end()
+                              ? exact
+                              : std::find_if(names.begin(), names.end(), [&](const auto& name) {
+                                    return IsSameDevice(modem.comPort, name);
+                                });
+        if (same != names.end()) {
+            return {
+                StartupLinkAction::Serial, static_cast<std::size_t>(same - names.begin()), {}, {}};
+        }
+        if (IsTerminalDevice(modem.comPort)) {
+            return {StartupLinkAction::SerialDevice, 0, modem.comPort, {}};
+        }
+    }
     switch (cvhost::ChooseStartupTransport(modem, names)) {
         case cvhost::StartupSerial:
             for (std::size_t i = 0; i < names.size(); ++i) {
                 if (SamePort(modem.comPort, names[i])) {
-                    return {StartupLinkAction::Serial, i, {}};
+                    return {StartupLinkAction::Serial, i, {}, {}};
                 }
             }
             return Failure("configured " + modem.comPort +
                            " disappeared while serial ports were refreshed.");
         case cvhost::StartupTelnet:
-            return {StartupLinkAction::Telnet, 0, {}};
+            return {StartupLinkAction::Telnet, 0, {}, {}};
         case cvhost::StartupNone:
             break;
     }

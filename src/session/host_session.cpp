@@ -6,6 +6,7 @@
 #include "cvrk/call_sign.h"
 #include "cvrk/connect_text.h"
 #include "session/session_constants.h"
+#include "session/watched_transport.h"
 
 namespace corvina {
 
@@ -25,12 +26,15 @@ HostSession::~HostSession() {
     Disconnect(false);
 }
 
-bool HostSession::Start(std::unique_ptr<ITransport> opened, const SessionSettings& settings,
-                        std::string& error) {
+void HostSession::PrepareStart(std::unique_ptr<ITransport> transport,
+                               const SessionSettings& settings) {
     Disconnect(false);
     stopRequested = false;
     orderlyShutdown = false;
-    transport_ = std::move(opened);
+    linkFailed_ = false;
+    if (transport) {
+        transport_ = std::make_unique<WatchedTransport>(std::move(transport), linkFailed_);
+    }
     linkChannel_ = settings.linkChannel;
     isTelnetLink_ = settings.isTelnetLink;
 
@@ -42,13 +46,11 @@ bool HostSession::Start(std::unique_ptr<ITransport> opened, const SessionSetting
         }
     }
     hostStartupCommands_ = settings.hostmodeCommands;
+    terminalCommands_ = settings.terminalCommands;
+}
 
-    if (!transport_ || !ConfigureCrcHostmode(settings.terminalCommands, error)) {
-        Disconnect(false);
-        return false;
-    }
+void HostSession::BeginHostmode() {
     PauseUnlessStopped(kHostmodeSettle);
-
     parser_.Reset();
     sessionActive_ = true;
     sequenceBit_ = false;
@@ -60,8 +62,37 @@ bool HostSession::Start(std::unique_ptr<ITransport> opened, const SessionSetting
     changeoverPending = false;
     binaryCancelRequested = false;
     ResetStreamParsers();
+}
+
+bool HostSession::Start(std::unique_ptr<ITransport> opened, const SessionSettings& settings,
+                        std::string& error) {
+    PrepareStart(std::move(opened), settings);
+    if (!transport_ || !ConfigureCrcHostmode(terminalCommands_, error)) {
+        Disconnect(false);
+        return false;
+    }
+    BeginHostmode();
     hostThread_ = std::thread(&HostSession::HostWorker, this);
     return true;
+}
+
+void HostSession::StartInBackground(std::unique_ptr<ITransport> transport, bool openFirst,
+                                    const SessionSettings& settings) {
+    PrepareStart(std::move(transport), settings);
+    hostThread_ = std::thread([this, openFirst] {
+        std::string error;
+        if (!transport_ || (openFirst && !transport_->Open(error)) ||
+            !ConfigureCrcHostmode(terminalCommands_, error)) {
+            PostHostError(error);
+            return;
+        }
+        BeginHostmode();
+        HostWorker();
+    });
+}
+
+bool HostSession::EndedByLinkFailure(const std::string& errorText) const {
+    return linkFailed_ || errorText == kTransactionTimedOut;
 }
 
 bool HostSession::Disconnect(bool orderly) {
@@ -69,7 +100,9 @@ bool HostSession::Disconnect(bool orderly) {
         return false;
     }
     transferAbortRequested = true;
-    orderlyShutdown = orderly;
+    // An attempt that has not reached hostmode has nothing to shut down in
+    // order; it is cancelled at once.
+    orderlyShutdown = orderly && sessionActive_;
     stopRequested = true;
     WakeAll();
 

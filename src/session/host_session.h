@@ -69,6 +69,20 @@ class HostSession {
     bool Start(std::unique_ptr<ITransport> opened, const SessionSettings& settings,
                std::string& error);
 
+    // Takes over `transport` and returns at once; the host worker thread then
+    // opens it (with `openFirst`), leads the terminal dialogue and carries on as
+    // after Start. Success is reported by HostmodeActiveEvent, failure by
+    // HostErrorEvent with the reason (EndedByLinkFailure tells which kind).
+    // Disconnect(false) cancels the attempt at once: the dialogue stops at its
+    // next read or write, nothing is sent after that, and no event follows.
+    void StartInBackground(std::unique_ptr<ITransport> transport, bool openFirst,
+                           const SessionSettings& settings);
+
+    // After a HostErrorEvent with `errorText`, before Disconnect: true when the
+    // session ended because the link failed (open, read or write failure) or the
+    // modem stopped answering, not because of something the modem said.
+    bool EndedByLinkFailure(const std::string& errorText) const;
+
     // Stops the file sender (through the hooks) and the host worker, joins them,
     // closes and destroys the transport and clears every piece of session state
     // this object holds. With `orderly` the worker first sends the hostmode
@@ -197,8 +211,13 @@ class HostSession {
     using Bytes = std::vector<std::uint8_t>;
     using Clock = std::chrono::steady_clock;
 
-    // Terminal dialogue (window thread in Start; worker thread at the end).
+    void PrepareStart(std::unique_ptr<ITransport> transport, const SessionSettings& settings);
+    void BeginHostmode();
+
+    // Terminal dialogue (the starting thread; the worker thread at the end).
     bool ConfigureCrcHostmode(const std::vector<Bytes>& terminalCommands, std::string& error);
+    bool EnterHostmode(const std::vector<Bytes>& terminalCommands, std::string& error);
+    bool StartCancelled(std::string& error) const;
     bool DrainTerminalInput(std::string& error, Bytes* capture);
     bool OpenTerminalCommandInterpreter(std::string& error);
     bool RunTerminalCommand(const Bytes& command, std::string& error);
@@ -240,6 +259,9 @@ class HostSession {
     bool isTelnetLink_ = false;
     Bytes startupMycall_;
     std::vector<Bytes> hostStartupCommands_;
+    std::vector<Bytes> terminalCommands_;
+    Clock::time_point dialogueDeadline_{};
+    std::atomic<bool> linkFailed_{false};
     bool sequenceBit_ = false;
     bool sequenceStart_ = true;
     cvhost::ResponseParser parser_;

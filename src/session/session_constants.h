@@ -37,6 +37,14 @@ inline constexpr std::uint32_t kDrainSilenceMs = 20;
 inline constexpr auto kTerminalPause = 80ms;    // after every terminal write
 inline constexpr auto kHostmodeSettle = 100ms;  // after "JHOST5", before the worker starts
 inline constexpr int kPromptAttempts = 3;
+// Longest one drain after "JHOST0" may take, while the window waits for the end.
+inline constexpr auto kShutdownDrainLimit = 2000ms;
+
+// The text of a transaction that got no answer at all: the modem stopped
+// answering, which counts as a failed link.
+inline constexpr std::string_view kTransactionTimedOut =
+    "CRC Hostmode request timed out after retries";
+inline constexpr std::string_view kStartCancelled = "Connection attempt cancelled";
 
 // Bytes.
 inline constexpr std::uint8_t kCr = 0x0D;

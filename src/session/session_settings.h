@@ -17,10 +17,11 @@ struct SessionSettings {
 
 // Limits of the terminal dialogue that are not part of the modem conversation.
 struct TerminalDialogueLimits {
-    // Longest a single drain of terminal output may take. A modem that keeps
-    // printing (a busy channel monitored on its terminal) would otherwise hold
-    // the connection attempt, and the window with it, for ever.
-    std::chrono::milliseconds drainLimit{2000};
+    // Longest the whole terminal dialogue of a start waits for the modem to
+    // fall silent. A modem that keeps printing (a busy channel monitored on its
+    // terminal) would otherwise hold the connection attempt for ever; once the
+    // limit has passed, the remaining steps send their bytes without waiting.
+    std::chrono::milliseconds dialogueLimit{15000};
 };
 
 }  // namespace corvina

@@ -1,7 +1,8 @@
 // The plain terminal dialogue with the modem: reaching the "cmd:" prompt,
-// sending terminal commands and entering CRC hostmode. Runs on the window
-// thread inside Start (before the worker exists) and on the worker thread at
-// the end of an orderly session, after "JHOST0".
+// sending terminal commands and entering CRC hostmode. Runs on the calling
+// thread inside Start, on the host worker thread for a start in the
+// background, and on the worker thread at the end of an orderly session, after
+// "JHOST0".
 
 #include <string_view>
 
@@ -36,6 +37,13 @@ std::vector<std::uint8_t> ToBytes(std::string_view text) {
 
 bool HostSession::ConfigureCrcHostmode(const std::vector<Bytes>& terminalCommands,
                                        std::string& error) {
+    dialogueDeadline_ = Clock::now() + limits_.dialogueLimit;
+    const bool entered = EnterHostmode(terminalCommands, error);
+    dialogueDeadline_ = {};
+    return entered;
+}
+
+bool HostSession::EnterHostmode(const std::vector<Bytes>& terminalCommands, std::string& error) {
     for (const Bytes& command : terminalCommands) {
         if (!RunTerminalCommand(command, error)) {
             return false;
@@ -53,9 +61,14 @@ bool HostSession::ConfigureCrcHostmode(const std::vector<Bytes>& terminalCommand
 }
 
 bool HostSession::DrainTerminalInput(std::string& error, Bytes* capture) {
-    const Clock::time_point giveUp = Clock::now() + limits_.drainLimit;
+    const Clock::time_point giveUp = dialogueDeadline_ != Clock::time_point{}
+                                         ? dialogueDeadline_
+                                         : Clock::now() + kShutdownDrainLimit;
     std::uint8_t buffer[kDrainBufferSize];
     for (;;) {
+        if (StartCancelled(error)) {
+            return false;
+        }
         const std::int32_t count = transport_->Read(buffer, sizeof buffer, kDrainSilenceMs, error);
         if (count < 0) {
             return false;
@@ -133,7 +146,18 @@ void HostSession::PostStartupCommand(std::string_view label, const Bytes& comman
     Post(UiEvent::Output(HostOutputKind::CommandText, std::move(text)));
 }
 
+bool HostSession::StartCancelled(std::string& error) const {
+    if (stopRequested && !orderlyShutdown) {
+        error = kStartCancelled;
+        return true;
+    }
+    return false;
+}
+
 bool HostSession::WriteTerminal(std::string_view bytes, std::string& error) {
+    if (StartCancelled(error)) {
+        return false;
+    }
     return transport_->Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
                              error);
 }

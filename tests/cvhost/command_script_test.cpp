@@ -88,8 +88,11 @@ TEST(ParseCommandScript, ReadsModemSettings) {
         "BAUDRATE=115200\n"
         "comport = COM007\n"
         "telnet=\"Modem.Example.ORG\"\n"
-        "autostart=On\n");
+        "autostart=On\n"
+        "reconnect=OFF\n");
     ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_FALSE(p.script.modem.reconnect);
+    EXPECT_TRUE(Parse("[Modem]\nautostart=on\n").script.modem.reconnect);
     EXPECT_EQ(p.script.modem.model, ModemModel::Ktm2);
     EXPECT_EQ(p.script.modem.baudRate, 115200u);
     EXPECT_EQ(p.script.modem.comPort, "COM7");
@@ -158,6 +161,8 @@ TEST(ParseCommandScript, ReportsTheFirstOffendingLineAndLeavesTheScriptEmpty) {
         {"[Modem]\ntelnet=a\ntelnet=b", "line 3: duplicate telnet setting"},
         {"[Modem]\nautostart=yes", "line 2: unsupported autostart value"},
         {"[Modem]\nautostart=on\n\nautostart=on", "line 4: duplicate autostart setting"},
+        {"[Modem]\nreconnect=no", "line 2: unsupported reconnect value"},
+        {"[Modem]\nreconnect=on\nreconnect=off", "line 3: duplicate reconnect setting"},
         {"[Modem]\nspeed=9600", "line 2: unknown modem setting"},
         {"[Modem]\nno equals sign", "line 2: invalid modem setting"},
     };

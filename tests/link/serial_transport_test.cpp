@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <termios.h>
 
+#include <fstream>
 #include <thread>
 
 #include "fd_io.h"
+#include "link/serial_diagnostics.h"
 #include "pseudo_terminal.h"
 #include "support/temporary_folder.h"
 
@@ -126,7 +128,8 @@ TEST_F(SerialTransportTest, SecondTransportOnTheSamePortIsRefused) {
     std::string error;
     EXPECT_FALSE(second->Open(error));
     EXPECT_THAT(error, StartsWith("Cannot open " + pty.slavePath() + ": "));
-    EXPECT_THAT(error, HasSubstr("in use"));
+    EXPECT_THAT(error, HasSubstr("in use by"));
+    EXPECT_THAT(error, HasSubstr("(pid " + std::to_string(getpid()) + ")"));
     transport->Close();
     error.clear();
     EXPECT_TRUE(second->Open(error)) << error;
@@ -200,7 +203,7 @@ TEST(SerialTransportOpenTest, FailuresNameThePortAndTheStep) {
          "Cannot open /dev/corvina-no-such-port: No such file or directory"},
         {u"/dev/null", 0, "Cannot read /dev/null settings: Inappropriate ioctl for device"},
         {pty.slavePath16(), 12345,
-         "Cannot configure " + pty.slavePath() + " for binary communication: Invalid argument"},
+         "Cannot configure " + pty.slavePath() + " for 12345 baud: Invalid argument"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
@@ -255,8 +258,47 @@ TEST(SerialTransportOpenTest, RefusedAccessNamesTheGroupThatOwnsTheDevice) {
     ASSERT_EQ(chown(device.c_str(), 0, 0), 0);
     EXPECT_EQ(OpenErrorAsNobody(device.string()),
               "Cannot open " + device.string() +
-                  ": Permission denied (the device belongs to group root; join that group to "
-                  "use it)");
+                  ": Permission denied (the device belongs to group root; run \"sudo usermod "
+                  "-aG root $USER\", then log in again)");
+}
+
+// Reading the process table and the adapter settings from fake /proc and /sys
+// trees keeps these independent of what runs and what is plugged in here.
+TEST(SerialDiagnosticsTest, HolderAndLatencyAreReadFromTheSystemTrees) {
+    testing::TempFolder root;
+    namespace fs = std::filesystem;
+    const fs::path device = root.path() / "ttyUSB0";
+    root.Write("ttyUSB0", "");
+    fs::create_symlink(device, root.path() / "usb-FTDI_FT232R_A1B2-if00-port0");
+    const std::string byId = (root.path() / "usb-FTDI_FT232R_A1B2-if00-port0").string();
+    const fs::path proc = root.path() / "proc";
+    fs::create_directories(proc / "4711" / "fd");
+    fs::create_directories(proc / "self" / "fd");
+    fs::create_directories(proc / "815" / "fd");
+    std::ofstream(proc / "4711" / "comm") << "minicom\n";
+    fs::create_symlink("/dev/null", proc / "815" / "fd" / "0");
+    fs::create_symlink(device, proc / "4711" / "fd" / "3");
+    const fs::path timer = root.path() / "sys/class/tty/ttyUSB0/device/latency_timer";
+    fs::create_directories(timer.parent_path());
+
+    EXPECT_EQ(SerialPortHolder(byId, proc), "minicom (pid 4711)");
+    EXPECT_EQ(SerialPortHolder("/dev/null", root.path() / "nothing"), "");
+    struct Case {
+        const char* timer;
+        bool hint;
+    };
+    for (const Case& c : {Case{"16\n", true}, Case{"2\n", false}, Case{"1", false}, Case{"", false},
+                          Case{"x9", false}}) {
+        SCOPED_TRACE(c.timer);
+        std::ofstream(timer) << c.timer;
+        const std::string hint = SerialLatencyHint(byId, root.path() / "sys");
+        EXPECT_EQ(!hint.empty(), c.hint);
+        if (c.hint) {
+            EXPECT_THAT(hint, StartsWith(byId + ": "));
+            EXPECT_THAT(hint, HasSubstr("16 ms"));
+            EXPECT_THAT(hint, HasSubstr("ATTR{latency_timer}=\"1\""));
+        }
+    }
 }
 
 }  // namespace

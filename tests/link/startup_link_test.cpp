@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "pseudo_terminal.h"
+#include "temp_folder.h"
+
 namespace corvina {
 namespace {
 
@@ -55,6 +60,39 @@ TEST(StartupLinkTest, ChoosesTheConfiguredLinkOrSaysWhyItCannot) {
         if (c.action == StartupLinkAction::Serial) {
             EXPECT_EQ(choice.serialIndex, c.index);
         }
+    }
+}
+
+TEST(StartupLinkTest, DevicePathsMatchThroughSymlinksAndUnlistedTerminalsAreUsed) {
+    testing::PseudoTerminal listed;
+    testing::PseudoTerminal unlisted;
+    testing::TempFolder folder;
+    ASSERT_TRUE(listed.ok() && unlisted.ok());
+    const std::filesystem::path byId = folder.path() / "usb-Velk_Modem_123-if00";
+    std::filesystem::create_symlink(listed.slavePath(), byId);
+    folder.Write("plain-file", "");
+    const std::vector<SerialPortInfo> ports = {{u"/dev/ttyS0", u"a"}, {listed.slavePath16(), u"b"}};
+    struct Case {
+        std::string comPort;
+        StartupLinkAction action;
+        std::size_t index;
+    };
+    const std::vector<Case> cases = {
+        {byId.string(), StartupLinkAction::Serial, 1},
+        {listed.slavePath(), StartupLinkAction::Serial, 1},
+        {unlisted.slavePath(), StartupLinkAction::SerialDevice, 0},
+        {(folder.path() / "plain-file").string(), StartupLinkAction::Error, 0},
+        {(folder.path() / "absent").string(), StartupLinkAction::Error, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.comPort);
+        const StartupLinkChoice choice = ChooseStartupLink(Modem(c.comPort, ""), ports);
+        EXPECT_EQ(choice.action, c.action);
+        if (c.action == StartupLinkAction::Serial) {
+            EXPECT_EQ(choice.serialIndex, c.index);
+        }
+        EXPECT_EQ(choice.devicePath,
+                  c.action == StartupLinkAction::SerialDevice ? c.comPort : std::string());
     }
 }
 

@@ -110,6 +110,40 @@ TEST(SessionStart, LinkFailureDuringDialogueFailsAndReleasesTheTransport) {
     EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
 }
 
+TEST(SessionStart, BackgroundStartReportsItsOutcomeAndIsCancelledAtOnce) {
+    enum class Outcome { Active, LinkFails, Cancelled };
+    for (const Outcome outcome : {Outcome::Active, Outcome::LinkFails, Outcome::Cancelled}) {
+        SCOPED_TRACE(static_cast<int>(outcome));
+        SessionHarness h;
+        h.modem.FailReads(outcome == Outcome::LinkFails ? "COM read failed: gone" : "");
+        h.modem.SetChatter(outcome == Outcome::Cancelled);
+        const auto started = std::chrono::steady_clock::now();
+        h.session.StartInBackground(h.modem.MakeTransport(), true, h.settings);
+        switch (outcome) {
+            case Outcome::Active:
+                EXPECT_TRUE(h.sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), 5s));
+                EXPECT_TRUE(h.session.sessionActive());
+                break;
+            case Outcome::LinkFails: {
+                const auto failed = h.sink.WaitFor(IsKind(UiEventKind::HostErrorEvent), 5s);
+                ASSERT_TRUE(failed && failed->errorText());
+                EXPECT_EQ(*failed->errorText(), "COM read failed: gone");
+                EXPECT_TRUE(h.session.EndedByLinkFailure(*failed->errorText()));
+                break;
+            }
+            case Outcome::Cancelled:
+                std::this_thread::sleep_for(200ms);
+                EXPECT_TRUE(h.session.Disconnect(true));
+                // Far below the dialogue's own limit: the stop cut it short.
+                EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+                EXPECT_FALSE(h.session.HasTransport());
+                EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
+                EXPECT_EQ(h.modem.TerminalLog().find("JHOST"), std::string::npos);
+                break;
+        }
+    }
+}
+
 TEST(SessionStart, RejectedMyCommandEndsTheWorkerWithTheModemsText) {
     struct Case {
         std::uint8_t code;

@@ -1,0 +1,188 @@
+// The window's link to one simulated modem: serial devices by path, the
+// connection attempt that runs beside the window, and the link that heals
+// itself after a failure.
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "sim/simulator.h"
+#include "window_harness.h"
+
+namespace corvina {
+namespace {
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+const QString kActive = QStringLiteral("HOSTMODE ACTIVE");
+
+class WindowLinkTest : public testing::Test {
+  protected:
+    void SetUp() override { TestApplication(); }
+    void TearDown() override {
+        window.reset();
+        sim.reset();
+    }
+
+    // One modem on TCP and on a pseudo-terminal whose symlink lies under /dev,
+    // as a device name in startup.txt must.
+    void StartModem(std::uint16_t tcpPort = 0, std::uint32_t chatterMs = 0) {
+        velksim::SimulatorOptions options;
+        velksim::ModemOptions modem;
+        modem.name = "DEMO1";
+        modem.tcpPort = tcpPort;
+        modem.pty = true;
+        modem.ptyLink = ptyLink;
+        modem.faults.chatterMs = chatterMs;
+        options.modems.push_back(modem);
+        sim = std::make_unique<velksim::Simulator>(std::move(options));
+        std::string error;
+        ASSERT_TRUE(sim->Start(error)) << error;
+    }
+
+    Application& Open(const std::string& modemSection) {
+        folder.Write("startup.txt", "[Term]\nMYCALL DEMO1\n[Modem]\n" + modemSection);
+        window = std::make_unique<Application>(discovery.Options(folder.path()));
+        window->show();
+        return *window;
+    }
+
+    void PressPortButton() {
+        QTest::mouseClick(Control<QPushButton>(*window, kIdPortButton), Qt::LeftButton);
+    }
+
+    int Count(const QString& text) const { return ReceiveText(*window).count(text); }
+
+    std::unique_ptr<velksim::Simulator> sim;
+    std::unique_ptr<Application> window;
+    ScratchFolder folder;
+    FakeDiscovery discovery;
+    std::filesystem::path ptyLink =
+        "/dev/shm/corvina-link-test-" + std::to_string(std::random_device{}());
+};
+
+TEST_F(WindowLinkTest, PseudoTerminalByPathFromStartupAndTypedWithItsBaudRate) {
+    StartModem();
+    Application& w =
+        Open("modem=KTM-II\nbaudrate=19200\ncomport=" + ptyLink.string() + "\nautostart=on\n");
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; })) << StatusText(w).toStdString();
+    const int device = open(sim->modem(0).ptyDevice().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(device, 0);
+    termios settings{};
+    ASSERT_EQ(tcgetattr(device, &settings), 0);
+    close(device);
+    EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B19200));
+
+    PressPortButton();
+    ASSERT_FALSE(w.flags().sessionActive);
+    folder.Write("startup.txt", "[Term]\nMYCALL DEMO1\n");
+    auto* box = Control<QComboBox>(w, kIdComPortList);
+    box->setEditText(QString::fromStdString(ptyLink.string()));
+    PressPortButton();
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; })) << StatusText(w).toStdString();
+    EXPECT_EQ(box->currentText().toStdString(), ptyLink.string()) << "the typed path was lost";
+}
+
+// Each way of losing the link, with and without healing and with the operator
+// stepping in while it waits.
+TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
+    enum class Loss { HangUp, RestartOnSamePort, StopModem, StopsAnswering };
+    struct Case {
+        const char* name;
+        bool serial;
+        Loss loss;
+        bool reconnect;
+        bool operatorDisconnects;
+    };
+    const Case cases[] = {
+        {"pseudo-terminal hung up and back", true, Loss::HangUp, true, false},
+        {"modem restarted on the same TCP port", false, Loss::RestartOnSamePort, true, false},
+        {"modem stops answering for a while", false, Loss::StopsAnswering, true, false},
+        {"operator disconnects during the pause", false, Loss::StopModem, true, true},
+        {"reconnect=off", false, Loss::HangUp, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartModem();
+        const std::string link =
+            c.serial ? "comport=" + ptyLink.string() + "\n" : "telnet=127.0.0.1\n";
+        Application& w = Open(link + "autostart=on\n" + (c.reconnect ? "" : "reconnect=off\n"));
+        const std::uint16_t port = sim->modem(0).tcpPort();
+        Control<QLineEdit>(w, kIdTcpPort)->setText(QString::number(port));
+        ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; }))
+            << StatusText(w).toStdString();
+        const QString startup = QStringLiteral("[startup.txt Term] > MYCALL DEMO1");
+        ASSERT_EQ(Count(startup), 1);
+
+        switch (c.loss) {
+            case Loss::HangUp:
+                sim->modem(0).DropClient();
+                break;
+            case Loss::RestartOnSamePort:
+                sim.reset();
+                StartModem(port);
+                break;
+            case Loss::StopModem:
+                sim.reset();
+                break;
+            case Loss::StopsAnswering:
+                sim->modem(0).faults().dropEveryNth = 1;
+                ASSERT_TRUE(WaitUntil([&] { return Count(QStringLiteral("Link lost")) == 1; }));
+                sim->modem(0).faults().dropEveryNth = 0;
+                break;
+        }
+        if (!c.reconnect) {
+            ASSERT_TRUE(WaitUntil([&] { return !w.flags().sessionActive; }));
+            QTest::qWait(2500);
+            EXPECT_FALSE(w.flags().sessionActive) << "reconnected although turned off";
+            EXPECT_EQ(Count(QStringLiteral("Link lost")), 0);
+        } else if (c.operatorDisconnects) {
+            ASSERT_TRUE(WaitUntil([&] { return Count(QStringLiteral("Link lost")) == 1; }));
+            ASSERT_TRUE(w.flags().sessionActive) << "no way to stop the retries";
+            PressPortButton();
+            EXPECT_FALSE(w.flags().sessionActive);
+            EXPECT_EQ(StatusText(w), QStringLiteral("MODEM DISCONNECTED"));
+            StartModem(port);
+            QTest::qWait(2500);
+            EXPECT_FALSE(w.flags().sessionActive) << "retried after Disconnect";
+        } else {
+            ASSERT_TRUE(
+                WaitUntil([&] { return Count(QStringLiteral("Link restored")) == 1; }, 15000ms))
+                << StatusText(w).toStdString();
+            ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; }));
+            EXPECT_EQ(Count(startup), 2) << "start-up commands not run again";
+            EXPECT_LT(ReceiveText(w).indexOf(QStringLiteral("Link lost")),
+                      ReceiveText(w).indexOf(QStringLiteral("Link restored")));
+            auto* command = Control<QLineEdit>(w, kIdCommandLine);
+            command->setText(QStringLiteral("I"));
+            QTest::keyClick(command, Qt::Key_Return);
+            EXPECT_TRUE(WaitUntil([&] { return Count(QStringLiteral("DEMO1")) >= 2; }));
+        }
+        window.reset();
+        sim.reset();
+    }
+}
+
+TEST_F(WindowLinkTest, DisconnectDuringTheDialogueEndsTheAttemptAtOnce) {
+    StartModem(0, 5);
+    Application& w = Open("telnet=127.0.0.1\n");
+    Control<QPushButton>(w, kIdNetworkSelector)->click();
+    Control<QLineEdit>(w, kIdTcpPort)->setText(QString::number(sim->modem(0).tcpPort()));
+    PressPortButton();
+    EXPECT_EQ(StatusText(w), QStringLiteral("STARTING HOSTMODE..."));
+    ASSERT_TRUE(w.flags().sessionActive);
+    QTest::qWait(300);
+    QElapsedTimer clock;
+    clock.start();
+    PressPortButton();
+    EXPECT_LT(clock.elapsed(), 1000) << "cancelling waited for the dialogue";
+    EXPECT_FALSE(w.session().HasTransport());
+    EXPECT_FALSE(w.flags().sessionActive);
+    EXPECT_EQ(StatusText(w), QStringLiteral("MODEM DISCONNECTED"));
+}
+
+}  // namespace
+}  // namespace corvina
