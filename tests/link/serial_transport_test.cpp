@@ -265,10 +265,10 @@ TEST(SerialTransportOpenTest, RefusedAccessNamesTheGroupThatOwnsTheDevice) {
 // Reading the process table and the adapter settings from fake /proc and /sys
 // trees keeps these independent of what runs and what is plugged in here.
 TEST(SerialDiagnosticsTest, HolderAndLatencyAreReadFromTheSystemTrees) {
-    testing::TempFolder root;
+    testing::TemporaryFolder root;
     namespace fs = std::filesystem;
     const fs::path device = root.path() / "ttyUSB0";
-    root.Write("ttyUSB0", "");
+    root.WriteFile("ttyUSB0", "");
     fs::create_symlink(device, root.path() / "usb-FTDI_FT232R_A1B2-if00-port0");
     const std::string byId = (root.path() / "usb-FTDI_FT232R_A1B2-if00-port0").string();
     const fs::path proc = root.path() / "proc";

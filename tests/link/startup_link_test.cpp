@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "pseudo_terminal.h"
-#include "temp_folder.h"
+#include "support/temporary_folder.h"
 
 namespace corvina {
 namespace {
@@ -66,11 +66,11 @@ TEST(StartupLinkTest, ChoosesTheConfiguredLinkOrSaysWhyItCannot) {
 TEST(StartupLinkTest, DevicePathsMatchThroughSymlinksAndUnlistedTerminalsAreUsed) {
     testing::PseudoTerminal listed;
     testing::PseudoTerminal unlisted;
-    testing::TempFolder folder;
+    testing::TemporaryFolder folder;
     ASSERT_TRUE(listed.ok() && unlisted.ok());
     const std::filesystem::path byId = folder.path() / "usb-Velk_Modem_123-if00";
     std::filesystem::create_symlink(listed.slavePath(), byId);
-    folder.Write("plain-file", "");
+    folder.WriteFile("plain-file", "");
     const std::vector<SerialPortInfo> ports = {{u"/dev/ttyS0", u"a"}, {listed.slavePath16(), u"b"}};
     struct Case {
         std::string comPort;
