@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(corvina::kApplicationName));
     // The desktop matches the window to its menu entry by this name.
-    QGuiApplication::setDesktopFileName(QStringLiteral("corvina"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.corvina.Corvina"));
 
     corvina::FolderRequest request = line.folders;
     if (!request.folder.empty()) {
