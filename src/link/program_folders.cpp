@@ -179,10 +179,13 @@ FolderEnvironment SystemFolderEnvironment() {
 
 ProgramFolders PortableFolders(const std::filesystem::path& folder) {
     ProgramFolders folders;
+    folders.portable = true;
+    if (folder.empty()) {
+        return folders;  // a relative "tmp" would land wherever the process runs
+    }
     folders.scriptFolder = folder;
     folders.receiveFolder = folder / "tmp";
     folders.logFolder = folder / "log";
-    folders.portable = true;
     return folders;
 }
 

@@ -57,7 +57,8 @@ inline constexpr std::string_view kInstalledFolderName = "corvina";
 inline constexpr std::string_view kInstalledFolderNameCapitalised = "Corvina";
 
 // The folders of a copy that keeps everything in `folder`: scripts there,
-// received files in its "tmp", logs in its "log".
+// received files in its "tmp", logs in its "log". All empty (nothing can be
+// read or received) when `folder` is empty.
 ProgramFolders PortableFolders(const std::filesystem::path& folder);
 
 // Chooses the folders without asking anyone: `request.folder` wins, then

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 
 #include "temp_folder.h"
 
@@ -11,140 +10,105 @@ namespace corvina {
 namespace {
 
 using Path = std::filesystem::path;
+using Variables = std::map<std::string, std::string>;
 
-struct FoldersCase {
-    const char* name;
-    FolderPlatform platform;
-    std::map<std::string, std::string> variables;
-    std::set<std::string> besideExecutable;  // names present in /opt/cv
-    bool executableFolderWritable;
-    FolderRequest request;
-    ProgramFolders expected;
-};
-
-FolderEnvironment FakeEnvironment(const FoldersCase& c) {
+// A system whose executable lies in /opt/cv beside at most `marker`.
+FolderEnvironment FakeEnvironment(FolderPlatform platform, const Variables& variables,
+                                  std::string marker = {}, bool writable = false) {
     FolderEnvironment environment;
-    environment.platform = c.platform;
+    environment.platform = platform;
     environment.executableFolder = "/opt/cv";
-    environment.variable = [&c](std::string_view name) {
-        const auto found = c.variables.find(std::string(name));
-        return found == c.variables.end() ? std::string() : found->second;
+    environment.variable = [variables](std::string_view name) {
+        const auto found = variables.find(std::string(name));
+        return found == variables.end() ? std::string() : found->second;
     };
-    environment.exists = [&c](const Path& path) {
-        return path.parent_path() == "/opt/cv" &&
-               c.besideExecutable.count(path.filename().string()) > 0;
+    environment.exists = [marker](const Path& path) {
+        return !marker.empty() && path == Path("/opt/cv") / marker;
     };
-    environment.writableFolder = [&c](const Path& path) {
-        return path == "/opt/cv" && c.executableFolderWritable;
+    environment.writableFolder = [writable](const Path& path) {
+        return writable && path == "/opt/cv";
     };
     return environment;
 }
 
-const ProgramFolders kBeside{"/opt/cv", "/opt/cv/tmp", "/opt/cv/log", true};
-const ProgramFolders kHomeXdg{"/home/op/.config/corvina", "/home/op/.local/share/corvina/received",
-                              "/home/op/.local/state/corvina", false};
-const std::map<std::string, std::string> kHome{{"HOME", "/home/op"}};
+void ExpectFolders(const ProgramFolders& chosen, const ProgramFolders& expected) {
+    EXPECT_EQ(chosen.scriptFolder, expected.scriptFolder);
+    EXPECT_EQ(chosen.receiveFolder, expected.receiveFolder);
+    EXPECT_EQ(chosen.logFolder, expected.logFolder);
+    EXPECT_EQ(chosen.portable, expected.portable);
+}
 
-TEST(ChooseProgramFolders, PicksPortableOrPerUserFoldersFromWhatIsThere) {
-    const FoldersCase cases[] = {
-        {"installed copy uses the XDG defaults",
+const Variables kHome{{"HOME", "/home/op"}};
+
+TEST(ChooseProgramFolders, IsPortableOnlyWithAMarkerInAWritableFolderOrWhenAsked) {
+    const ProgramFolders beside{"/opt/cv", "/opt/cv/tmp", "/opt/cv/log", true};
+    const ProgramFolders station{"/srv/st", "/srv/st/tmp", "/srv/st/log", true};
+    const ProgramFolders installed{"/home/op/.config/corvina",
+                                   "/home/op/.local/share/corvina/received",
+                                   "/home/op/.local/state/corvina", false};
+    struct {
+        const char* marker;
+        bool writable;
+        FolderRequest request;
+        const ProgramFolders& expected;
+    } cases[] = {
+        {"", false, {}, installed},
+        {"", true, {}, installed},
+        {"startup.txt", false, {}, installed},
+        {"startup.txt", true, {}, beside},
+        {"shutdown.txt", true, {}, beside},
+        {"portable", true, {}, beside},
+        {"readme.txt", true, {}, installed},
+        {"", false, {true, {}}, beside},
+        {"startup.txt", true, {true, "/srv/st"}, station},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.marker) + (c.writable ? " writable" : " read-only") +
+                     (c.request.portable ? " --portable" : "") + " " + c.request.folder.string());
+        ExpectFolders(ChooseProgramFolders(c.request, FakeEnvironment(FolderPlatform::Xdg, kHome,
+                                                                      c.marker, c.writable)),
+                      c.expected);
+    }
+}
+
+TEST(ChooseProgramFolders, UsesEachPlatformsPerUserFolders) {
+    struct {
+        const char* name;
+        FolderPlatform platform;
+        Variables variables;
+        ProgramFolders expected;
+    } cases[] = {
+        {"XDG variables",
          FolderPlatform::Xdg,
-         kHome,
-         {},
-         false,
-         {},
-         kHomeXdg},
-        {"a marker in a folder nobody may write is ignored",
-         FolderPlatform::Xdg,
-         kHome,
-         {"startup.txt"},
-         false,
-         {},
-         kHomeXdg},
-        {"writable folder without a marker stays installed",
-         FolderPlatform::Xdg,
-         kHome,
-         {},
-         true,
-         {},
-         kHomeXdg},
-        {"startup.txt beside a writable executable",
-         FolderPlatform::Xdg,
-         kHome,
-         {"startup.txt"},
-         true,
-         {},
-         kBeside},
-        {"shutdown.txt is a marker too",
-         FolderPlatform::Xdg,
-         kHome,
-         {"shutdown.txt"},
-         true,
-         {},
-         kBeside},
-        {"an empty file named portable",
-         FolderPlatform::Xdg,
-         kHome,
-         {"portable"},
-         true,
-         {},
-         kBeside},
-        {"--portable needs no marker", FolderPlatform::Xdg, kHome, {}, false, {true, {}}, kBeside},
-        {"--folder wins over markers and --portable",
-         FolderPlatform::Xdg,
-         kHome,
-         {"startup.txt"},
-         true,
-         {true, "/srv/station"},
-         {"/srv/station", "/srv/station/tmp", "/srv/station/log", true}},
-        {"XDG variables replace the defaults",
-         FolderPlatform::Xdg,
-         {{"HOME", "/home/op"},
+         {{"HOME", "/h"},
           {"XDG_CONFIG_HOME", "/c"},
           {"XDG_DATA_HOME", "/d"},
           {"XDG_STATE_HOME", "/s"}},
-         {},
-         false,
-         {},
          {"/c/corvina", "/d/corvina/received", "/s/corvina", false}},
         {"relative XDG variables are ignored",
          FolderPlatform::Xdg,
-         {{"HOME", "/home/op"}, {"XDG_CONFIG_HOME", "conf"}, {"XDG_DATA_HOME", "."}},
-         {},
-         false,
-         {},
-         kHomeXdg},
-        {"no home and no variables falls back to the executable's folder",
+         {{"HOME", "/h"}, {"XDG_CONFIG_HOME", "c"}, {"XDG_DATA_HOME", "."}},
+         {"/h/.config/corvina", "/h/.local/share/corvina/received", "/h/.local/state/corvina",
+          false}},
+        {"no home: the executable's folder",
          FolderPlatform::Xdg,
          {},
-         {},
-         false,
-         {},
-         kBeside},
-        {"Windows roaming scripts, local received files",
+         {"/opt/cv", "/opt/cv/tmp", "/opt/cv/log", true}},
+        {"Windows",
          FolderPlatform::Windows,
-         {{"APPDATA", "/u/Roaming"}, {"LOCALAPPDATA", "/u/Local"}},
-         {},
-         false,
-         {},
-         {"/u/Roaming/Corvina", "/u/Local/Corvina/received", "/u/Local/Corvina/log", false}},
-        {"macOS Application Support",
+         {{"APPDATA", "/r"}, {"LOCALAPPDATA", "/l"}},
+         {"/r/Corvina", "/l/Corvina/received", "/l/Corvina/log", false}},
+        {"macOS",
          FolderPlatform::MacOs,
-         {{"HOME", "/Users/op"}},
-         {},
-         false,
-         {},
-         {"/Users/op/Library/Application Support/Corvina",
-          "/Users/op/Library/Application Support/Corvina/received",
-          "/Users/op/Library/Logs/Corvina", false}},
+         {{"HOME", "/U"}},
+         {"/U/Library/Application Support/Corvina",
+          "/U/Library/Application Support/Corvina/received", "/U/Library/Logs/Corvina", false}},
     };
-    for (const FoldersCase& c : cases) {
+    EXPECT_TRUE(PortableFolders({}).receiveFolder.empty()) << "never a relative tmp";
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const ProgramFolders chosen = ChooseProgramFolders(c.request, FakeEnvironment(c));
-        EXPECT_EQ(chosen.scriptFolder, c.expected.scriptFolder);
-        EXPECT_EQ(chosen.receiveFolder, c.expected.receiveFolder);
-        EXPECT_EQ(chosen.logFolder, c.expected.logFolder);
-        EXPECT_EQ(chosen.portable, c.expected.portable);
+        ExpectFolders(ChooseProgramFolders({}, FakeEnvironment(c.platform, c.variables)),
+                      c.expected);
     }
 }
 
