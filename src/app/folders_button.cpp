@@ -28,7 +28,7 @@ FoldersButton::FoldersButton(const ProgramFolders& folders,
                          .arg(PathText(folders.scriptFolder), PathText(folders.receiveFolder)));
     setPopupMode(QToolButton::InstantPopup);
     setAutoRaise(true);
-    setFocusPolicy(Qt::NoFocus);  // Tab keeps moving between the specified controls
+    setFocusPolicy(Qt::NoFocus);  // Tab keeps moving between the operating controls
 
     auto* menu = new QMenu(this);
     const std::filesystem::path received = folders.receiveFolder;

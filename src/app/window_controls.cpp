@@ -204,7 +204,7 @@ void Application::Layout(int width, int height) {
     Place(productLabel_, g.productLabel);
     Place(headerLabel_, g.headerLabel);
     Place(versionLabel_, g.versionLabel);
-    // Under the version, right of the header text: no specified control moves.
+    // Under the version, right of the header text, so no other control moves.
     foldersButton_->setGeometry(width - kFoldersButtonRight, kFoldersButtonY, kFoldersButtonWidth,
                                 kFoldersButtonHeight);
     Place(comSelector_, g.comSelector);
