@@ -28,7 +28,7 @@ std::filesystem::path ScratchFolder(const char* name) {
 
 ApplicationOptions QuietOptions(std::filesystem::path folder) {
     ApplicationOptions options;
-    options.scriptFolder = std::move(folder);
+    options.folders = PortableFolders(folder);
     options.discover = [](std::uint32_t, std::string&) { return std::vector<DiscoveredModem>(); };
     return options;
 }

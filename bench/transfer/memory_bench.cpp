@@ -163,7 +163,7 @@ void BM_ReceivePeakMemory64MiB(benchmark::State& state) {
     for (auto _ : state) {
         std::filesystem::remove_all(folder / "tmp");
         HoldingPort port;
-        IncomingTransfer receiver(port, folder);
+        IncomingTransfer receiver(port, folder / "tmp");
         cvfile::TransferRecord record;
         record.type = cvfile::RecordType::Start;
         record.transferId = 5;
@@ -221,7 +221,7 @@ void BM_EndToVerdictCompressed1MiB(benchmark::State& state) {
         state.PauseTiming();
         std::filesystem::remove_all(folder / "tmp");
         HoldingPort port;
-        IncomingTransfer receiver(port, folder);
+        IncomingTransfer receiver(port, folder / "tmp");
         receiver.Begin(records.front());
         for (std::size_t i = 1; i + 1 < records.size(); ++i) {
             receiver.Data(records[i]);

@@ -33,7 +33,7 @@ struct BenchStation {
     SessionWithTransfers wired;
 
     explicit BenchStation(std::filesystem::path where)
-        : folder(std::move(where)), wired(sink, folder, folder) {}
+        : folder(std::move(where)), wired(sink, folder, folder / "tmp") {}
 
     bool Connect(std::uint16_t port) {
         std::string error;

@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryFileSystem files;
     CountingPort port;
     {
-        corvina::IncomingTransfer receiver(port, ReceiveParent(), files);
+        corvina::IncomingTransfer receiver(port, ReceiveParent() / "tmp", files);
         cvfile::StreamParser parser;
         for (const cvfile::StreamEvent& event : parser.Push(data, size)) {
             if (event.kind != cvfile::StreamEventKind::Record) {

@@ -13,29 +13,26 @@
 #include "app/app_icon.h"
 #include "app/control_ids.h"
 #include "app/transmit_pane.h"
-#include "link/executable_path.h"
 
 namespace corvina {
 namespace {
 
-std::filesystem::path SessionScriptFolder(const ApplicationOptions& options) {
-    if (!options.scriptFolder.empty()) {
-        return options.scriptFolder;
+ApplicationOptions WithFolders(ApplicationOptions options) {
+    if (options.folders.scriptFolder.empty()) {
+        options.folders = ChooseProgramFolders({}, SystemFolderEnvironment());
     }
-    std::filesystem::path executable;
-    return ExecutablePath(executable) ? executable.parent_path() : std::filesystem::path();
+    return options;
 }
 
 }  // namespace
 
 Application::Application(ApplicationOptions options, QWidget* parent)
     : QWidget(parent),
-      options_(std::move(options)),
+      options_(WithFolders(std::move(options))),
       fonts_(MakeWindowFonts()),
       sink_(this),
-      // Received files go to "tmp" beside the scripts (the executable's folder).
-      station_(std::make_unique<SessionWithTransfers>(sink_, SessionScriptFolder(options_),
-                                                      SessionScriptFolder(options_))),
+      station_(std::make_unique<SessionWithTransfers>(sink_, options_.folders.scriptFolder,
+                                                      options_.folders.receiveFolder)),
       session_(&station_->session()),
       actions_(*session_, flags_, *this) {
     setWindowTitle(QString::fromUtf8(kWindowTitle));
@@ -45,7 +42,9 @@ Application::Application(ApplicationOptions options, QWidget* parent)
     setFont(fonts_.normal);
 
     CreateControls();
+    CreateFoldersButton();
     ConnectSignals();
+    ApplyLinkOverride();
 
     RefreshSerialPorts();
     LoadStartupConfiguration(true);

@@ -8,16 +8,19 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/connection_ui.h"
 #include "app/event_bridge.h"
 #include "app/window_style.h"
 #include "cvhost/command_script.h"
 #include "link/discovery.h"
+#include "link/program_folders.h"
 #include "link/serial_ports.h"
 #include "link/transport.h"
 #include "ops/operator_actions.h"
@@ -34,17 +37,24 @@ class QPushButton;
 namespace corvina {
 
 class ActionButton;
+class FoldersButton;
 class EchoPane;
 class ReceivePane;
 class TransmitPane;
 class TransferProgressBar;
 struct StatusOutcome;
 
-// How the window finds its files. The program uses the executable's folder.
+// How the window finds its files and reaches the system.
 struct ApplicationOptions {
-    // Where "startup.txt" and "shutdown.txt" are read; empty means beside the
-    // executable.
-    std::filesystem::path scriptFolder;
+    // Scripts, received files and logs. An empty script folder means the
+    // folders ChooseProgramFolders picks for this system.
+    ProgramFolders folders;
+    // The link named on the command line; it replaces "startup.txt"'s choice
+    // and connects at start.
+    std::optional<LinkOverride> connect;
+    // Shows a folder in the system's file manager; false when that failed.
+    // QDesktopServices unless replaced (tests record the request).
+    std::function<bool(const QString& folder)> openFolder;
     // The network search, run on the discovery thread; DiscoverModems unless
     // replaced (tests keep their searches off the network).
     std::function<std::vector<DiscoveredModem>(std::uint32_t timeoutMs, std::string& error)>
@@ -101,6 +111,7 @@ class Application : public QWidget, private OperatorConsole {
     void SelectDiscoveredModem();
 
     const WindowFlags& flags() const { return flags_; }
+    const ProgramFolders& folders() const { return options_.folders; }
     HostSession& session() { return *session_; }
     FileTransfers& transfers() { return station_->transfers(); }
     OperatorActions& actions() { return actions_; }
@@ -120,6 +131,8 @@ class Application : public QWidget, private OperatorConsole {
     void CreateConnectionRows();
     void CreateActionRows();
     void CreatePanes();
+    void CreateFoldersButton();
+    void ApplyLinkOverride();
     void ConnectSignals();
     void ApplyStaticColours();
     void PostAutoConnectIfConfigured();
@@ -184,6 +197,7 @@ class Application : public QWidget, private OperatorConsole {
     QLabel* productLabel_ = nullptr;
     QLabel* headerLabel_ = nullptr;
     QLabel* versionLabel_ = nullptr;
+    FoldersButton* foldersButton_ = nullptr;
     QPushButton* comSelector_ = nullptr;
     QPushButton* networkSelector_ = nullptr;
     QComboBox* comPortList_ = nullptr;

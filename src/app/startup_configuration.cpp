@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "app/application.h"
@@ -71,11 +72,19 @@ void Application::ShowTypedSerialPort(const std::u16string& path) {
 
 bool Application::LoadStartupConfiguration(bool applyLink) {
     std::string error;
-    const bool ok = options_.scriptFolder.empty()
-                        ? ReadOptionalCommandScript(kStartupScriptName, startupScript_, error)
-                        : ReadOptionalCommandScript(options_.scriptFolder, kStartupScriptName,
-                                                    startupScript_, error);
+    const std::filesystem::path& folder = options_.folders.scriptFolder;
+    const bool ok =
+        folder.empty()
+            ? ReadOptionalCommandScript(kStartupScriptName, startupScript_, error)
+            : ReadOptionalCommandScript(folder, kStartupScriptName, startupScript_, error);
     startupUsable_ = ok;
+    if (ok && options_.connect) {
+        // The command line's link replaces the file's for the whole run.
+        cvhost::ModemConfiguration& modem = startupScript_.modem;
+        modem.comPort = options_.connect->serial ? options_.connect->devicePath : std::string();
+        modem.telnetHost = options_.connect->serial ? std::string() : options_.connect->host;
+        modem.autostart = true;
+    }
     if (!ok) {
         ReportStartupConfigurationError(FromUtf8(error));
         return false;
@@ -110,6 +119,12 @@ bool Application::LoadStartupConfiguration(bool applyLink) {
     }
     lastStartupError_.clear();
     return true;
+}
+
+void Application::ApplyLinkOverride() {
+    if (options_.connect && !options_.connect->serial && options_.connect->port != 0) {
+        tcpPortBox_->setText(QString::number(options_.connect->port));
+    }
 }
 
 void Application::ReportStartupConfigurationError(const QString& message) {

@@ -14,6 +14,7 @@
 #include "app/control_ids.h"
 #include "app/echo_pane.h"
 #include "app/elided_label.h"
+#include "app/folders_button.h"
 #include "app/layout_geometry.h"
 #include "app/receive_pane.h"
 #include "app/transfer_progress_bar.h"
@@ -31,6 +32,12 @@ constexpr int kPortDropHeight = 240;
 constexpr int kFecDropHeight = 180;
 constexpr Qt::Alignment kTopLeft = Qt::AlignLeft | Qt::AlignTop;
 constexpr Qt::Alignment kMiddleLeft = Qt::AlignLeft | Qt::AlignVCenter;
+// The folders button: distance of its left edge from the right window edge,
+// and its place in the header band below the version text.
+constexpr int kFoldersButtonRight = 130;
+constexpr int kFoldersButtonY = 46;
+constexpr int kFoldersButtonWidth = 108;
+constexpr int kFoldersButtonHeight = 26;
 
 void Name(QWidget* widget, int id) {
     widget->setObjectName(QString::number(id));
@@ -104,6 +111,14 @@ void Application::CreateHeader() {
     headerLabel_ = MakeLabel(this, "Velk CRC Hostmode Terminal", fonts_.normal, "headerLabel");
     versionLabel_ = MakeLabel(this, "Version 1.00.11", fonts_.normal, "versionLabel",
                               Qt::AlignRight | Qt::AlignTop);
+}
+
+void Application::CreateFoldersButton() {
+    auto open = options_.openFolder ? options_.openFolder : OpenFolderInFileManager;
+    foldersButton_ = new FoldersButton(
+        options_.folders, std::move(open), [this](const QString& error) { SetStatus(error, true); },
+        this);
+    foldersButton_->setFont(fonts_.normal);
 }
 
 void Application::CreateConnectionRows() {
@@ -211,6 +226,9 @@ void Application::Layout(int width, int height) {
     Place(productLabel_, g.productLabel);
     Place(headerLabel_, g.headerLabel);
     Place(versionLabel_, g.versionLabel);
+    // Under the version, right of the header text, so no other control moves.
+    foldersButton_->setGeometry(width - kFoldersButtonRight, kFoldersButtonY, kFoldersButtonWidth,
+                                kFoldersButtonHeight);
     Place(comSelector_, g.comSelector);
     Place(networkSelector_, g.networkSelector);
     Place(comPortList_, g.comPortList);

@@ -16,9 +16,9 @@ std::string SendFileName(const std::filesystem::path& path) {
     return cut == std::string::npos ? text : text.substr(cut + 1);
 }
 
-FileTransfers::FileTransfers(TransferPort& port, std::filesystem::path receiveParent,
+FileTransfers::FileTransfers(TransferPort& port, std::filesystem::path receiveFolder,
                              IncomingFileSystem& fileSystem)
-    : port_(port), incoming_(port, std::move(receiveParent), fileSystem), outgoing_(port) {}
+    : port_(port), incoming_(port, std::move(receiveFolder), fileSystem), outgoing_(port) {}
 
 FileTransfers::~FileTransfers() {
     JoinFileSender();

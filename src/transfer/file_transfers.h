@@ -28,7 +28,7 @@ inline constexpr std::string_view kAbortingBinary = "Aborting binary file transf
 std::string SendFileName(const std::filesystem::path& path);
 
 // The three file transfers of one session: binary send with verdict, binary
-// receive into "tmp" under `receiveParent`, text file send. It owns the one
+// receive into `receiveFolder`, text file send. It owns the one
 // file sender thread and is the session's TransferHooks.
 //
 // Threads: the Start/Abort/End members and JoinFileSender are for the window
@@ -38,7 +38,7 @@ std::string SendFileName(const std::filesystem::path& path);
 // before it. The destructor joins the sender thread.
 class FileTransfers final : public TransferHooks {
   public:
-    FileTransfers(TransferPort& port, std::filesystem::path receiveParent,
+    FileTransfers(TransferPort& port, std::filesystem::path receiveFolder,
                   IncomingFileSystem& fileSystem = SystemIncomingFileSystem());
     ~FileTransfers() override;
 

@@ -26,14 +26,15 @@ StemAndExtension SplitFileName(std::string_view name) {
     return {std::string(name.substr(0, dot)), std::string(name.substr(dot))};
 }
 
-bool BuildIncomingPaths(const std::filesystem::path& receiveParent, std::string_view name,
+bool BuildIncomingPaths(const std::filesystem::path& receiveFolder, std::string_view name,
                         std::filesystem::path& finalPath, std::filesystem::path& tempPath) {
-    if (receiveParent.empty()) {
+    if (receiveFolder.empty()) {
         return false;
     }
-    const std::filesystem::path directory = receiveParent / PathFromUtf8(kReceiveFolderName);
+    const std::filesystem::path& directory = receiveFolder;
     std::error_code error;
-    std::filesystem::create_directory(directory, error);
+    // An installed program's folder may not exist yet, parents included.
+    std::filesystem::create_directories(directory, error);
     if (error && error != std::errc::file_exists) {
         return false;
     }

@@ -6,8 +6,6 @@
 
 namespace corvina {
 
-// Folder, beside the executable in the program, that receives files.
-inline constexpr std::string_view kReceiveFolderName = "tmp";
 // Suffix of a received file while it is being written.
 inline constexpr std::string_view kPartSuffix = ".part";
 // Highest number tried in "name (n).ext" when the name is taken.
@@ -22,13 +20,13 @@ struct StemAndExtension {
 StemAndExtension SplitFileName(std::string_view name);
 
 // Chooses where a received file named `name` (UTF-8, already checked) is
-// stored: `receiveParent`/tmp/candidate, with candidate the name itself or
+// stored: `receiveFolder`/candidate, with candidate the name itself or
 // stem + " (n)" + extension for n = 1..9,999, the first one for which neither
 // the file nor its ".part" companion exists (a dangling symbolic link counts
-// as existing). Creates the "tmp" folder when missing. False, leaving the
-// outputs alone, when the folder cannot be created or is not a folder, or when
-// every name is taken. Reads the file system only; creates nothing but "tmp".
-bool BuildIncomingPaths(const std::filesystem::path& receiveParent, std::string_view name,
+// as existing). Creates the folder and its missing parents. False, leaving
+// the outputs alone, when the folder cannot be created or is not a folder, or
+// when every name is taken. Creates nothing but the folder.
+bool BuildIncomingPaths(const std::filesystem::path& receiveFolder, std::string_view name,
                         std::filesystem::path& finalPath, std::filesystem::path& tempPath);
 
 }  // namespace corvina

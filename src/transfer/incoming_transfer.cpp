@@ -39,9 +39,9 @@ std::uint32_t Percent(std::uint64_t part, std::uint64_t whole, std::uint32_t cap
 
 }  // namespace
 
-IncomingTransfer::IncomingTransfer(TransferPort& port, std::filesystem::path receiveParent,
+IncomingTransfer::IncomingTransfer(TransferPort& port, std::filesystem::path receiveFolder,
                                    IncomingFileSystem& fileSystem)
-    : port_(port), receiveParent_(std::move(receiveParent)), fileSystem_(fileSystem) {}
+    : port_(port), receiveFolder_(std::move(receiveFolder)), fileSystem_(fileSystem) {}
 
 IncomingTransfer::~IncomingTransfer() {
     Abandon();
@@ -92,7 +92,7 @@ void IncomingTransfer::Begin(const cvfile::TransferRecord& record) {
         } else {
             std::filesystem::path finalPath;
             std::filesystem::path tempPath;
-            if (!BuildIncomingPaths(receiveParent_, *name, finalPath, tempPath)) {
+            if (!BuildIncomingPaths(receiveFolder_, *name, finalPath, tempPath)) {
                 in.failed = true;
                 in.result = ResultCode::FileError;
             } else {

@@ -40,8 +40,8 @@ struct IncomingTransferState {
     cvfile::Crc32Accumulator crc;  // over the file bytes written
 };
 
-// Receives binary files from the peer into the "tmp" folder under
-// `receiveParent`, checks them and answers each with one Result record.
+// Receives binary files from the peer into `receiveFolder` (created when
+// needed), checks them and answers each with one Result record.
 //
 // The record handlers run on the host worker thread; Abandon may run on the
 // window thread at the same time. The state is guarded by one mutex, which is
@@ -49,7 +49,7 @@ struct IncomingTransferState {
 // `fileSystem` must outlive this object.
 class IncomingTransfer {
   public:
-    IncomingTransfer(TransferPort& port, std::filesystem::path receiveParent,
+    IncomingTransfer(TransferPort& port, std::filesystem::path receiveFolder,
                      IncomingFileSystem& fileSystem = SystemIncomingFileSystem());
     ~IncomingTransfer();
 
@@ -96,7 +96,7 @@ class IncomingTransfer {
     void ResetLocked();
 
     TransferPort& port_;
-    std::filesystem::path receiveParent_;
+    std::filesystem::path receiveFolder_;
     IncomingFileSystem& fileSystem_;
 
     std::mutex incomingMutex_;

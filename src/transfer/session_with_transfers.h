@@ -12,15 +12,15 @@ namespace corvina {
 // A HostSession wired to its file transfers, in the one order that works: the
 // transfers are the session's hooks, so they are built before the session and
 // destroyed after it (the session's destructor still calls the hooks). Files
-// are received into "tmp" under `receiveParent` (the executable's folder in
-// the program); "shutdown.txt" is read from `scriptFolder`. `sink` must
-// outlive this object. Window thread.
+// are received into `receiveFolder` and "shutdown.txt" is read from
+// `scriptFolder` (the program's ProgramFolders). `sink` must outlive this
+// object. Window thread.
 class SessionWithTransfers {
   public:
     SessionWithTransfers(EventSink& sink, std::filesystem::path scriptFolder,
-                         std::filesystem::path receiveParent,
+                         std::filesystem::path receiveFolder,
                          IncomingFileSystem& fileSystem = SystemIncomingFileSystem())
-        : transfers_(port_, std::move(receiveParent), fileSystem),
+        : transfers_(port_, std::move(receiveFolder), fileSystem),
           session_(sink, std::move(scriptFolder), &transfers_) {
         port_.Attach(session_);
     }

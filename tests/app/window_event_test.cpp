@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QMenu>
 #include <QTextBlock>
+#include <QToolButton>
 
 #include "app/transfer_progress_bar.h"
 #include "window_harness.h"
@@ -364,6 +366,51 @@ TEST_F(WindowEventTest, StartupErrorIsReportedOnceWithPrefix) {
     folder.Write("startup.txt", "[Modem]\ncomport=COM250\n");
     EXPECT_FALSE(window->LoadStartupConfiguration(true));
     EXPECT_EQ(ReceiveText(*window), expected + expected);
+}
+
+TEST_F(WindowEventTest, InstalledWindowOpensItsFoldersAndTakesTheCommandLineLink) {
+    folder.Write("startup.txt", "[Modem]\ncomport=COM250\n");
+    ApplicationOptions options = discovery.Options(folder.path());
+    options.folders.receiveFolder = folder.path() / "share" / "received";
+    options.folders.portable = false;
+    options.connect = LinkOverride{false, "127.0.0.9", 3456, {}};
+    std::vector<QString> opened;
+    bool openWorks = true;
+    options.openFolder = [&](const QString& path) {
+        opened.push_back(path);
+        return openWorks;
+    };
+    Application installed(std::move(options));
+    installed.show();
+
+    // The command line's link wins over the file's absent COM port.
+    EXPECT_FALSE(Control<QPushButton>(installed, kIdComSelector)->isChecked());
+    EXPECT_EQ(Control<QComboBox>(installed, kIdAddressBox)->currentText(),
+              QStringLiteral("127.0.0.9"));
+    EXPECT_EQ(Control<QLineEdit>(installed, kIdTcpPort)->text(), QStringLiteral("3456"));
+    EXPECT_EQ(ReceiveText(installed), QString());
+
+    auto* button = Named<QToolButton>(installed, "foldersButton");
+    EXPECT_EQ(button->text(), QStringLiteral("Installed"));
+    EXPECT_EQ(Named<QToolButton>(*window, "foldersButton")->text(), QStringLiteral("Portable"));
+    EXPECT_FALSE(
+        button->geometry().intersects(Named<QLabel>(installed, "versionLabel")->geometry()));
+    EXPECT_FALSE(
+        button->geometry().intersects(Named<QLabel>(installed, "headerLabel")->geometry()));
+
+    const QList<QAction*> actions = button->menu()->actions();
+    ASSERT_EQ(actions.size(), 2);
+    actions[0]->trigger();
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "share" / "received"));
+    actions[1]->trigger();
+    ASSERT_EQ(opened.size(), 2U);
+    EXPECT_TRUE(opened[0].endsWith(QStringLiteral("share/received")));
+    EXPECT_EQ(opened[1].toStdString(), folder.path().string());
+
+    openWorks = false;
+    actions[1]->trigger();
+    EXPECT_TRUE(StatusText(installed).startsWith(QStringLiteral("Could not open ")));
+    EXPECT_TRUE(installed.flags().statusIsError);
 }
 
 TEST_F(WindowEventTest, ConnectRefusesBadChannelAndBadAddress) {

@@ -68,7 +68,7 @@ class FakeDiscovery {
     }
     ApplicationOptions Options(std::filesystem::path folder) {
         ApplicationOptions options;
-        options.scriptFolder = std::move(folder);
+        options.folders = PortableFolders(folder);
         options.discover = [this](std::uint32_t, std::string& error) {
             std::lock_guard<std::mutex> lock(mutex_);
             ++searches_;

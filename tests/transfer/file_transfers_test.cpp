@@ -16,7 +16,7 @@ class FileTransfersTest : public ::testing::Test {
   protected:
     FakePort port;
     TempDir dir;
-    FileTransfers transfers{port, dir.path()};
+    FileTransfers transfers{port, dir.path() / "tmp"};
 };
 
 TEST_F(FileTransfersTest, StartsNothingUnlessTheSessionAndLinkAllowIt) {
@@ -35,7 +35,7 @@ TEST_F(FileTransfersTest, StartsNothingUnlessTheSessionAndLinkAllowIt) {
         SCOPED_TRACE(c.label);
         FakePort casePort;
         casePort.*(c.flag) = c.value;
-        FileTransfers caseTransfers(casePort, dir.path());
+        FileTransfers caseTransfers(casePort, dir.path() / "tmp");
         EXPECT_EQ(caseTransfers.StartBinaryFileSend(path).outcome, Outcome::NotAllowed);
         if (c.flag != &FakePort::arqConnected) {
             EXPECT_EQ(caseTransfers.StartTextFileSend(path).outcome, Outcome::NotAllowed);

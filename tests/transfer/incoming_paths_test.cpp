@@ -40,7 +40,7 @@ TEST(SplitFileName, SplitsAtTheLastDotUnlessItLeads) {
 std::string Occupy(const TempDir& dir, const std::string& name) {
     std::filesystem::path finalPath;
     std::filesystem::path tempPath;
-    EXPECT_TRUE(BuildIncomingPaths(dir.path(), name, finalPath, tempPath));
+    EXPECT_TRUE(BuildIncomingPaths(dir.path() / "tmp", name, finalPath, tempPath));
     EXPECT_EQ(PathToUtf8(tempPath), PathToUtf8(finalPath) + ".part");
     dir.Write("tmp/" + PathToUtf8(finalPath.filename()), Bytes{1});
     return PathToUtf8(finalPath.filename());
@@ -64,18 +64,20 @@ TEST(BuildIncomingPaths, TreatsPartFilesAndDanglingLinksAsTaken) {
     std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "tmp" / "b (1).bin");
     std::filesystem::path finalPath;
     std::filesystem::path tempPath;
-    ASSERT_TRUE(BuildIncomingPaths(dir.path(), "b.bin", finalPath, tempPath));
+    ASSERT_TRUE(BuildIncomingPaths(dir.path() / "tmp", "b.bin", finalPath, tempPath));
     EXPECT_EQ(finalPath.filename(), "b (2).bin");
 }
 
-TEST(BuildIncomingPaths, FailsWhenTmpCannotBeAFolderOrEveryNameIsTaken) {
+TEST(BuildIncomingPaths, CreatesMissingFoldersButFailsWhenOneIsAFileOrEveryNameIsTaken) {
     TempDir blocked;
     blocked.Write("tmp", Bytes{1});
     std::filesystem::path finalPath;
     std::filesystem::path tempPath;
-    EXPECT_FALSE(BuildIncomingPaths(blocked.path(), "a", finalPath, tempPath));
-    EXPECT_FALSE(
-        BuildIncomingPaths(blocked.path() / "missing" / "deeper", "a", finalPath, tempPath));
+    EXPECT_FALSE(BuildIncomingPaths(blocked.path() / "tmp", "a", finalPath, tempPath));
+    EXPECT_FALSE(BuildIncomingPaths(blocked.path() / "tmp" / "deeper", "a", finalPath, tempPath));
+    ASSERT_TRUE(
+        BuildIncomingPaths(blocked.path() / "share" / "received", "a", finalPath, tempPath));
+    EXPECT_EQ(finalPath, blocked.path() / "share" / "received" / "a");
 
     TempDir full;
     std::filesystem::create_directory(full.path() / "tmp");
@@ -83,9 +85,9 @@ TEST(BuildIncomingPaths, FailsWhenTmpCannotBeAFolderOrEveryNameIsTaken) {
     for (int n = 1; n <= kMaxCollisionNumber; ++n) {
         full.Write("tmp/z (" + std::to_string(n) + ")", Bytes{});
     }
-    EXPECT_FALSE(BuildIncomingPaths(full.path(), "z", finalPath, tempPath));
+    EXPECT_FALSE(BuildIncomingPaths(full.path() / "tmp", "z", finalPath, tempPath));
     full.Write("tmp/other", Bytes{});
-    EXPECT_TRUE(BuildIncomingPaths(full.path(), "other.x", finalPath, tempPath));
+    EXPECT_TRUE(BuildIncomingPaths(full.path() / "tmp", "other.x", finalPath, tempPath));
 }
 
 TEST(IncomingFileSystem, CreatesOnlyNewFilesAndNeverFollowsLinks) {

@@ -113,7 +113,7 @@ class IncomingTransferTest : public ::testing::Test {
 
     FakePort port;
     TempDir dir;
-    IncomingTransfer receiver{port, dir.path()};
+    IncomingTransfer receiver{port, dir.path() / "tmp"};
 };
 
 TEST_F(IncomingTransferTest, StoresAndVerifiesFilesOfEveryShape) {
@@ -139,7 +139,7 @@ TEST_F(IncomingTransferTest, StoresAndVerifiesFilesOfEveryShape) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         FakePort casePort;
-        IncomingTransfer caseReceiver(casePort, dir.path());
+        IncomingTransfer caseReceiver(casePort, dir.path() / "tmp");
         const std::string name = "file" + std::to_string(++n) + ".bin";
         const std::uint32_t crc = cvfile::Crc32Ieee(c.content.data(), c.content.size());
         for (const TransferRecord& record : RecordsFor(c.content, name)) {
@@ -186,7 +186,7 @@ TEST_F(IncomingTransferTest, ReportsProgressOnlyOnChangeAndCompressedStaysBelow1
     EXPECT_EQ(plain, (std::vector<std::uint32_t>{42, 85, 100}));
 
     FakePort zport;
-    IncomingTransfer zreceiver(zport, dir.path());
+    IncomingTransfer zreceiver(zport, dir.path() / "tmp");
     // Four letters at random: deflate gets it to about a quarter, some 40 chunks.
     Bytes compressible = testing::RandomBytes(40000, 3);
     for (std::uint8_t& b : compressible) {
@@ -238,7 +238,7 @@ TEST_F(IncomingTransferTest, DataFaultsEndInProtocolErrorWithNothingLeft) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         FakePort casePort;
-        IncomingTransfer caseReceiver(casePort, dir.path());
+        IncomingTransfer caseReceiver(casePort, dir.path() / "tmp");
         auto records = RecordsFor(testing::RandomBytes(600), "bad.bin");
         ASSERT_EQ(records.size(), 5u);
         c.mutate(records);
@@ -285,7 +285,7 @@ TEST_F(IncomingTransferTest, CompressedFaultsEndInProtocolErrorBeforeAnyLargeAll
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         FakePort casePort;
-        IncomingTransfer caseReceiver(casePort, dir.path());
+        IncomingTransfer caseReceiver(casePort, dir.path() / "tmp");
         auto records = RecordsFor(content, "z.bin");
         ASSERT_EQ(records.size(), 3u);
         c.mutate(records);
@@ -304,7 +304,7 @@ TEST_F(IncomingTransferTest, FileErrorsRemoveThePartFile) {
         SCOPED_TRACE("disk full during plain data");
         FullDiskFileSystem full(300);
         FakePort casePort;
-        IncomingTransfer caseReceiver(casePort, dir.path(), full);
+        IncomingTransfer caseReceiver(casePort, dir.path() / "tmp", full);
         for (const auto& r : RecordsFor(testing::RandomBytes(600), "full.bin")) {
             if (r.type == RecordType::Start) {
                 caseReceiver.Begin(r);
@@ -324,7 +324,7 @@ TEST_F(IncomingTransferTest, FileErrorsRemoveThePartFile) {
         SCOPED_TRACE("disk full while writing the inflated file");
         FullDiskFileSystem full(10);
         FakePort casePort;
-        IncomingTransfer caseReceiver(casePort, dir.path(), full);
+        IncomingTransfer caseReceiver(casePort, dir.path() / "tmp", full);
         const auto records = RecordsFor(Bytes(5000, 'c'), "inflate.bin");
         caseReceiver.Begin(records[0]);
         caseReceiver.Data(records[1]);
@@ -339,7 +339,7 @@ TEST_F(IncomingTransferTest, FileErrorsRemoveThePartFile) {
         TempDir blocked;
         blocked.Write("tmp", Bytes{1});
         FakePort casePort;
-        IncomingTransfer caseReceiver(casePort, blocked.path());
+        IncomingTransfer caseReceiver(casePort, blocked.path() / "tmp");
         for (const auto& r : RecordsFor(Bytes{1, 2, 3}, "x.bin")) {
             if (r.type == RecordType::Start) {
                 caseReceiver.Begin(r);
@@ -374,7 +374,7 @@ TEST_F(IncomingTransferTest, CollidingPartFileOfAnotherProgramIsNeverDeleted) {
         void Remove(const std::filesystem::path& path) override { removed.push_back(path); }
         std::vector<std::filesystem::path> removed;
     } refusing;
-    IncomingTransfer caseReceiver(port, dir.path(), refusing);
+    IncomingTransfer caseReceiver(port, dir.path() / "tmp", refusing);
     const auto records = RecordsFor(Bytes{1}, "r.bin");
     caseReceiver.Begin(records[0]);
     caseReceiver.Data(records[1]);
@@ -431,7 +431,7 @@ TEST_F(IncomingTransferTest, CancelEndsTheMatchingTransferAndAnswersUnknownOnes)
     EXPECT_TRUE(Tmp().empty());
 
     FakePort idlePort;
-    IncomingTransfer idle(idlePort, dir.path());
+    IncomingTransfer idle(idlePort, dir.path() / "tmp");
     cancel.transferId = 0xBEEF;
     idle.Cancel(cancel);
     const auto results = idlePort.QueuedResults();

@@ -38,7 +38,7 @@ inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milli
 // received into folder/tmp. The sink outlives the session.
 struct Station {
     explicit Station(IncomingFileSystem& fileSystem = SystemIncomingFileSystem())
-        : wired(sink, folder.path(), folder.path(), fileSystem) {}
+        : wired(sink, folder.path(), folder.path() / "tmp", fileSystem) {}
 
     HostSession& session() { return wired.session(); }
     FileTransfers& transfers() { return wired.transfers(); }
