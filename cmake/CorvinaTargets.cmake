@@ -20,6 +20,12 @@ else()
   add_compile_definitions($<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 endif()
 
+# windows.h must not define min/max macros (they break std::min) nor pull in the
+# old Winsock 1 header ahead of winsock2.h.
+if(WIN32)
+  add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN)
+endif()
+
 # Warnings for our own targets; third-party headers are included as system headers.
 function(corvina_target_defaults target)
   if(MSVC)
@@ -47,7 +53,7 @@ function(corvina_test name)
     set(ARG_TIMEOUT 120)
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} test_main GTest::gtest GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   corvina_target_defaults(${name})
   gtest_discover_tests(${name}
@@ -72,7 +78,7 @@ endfunction()
 function(corvina_benchmark name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} bench_main benchmark::benchmark)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/benchmarks)
   add_dependencies(benchmarks ${name})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)

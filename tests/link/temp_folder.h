@@ -1,11 +1,11 @@
 #pragma once
 
-// A fresh folder under /tmp, removed with everything in it at scope end.
-
-#include <stdlib.h>
+// A fresh folder under the system's temporary folder, removed with everything
+// in it at scope end.
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace corvina::testing {
@@ -13,9 +13,14 @@ namespace corvina::testing {
 class TempFolder {
   public:
     TempFolder() {
-        char pattern[] = "/tmp/corvina-link-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) {
-            path_ = pattern;
+        std::random_device random;
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto candidate = base / ("corvina-link-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error)) {
+                path_ = candidate;
+            }
         }
     }
     ~TempFolder() {

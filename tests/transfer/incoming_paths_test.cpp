@@ -1,7 +1,6 @@
 #include "transfer/incoming_paths.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "fake_port.h"
 #include "transfer/incoming_file.h"
@@ -113,9 +112,9 @@ TEST(IncomingFileSystem, WritesNonExecutableFilesAndRenamesWithoutReplacing) {
     ASSERT_NE(file, nullptr);
     ASSERT_TRUE(file->Write(data.data(), data.size()));
     ASSERT_TRUE(file->FlushAndClose());
-    struct stat info {};
-    ASSERT_EQ(::stat((dir.path() / "new.part").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH), 0u);
+    using std::filesystem::perms;
+    const perms mode = std::filesystem::status(dir.path() / "new.part").permissions();
+    EXPECT_EQ(mode & (perms::owner_exec | perms::group_exec | perms::others_exec), perms::none);
 
     dir.Write("taken", Bytes{7});
     EXPECT_FALSE(fs.RenameWithoutReplacing(dir.path() / "new.part", dir.path() / "taken"));
