@@ -45,10 +45,11 @@ function(corvina_library name)
   corvina_target_defaults(${name})
 endfunction()
 
-# corvina_test(name SOURCES ... DEPS ... [LABELS ...] [TIMEOUT s])
-# One GoogleTest executable; each test case becomes its own ctest test.
+# corvina_test(name SOURCES ... DEPS ... [LABELS ...] [TIMEOUT s] [PROPERTIES ...])
+# One GoogleTest executable; each test case becomes its own ctest test, with
+# the extra test PROPERTIES given.
 function(corvina_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS;PROPERTIES" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -56,10 +57,13 @@ function(corvina_test name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} test_main GTest::gtest GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   corvina_target_defaults(${name})
+  # Discovery splits every list into separate words, so the labels travel as
+  # one (ctest -L matches a part of it just the same).
+  string(REPLACE ";" "," labels "${ARG_LABELS}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
+    PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT} ${ARG_PROPERTIES})
 endfunction()
 
 # corvina_fuzzer(name SOURCE file DEPS ...): a libFuzzer target whose seed corpus

