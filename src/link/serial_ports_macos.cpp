@@ -39,9 +39,9 @@ std::string Utf8(CFTypeRef value) {
 
 // A property of the port or of the USB device it hangs off.
 std::string UsbText(io_object_t service, CFStringRef key) {
-    const CfHolder value(IORegistryEntrySearchCFProperty(
-        service, kIOServicePlane, key, kCFAllocatorDefault,
-        kIORegistryIterateRecursively | kIORegistryIterateParents));
+    const CfHolder value(
+        IORegistryEntrySearchCFProperty(service, kIOServicePlane, key, kCFAllocatorDefault,
+                                        kIORegistryIterateRecursively | kIORegistryIterateParents));
     return Utf8(value.get());
 }
 
@@ -62,8 +62,8 @@ std::vector<SerialPortInfo> EnumerateSerialPorts() {
         return ports;
     }
     while (const io_object_t service = IOIteratorNext(services)) {
-        const CfHolder callout(IORegistryEntryCreateCFProperty(
-            service, CFSTR(kIOCalloutDeviceKey), kCFAllocatorDefault, 0));
+        const CfHolder callout(IORegistryEntryCreateCFProperty(service, CFSTR(kIOCalloutDeviceKey),
+                                                               kCFAllocatorDefault, 0));
         const std::string path = Utf8(callout.get());
         if (!path.empty()) {
             const std::u16string portName = Utf8ToWide(path);

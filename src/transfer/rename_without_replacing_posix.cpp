@@ -1,5 +1,3 @@
-#include "transfer/rename_without_replacing.h"
-
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -7,6 +5,8 @@
 
 #include <cerrno>
 #include <vector>
+
+#include "transfer/rename_without_replacing.h"
 
 namespace corvina {
 namespace {

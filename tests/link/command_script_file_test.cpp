@@ -45,8 +45,8 @@ TEST_F(CommandScriptFileTest, ScriptIsParsedWithDevicePathsKeptAsWritten) {
 #else
     const std::string port = "/dev/ttyUSB0";
 #endif
-    folder.Write("startup.txt", "\xEF\xBB\xBFMYCALL X\r\n[Host]\r\nI\r\n[Modem]\r\ncomport=" + port +
-                                    "\r\ntelnet=\"Modem.Local\"\r\nautostart=on\r\n");
+    folder.Write("startup.txt", "\xEF\xBB\xBFMYCALL X\r\n[Host]\r\nI\r\n[Modem]\r\ncomport=" +
+                                    port + "\r\ntelnet=\"Modem.Local\"\r\nautostart=on\r\n");
     cvhost::CommandScript script;
     std::string error;
     ASSERT_TRUE(Read(script, error)) << error;

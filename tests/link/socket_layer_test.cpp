@@ -34,11 +34,11 @@ TEST(SocketLayerTest, LongDatagramIsCutToTheBufferAndTheNextArrivesWhole) {
     const std::vector<std::uint8_t> shortOne(40, 0xEE);
     for (const std::vector<std::uint8_t>* datagram :
          std::initializer_list<const std::vector<std::uint8_t>*>{&longOne, &shortOne}) {
-        ASSERT_EQ(sendto(sender.get(), reinterpret_cast<const char*>(datagram->data()),
-                         static_cast<int>(datagram->size()), 0,
-                         reinterpret_cast<const sockaddr*>(&receiverAddress),
-                         sizeof receiverAddress),
-                  static_cast<int>(datagram->size()));
+        ASSERT_EQ(
+            sendto(sender.get(), reinterpret_cast<const char*>(datagram->data()),
+                   static_cast<int>(datagram->size()), 0,
+                   reinterpret_cast<const sockaddr*>(&receiverAddress), sizeof receiverAddress),
+            static_cast<int>(datagram->size()));
     }
 
     std::vector<std::uint8_t> buffer(256);

@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "cvfile/crc32.h"
+#include "link/serial_transport.h"
 #include "station.h"
 #include "support/recording_event_sink.h"
 #include "transfer/utf8_path.h"
@@ -55,8 +56,8 @@ class ExternalModems : public testing::StationPair {
     // finds them in terminal mode as a fresh program would.
     void TearDown() override {
         a.Command("D");
-        EXPECT_TRUE(WaitUntil(
-            [&] { return !a.session().arqConnected && !b.session().arqConnected; }, 15s));
+        EXPECT_TRUE(
+            WaitUntil([&] { return !a.session().arqConnected && !b.session().arqConnected; }, 15s));
         a.session().Disconnect(true);
         b.session().Disconnect(true);
     }
@@ -67,7 +68,8 @@ class ExternalModems : public testing::StationPair {
 
 TEST_F(ExternalModems, TextCrossesTheArqLink) {
     const std::string there = "DK1AAA to DK2BBB over Telnet\r";
-    ASSERT_TRUE(a.session().QueueData(Bytes(there.begin(), there.end()), OutboundKind::TransmitText));
+    ASSERT_TRUE(
+        a.session().QueueData(Bytes(there.begin(), there.end()), OutboundKind::TransmitText));
     EXPECT_TRUE(WaitUntil(
         [&] {
             return testing::JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText)
@@ -102,6 +104,22 @@ TEST_F(ExternalModems, FilesArriveIntactOnDiskInBothDirections) {
         EXPECT_EQ(ReadFile(to.tmp() / PathFromUtf8(c.stored)), c.content);
     }
 }
+
+#ifdef _WIN32
+// DK3CCC sits on a pseudo-terminal that the Wine prefix maps to COM7, so the
+// Win32 serial transport (CreateFileW, DCB, COMMTIMEOUTS) carries a session.
+TEST(ExternalSerialModem, SessionReachesHostmodeOverTheComPortAndEndsInOrder) {
+    Station station;
+    auto transport = CreateSerialTransport(u"COM7", 115200);
+    std::string error;
+    ASSERT_TRUE(transport->Open(error)) << error;
+    SessionSettings settings;
+    settings.isTelnetLink = false;
+    ASSERT_TRUE(station.session().Start(std::move(transport), settings, error)) << error;
+    EXPECT_TRUE(station.sink.WaitFor(testing::IsKind(UiEventKind::HostmodeActiveEvent), 10s));
+    EXPECT_TRUE(station.session().Disconnect(true));
+}
+#endif
 
 }  // namespace
 }  // namespace corvina
