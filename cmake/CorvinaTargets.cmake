@@ -26,6 +26,12 @@ else()
   add_compile_definitions($<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 endif()
 
+# windows.h must not define min/max macros (they break std::min) nor pull in the
+# old Winsock 1 header ahead of winsock2.h.
+if(WIN32)
+  add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN)
+endif()
+
 # Warnings for our own targets; third-party headers are included as system headers.
 function(corvina_target_defaults target)
   if(MSVC)
@@ -45,21 +51,25 @@ function(corvina_library name)
   corvina_target_defaults(${name})
 endfunction()
 
-# corvina_test(name SOURCES ... DEPS ... [LABELS ...] [TIMEOUT s])
-# One GoogleTest executable; each test case becomes its own ctest test.
+# corvina_test(name SOURCES ... DEPS ... [LABELS ...] [TIMEOUT s] [PROPERTIES ...])
+# One GoogleTest executable; each test case becomes its own ctest test, with
+# the extra test PROPERTIES given.
 function(corvina_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS;PROPERTIES" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} test_main GTest::gtest GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   corvina_target_defaults(${name})
+  # Discovery splits every list into separate words, so the labels travel as
+  # one (ctest -L matches a part of it just the same).
+  string(REPLACE ";" "," labels "${ARG_LABELS}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
+    PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT} ${ARG_PROPERTIES})
 endfunction()
 
 # corvina_fuzzer(name SOURCE file DEPS ...): a libFuzzer target whose seed corpus
@@ -78,7 +88,7 @@ endfunction()
 function(corvina_benchmark name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} bench_main benchmark::benchmark)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/benchmarks)
   add_dependencies(benchmarks ${name})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/bench)

@@ -9,3 +9,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# One self-contained executable: no libstdc++, libgcc or winpthread DLLs to ship
+# beside it (or to find under Wine).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

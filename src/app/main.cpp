@@ -2,6 +2,7 @@
 // the link; everything else is in the window.
 
 #include <QApplication>
+#include <QMessageBox>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/control_ids.h"
 #include "link/program_folders.h"
+#include "link/socket_startup.h"
 
 int main(int argc, char** argv) {
     // Answered before the toolkit starts, so --help works without a display.
@@ -20,6 +22,13 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(corvina::kApplicationName));
+    // No link can work without sockets, so the program does not start.
+    const corvina::SocketStartup sockets;
+    if (!sockets.Started()) {
+        QMessageBox::critical(nullptr, QString::fromUtf8(corvina::kApplicationName),
+                              QString::fromStdString(sockets.Error()));
+        return 1;
+    }
     // The desktop matches the window to its menu entry by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.corvina.Corvina"));
 

@@ -51,9 +51,7 @@ void ReceiveReply(net::SocketHandle socket, std::set<std::string>& seen,
                   std::vector<DiscoveredModem>& modems) {
     std::uint8_t datagram[kDiscoveryMaximumReply];
     sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
-    const auto got = recvfrom(socket, reinterpret_cast<char*>(datagram), sizeof datagram, 0,
-                              reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const long got = net::ReceiveDatagram(socket, datagram, sizeof datagram, from);
     if (got <= 0 || from.sin_family != AF_INET) {
         return;
     }

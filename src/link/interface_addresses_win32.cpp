@@ -20,6 +20,10 @@ std::vector<InterfaceAddress> LocalInterfaceAddresses(net::SocketHandle socket) 
     }
     const DWORD count = returned / sizeof(INTERFACE_INFO);
     for (DWORD i = 0; i < count; ++i) {
+        // A down interface would only swallow probes.
+        if ((list[i].iiFlags & IFF_UP) == 0) {
+            continue;
+        }
         interfaces.push_back({ntohl(list[i].iiAddress.AddressIn.sin_addr.s_addr),
                               ntohl(list[i].iiNetmask.AddressIn.sin_addr.s_addr)});
     }

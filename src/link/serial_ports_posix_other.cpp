@@ -9,8 +9,8 @@
 
 namespace corvina {
 
-// Without a device registry we can read, the call-out devices in /dev are the
-// serial ports (macOS names them cu.*).
+// Without a device registry we can read (Linux has udev, macOS IOKit), the
+// call-out devices in /dev are the serial ports.
 std::vector<SerialPortInfo> EnumerateSerialPorts() {
     std::vector<SerialPortInfo> ports;
     std::unique_ptr<DIR, int (*)(DIR*)> folder(opendir("/dev"), closedir);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <vector>
 
+#include "link/device_wait.h"
 #include "link/serial_diagnostics.h"
 #include "link/serial_limits.h"
 #include "link/serial_transport.h"
@@ -226,7 +227,7 @@ bool SerialTransport::Write(const std::uint8_t* data, std::size_t size, std::str
         }
         if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             pollfd entry{handle_, POLLOUT, 0};
-            const int ready = poll(&entry, 1, RemainingMs(stallDeadline));
+            const int ready = WaitDevice(entry, RemainingMs(stallDeadline));
             if (ready < 0 && errno == EINTR) {
                 continue;
             }
@@ -269,7 +270,7 @@ std::int32_t SerialTransport::Read(std::uint8_t* buffer, std::size_t capacity,
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         pollfd entry{handle_, POLLIN, 0};
-        const int ready = poll(&entry, 1, RemainingMs(deadline));
+        const int ready = WaitDevice(entry, RemainingMs(deadline));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;

@@ -29,6 +29,8 @@ class SerialTransport final : public ITransport {
     std::string Description() const override { return WideToUtf8(portName_); }
 
   private:
+    bool SetTimeouts(std::uint32_t readTimeoutMs);
+
     std::u16string portName_;
     std::uint32_t baudRate_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
@@ -80,7 +82,24 @@ bool SerialTransport::Open(std::string& error) {
     SetupComm(handle_, static_cast<DWORD>(kSerialDriverQueueBytes),
               static_cast<DWORD>(kSerialDriverQueueBytes));
     PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    // Writes before the first read get their stall limit too; Read sets the
+    // time-outs again and reports a failure there.
+    SetTimeouts(0);
     return true;
+}
+
+bool SerialTransport::SetTimeouts(std::uint32_t readTimeoutMs) {
+    // MAXDWORD interval with a MAXDWORD multiplier makes ReadFile return as soon
+    // as one byte is there, or after the constant when none comes.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = readTimeoutMs != 0 ? MAXDWORD : 0;
+    timeouts.ReadTotalTimeoutConstant = readTimeoutMs;
+    // Each WriteFile ends after the stall limit with what it got through; a
+    // call that got nothing through is a stalled port (see Write).
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = kSerialWriteStallLimitMs;
+    return SetCommTimeouts(handle_, &timeouts) != 0;
 }
 
 void SerialTransport::Close() {
@@ -99,8 +118,12 @@ bool SerialTransport::Write(const std::uint8_t* data, std::size_t size, std::str
     while (done < size) {
         const DWORD chunk = static_cast<DWORD>(std::min(size - done, kSerialChunkBytes));
         DWORD written = 0;
-        if (!WriteFile(handle_, data + done, chunk, &written, nullptr) || written == 0) {
+        if (!WriteFile(handle_, data + done, chunk, &written, nullptr)) {
             error = "COM write failed: " + SystemErrorText(GetLastError());
+            return false;
+        }
+        if (written == 0) {
+            error = "COM write failed: " + SystemErrorText(ERROR_TIMEOUT);
             return false;
         }
         done += written;
@@ -114,15 +137,7 @@ std::int32_t SerialTransport::Read(std::uint8_t* buffer, std::size_t capacity,
         error = kNotConnected;
         return -1;
     }
-    // MAXDWORD interval with a MAXDWORD multiplier makes ReadFile return as soon
-    // as one byte is there, or after the constant when none comes.
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = timeoutMs != 0 ? MAXDWORD : 0;
-    timeouts.ReadTotalTimeoutConstant = timeoutMs;
-    timeouts.WriteTotalTimeoutMultiplier = 0;
-    timeouts.WriteTotalTimeoutConstant = 0;
-    if (!SetCommTimeouts(handle_, &timeouts)) {
+    if (!SetTimeouts(timeoutMs)) {
         error = "Cannot set COM timeout: " + SystemErrorText(GetLastError());
         return -1;
     }

@@ -46,6 +46,8 @@ bool SetBlocking(SocketHandle socket, bool blocking);
 // Waits up to `timeoutMs` for `socket` to become readable (or writable when
 // `forWrite`). Returns 1 when ready, 0 on time-out, -1 on failure with the
 // cause in LastSocketError. An interrupted wait resumes with the time left.
+// A connect that failed counts as ready at once (Winsock reports it apart from
+// writability), so the following SO_ERROR query gives its cause.
 int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs);
 
 // Sends up to `size` bytes once; returns the count sent or -1. A peer that has
@@ -55,6 +57,11 @@ long SendSome(SocketHandle socket, const std::uint8_t* data, std::size_t size);
 // Receives up to `size` bytes once; returns the count, 0 when the peer closed,
 // -1 on failure. Interrupted calls retry.
 long ReceiveSome(SocketHandle socket, std::uint8_t* data, std::size_t size);
+
+// Receives one datagram into `data`, its sender into `from`. A datagram longer
+// than `size` is cut to `size` bytes on every platform (Winsock would report
+// it as an error). Returns the count kept, or -1.
+long ReceiveDatagram(SocketHandle socket, std::uint8_t* data, std::size_t size, sockaddr_in& from);
 
 // Creates a socket as socket() does; on POSIX it is closed on exec and never
 // raises SIGPIPE. kInvalidSocket on failure, with the cause in LastSocketError.

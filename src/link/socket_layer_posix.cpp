@@ -80,6 +80,18 @@ long ReceiveSome(SocketHandle socket, std::uint8_t* data, std::size_t size) {
     }
 }
 
+long ReceiveDatagram(SocketHandle socket, std::uint8_t* data, std::size_t size, sockaddr_in& from) {
+    for (;;) {
+        socklen_t fromLength = sizeof from;
+        const ssize_t got =
+            recvfrom(socket, data, size, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        return static_cast<long>(got);
+    }
+}
+
 SocketHandle OpenSocket(int family, int type, int protocol) {
     const SocketHandle socket = ::socket(family, type, protocol);
     if (socket < 0) {

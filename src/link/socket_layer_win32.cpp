@@ -25,10 +25,14 @@ int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs) {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(socket, &set);
+    // A failed non-blocking connect shows only in the exception set.
+    fd_set failed;
+    FD_ZERO(&failed);
+    FD_SET(socket, &failed);
     timeval limit{};
     limit.tv_sec = static_cast<long>(timeoutMs / 1000);
     limit.tv_usec = static_cast<long>((timeoutMs % 1000) * 1000);
-    const int ready = forWrite ? select(0, nullptr, &set, nullptr, &limit)
+    const int ready = forWrite ? select(0, nullptr, &set, &failed, &limit)
                                : select(0, &set, nullptr, nullptr, &limit);
     if (ready == SOCKET_ERROR) {
         return -1;
@@ -46,6 +50,19 @@ long ReceiveSome(SocketHandle socket, std::uint8_t* data, std::size_t size) {
     const int chunk = static_cast<int>(std::min<std::size_t>(size, INT_MAX));
     const int got = recv(socket, reinterpret_cast<char*>(data), chunk, 0);
     return got == SOCKET_ERROR ? -1 : got;
+}
+
+long ReceiveDatagram(SocketHandle socket, std::uint8_t* data, std::size_t size, sockaddr_in& from) {
+    int fromLength = sizeof from;
+    const int chunk = static_cast<int>(std::min<std::size_t>(size, INT_MAX));
+    const int got = recvfrom(socket, reinterpret_cast<char*>(data), chunk, 0,
+                             reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (got != SOCKET_ERROR) {
+        return got;
+    }
+    // The buffer holds the datagram's first `chunk` bytes and the rest is
+    // gone, as on POSIX.
+    return WSAGetLastError() == WSAEMSGSIZE ? chunk : -1;
 }
 
 SocketHandle OpenSocket(int family, int type, int protocol) {

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "transfer/incoming_file.h"
+#include "transfer/rename_without_replacing.h"
 
 namespace corvina {
 namespace {
@@ -67,23 +67,6 @@ void SyncDirectoryOf(const std::filesystem::path& path) {
     }
 }
 
-bool RenameExclusive(const std::filesystem::path& from, const std::filesystem::path& to) {
-#if defined(__linux__) && defined(RENAME_NOREPLACE)
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return false;
-    }
-#endif
-    // A hard link fails when the target exists, which is the guarantee wanted.
-    if (::link(from.c_str(), to.c_str()) != 0) {
-        return false;
-    }
-    ::unlink(from.c_str());
-    return true;
-}
-
 class PosixIncomingFileSystem final : public IncomingFileSystem {
   public:
     std::unique_ptr<IncomingFile> CreateExclusive(const std::filesystem::path& path) override {
@@ -97,7 +80,7 @@ class PosixIncomingFileSystem final : public IncomingFileSystem {
 
     bool RenameWithoutReplacing(const std::filesystem::path& from,
                                 const std::filesystem::path& to) override {
-        if (!RenameExclusive(from, to)) {
+        if (!corvina::RenameWithoutReplacing(from, to, SystemRenameCalls())) {
             return false;
         }
         SyncDirectoryOf(to);

@@ -6,7 +6,8 @@ namespace corvina {
 
 // A fresh, non-zero transfer identifier: the system time in 100-ns steps,
 // mixed with the process id and a process-wide counter, so two calls in the
-// same process never collide even within one clock tick. Any thread.
+// same process do not collide within one clock tick, and never give the same
+// identifier twice in a row. Any thread.
 std::uint64_t NewTransferId();
 
 // The mixing step, for tests: (time XOR pid << 32) XOR counter, or 1 when

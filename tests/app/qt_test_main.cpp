@@ -4,10 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdio>
+
+#include "link/socket_startup.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    const corvina::SocketStartup sockets;
+    if (!sockets.Started()) {
+        std::fprintf(stderr, "%s\n", sockets.Error().c_str());
+        return 1;
     }
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);

@@ -41,15 +41,19 @@ TEST_F(CommandScriptFileTest, AbsentFileIsAnEmptyScript) {
 }
 
 TEST_F(CommandScriptFileTest, ScriptIsParsedWithDevicePathsKeptAsWritten) {
-    folder.WriteFile("startup.txt",
-                     "\xEF\xBB\xBFMYCALL X\r\n[Host]\r\nI\r\n[Modem]\r\ncomport=/dev/ttyUSB0\r\n"
-                     "telnet=\"Modem.Local\"\r\nautostart=on\r\n");
+#ifdef _WIN32
+    const std::string port = "COM12";
+#else
+    const std::string port = "/dev/ttyUSB0";
+#endif
+    folder.WriteFile("startup.txt", "\xEF\xBB\xBFMYCALL X\r\n[Host]\r\nI\r\n[Modem]\r\ncomport=" +
+                                    port + "\r\ntelnet=\"Modem.Local\"\r\nautostart=on\r\n");
     cvhost::CommandScript script;
     std::string error;
     ASSERT_TRUE(Read(script, error)) << error;
     EXPECT_EQ(script.terminalCommands, Commands{Command("MYCALL X")});
     EXPECT_EQ(script.hostmodeCommands, Commands{Command("I")});
-    EXPECT_EQ(script.modem.comPort, "/dev/ttyUSB0");
+    EXPECT_EQ(script.modem.comPort, port);
     EXPECT_EQ(script.modem.telnetHost, "modem.local");
     EXPECT_TRUE(script.modem.autostart);
 }

@@ -3,7 +3,11 @@
 // A pseudo-terminal pair standing in for a serial port: the transport opens
 // the slave by its path, the test plays the device on the master.
 
+#ifdef __APPLE__
+#include <util.h>
+#else
 #include <pty.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
 

@@ -1,117 +1,16 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <string>
-#include <thread>
 
-#include "fake_port.h"
-#include "link/telnet_transport.h"
-#include "session/host_session.h"
 #include "sim/simulator.h"
-#include "support/recording_event_sink.h"
-#include "transfer/session_with_transfers.h"
+#include "station.h"
 
 namespace corvina::testing {
 
-using namespace std::chrono_literals;
-
-// Polls `condition` every 5 ms until it holds or `timeout` passes.
-inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
-// One station: a session with its transfers on one simulated modem, its files
-// received into folder/tmp. The sink outlives the session.
-struct Station {
-    explicit Station(IncomingFileSystem& fileSystem = SystemIncomingFileSystem())
-        : wired(sink, folder.path(), folder.path() / "tmp", fileSystem) {}
-
-    HostSession& session() { return wired.session(); }
-    FileTransfers& transfers() { return wired.transfers(); }
-    std::filesystem::path tmp() const { return folder.path() / "tmp"; }
-
-    bool Connect(std::uint16_t port, std::string& error) {
-        auto transport = CreateTelnetTransport("127.0.0.1", port);
-        if (!transport->Open(error)) {
-            return false;
-        }
-        SessionSettings settings;
-        settings.isTelnetLink = true;
-        if (!session().Start(std::move(transport), settings, error)) {
-            return false;
-        }
-        if (!sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), 5s)) {
-            error = "no HostmodeActiveEvent";
-            return false;
-        }
-        return true;
-    }
-
-    void Command(const std::string& text) {
-        session().QueueCommand(std::vector<std::uint8_t>(text.begin(), text.end()));
-    }
-
-    // True when the last status poll showed this station's modem sending.
-    bool Sending() const {
-        const auto events = sink.Events();
-        for (auto it = events.rbegin(); it != events.rend(); ++it) {
-            const HostOutput* output = it->hostOutput();
-            if (output != nullptr && output->kind == HostOutputKind::StatusBytes &&
-                !output->bytes.empty()) {
-                return (output->bytes[0] & 0x08) != 0;
-            }
-        }
-        return false;
-    }
-
-    // The transfer messages of `kind` posted so far.
-    std::vector<BinaryTransferMessage> Messages(BinaryTransferKind kind) const {
-        std::vector<BinaryTransferMessage> found;
-        for (const UiEvent& event : sink.Events()) {
-            const BinaryTransferMessage* message = event.transferMessage();
-            if (message != nullptr && message->kind == kind) {
-                found.push_back(*message);
-            }
-        }
-        return found;
-    }
-
-    std::optional<BinaryTransferMessage> WaitMessage(BinaryTransferKind kind,
-                                                     std::chrono::milliseconds timeout,
-                                                     std::size_t from = 0) const {
-        const auto event = sink.WaitFor(
-            [kind](const UiEvent& e) {
-                return e.transferMessage() != nullptr && e.transferMessage()->kind == kind;
-            },
-            timeout, from);
-        if (!event) {
-            return std::nullopt;
-        }
-        return *event->transferMessage();
-    }
-
-    TempDir folder;
-    RecordingEventSink sink;
-    SessionWithTransfers wired;
-};
-
-// Two stations on two simulated modems sharing one radio channel, connected
-// over real TCP, with an ARQ link from a (the caller) to b.
-class TwoStations : public ::testing::Test {
+// A StationPair whose modems are simulated in this process, fresh for each
+// test, so tests can reach into them (faults, counters).
+class TwoStations : public StationPair {
   protected:
     static velksim::SimulatorOptions Options(double timeScale) {
         velksim::SimulatorOptions options;
@@ -130,110 +29,14 @@ class TwoStations : public ::testing::Test {
     }
 
     explicit TwoStations(double timeScale = 20, bool callOnSetUp = true)
-        : sim(Options(timeScale)), callOnSetUp_(callOnSetUp) {}
+        : StationPair(callOnSetUp), sim(Options(timeScale)) {}
 
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(sim.Start(error)) << error;
-        ASSERT_TRUE(a.Connect(sim.modem(0).tcpPort(), error)) << error;
-        ASSERT_TRUE(b.Connect(sim.modem(1).tcpPort(), error)) << error;
-        if (!callOnSetUp_) {
-            return;
-        }
-        a.Command("C DK2BBB");
-        ASSERT_TRUE(
-            WaitUntil([&] { return a.session().arqConnected && b.session().arqConnected; }, 15s))
-            << "no ARQ link";
-    }
-
-    void TearDown() override {
-        a.session().Disconnect(false);
-        b.session().Disconnect(false);
-    }
-
-    // Sends `content` as `name` from `from` to `to` and waits for the verdict
-    // on both sides and for the receiver's second changeover; the sender's
-    // verdict, or nothing when one side never showed it.
-    std::optional<BinaryTransferMessage> SendFile(Station& from, Station& to,
-                                                  const std::string& name,
-                                                  const std::vector<std::uint8_t>& content,
-                                                  std::chrono::milliseconds timeout = 90s) {
-        const std::size_t fromMark = from.sink.Size();
-        const std::size_t toMark = to.sink.Size();
-        if (&from != sender_) {
-            TakeSendingTurn(from, to);
-        }
-        const auto path = from.folder.Write(name, content);
-        const auto started = from.transfers().StartBinaryFileSend(path);
-        EXPECT_EQ(started.outcome, FileTransfers::StartOutcome::Started) << started.status;
-        return AwaitVerdicts(from, to, fromMark, toMark, timeout);
-    }
-
-    std::optional<BinaryTransferMessage> AwaitVerdicts(Station& from, Station& to,
-                                                       std::size_t fromMark, std::size_t toMark,
-                                                       std::chrono::milliseconds timeout,
-                                                       bool receiverReports = true) {
-        const auto sent = from.WaitMessage(BinaryTransferKind::SendFinished, timeout, fromMark);
-        std::optional<BinaryTransferMessage> received;
-        if (receiverReports) {
-            received = to.WaitMessage(BinaryTransferKind::ReceiveFinished, 5s, toMark);
-            EXPECT_TRUE(received.has_value());
-        }
-        EXPECT_TRUE(to.WaitMessage(BinaryTransferKind::TransferStateChanged, 10s, toMark));
-        from.transfers().EndFileSend();
-        EXPECT_TRUE(sent.has_value());
-        if (!sent) {
-            return std::nullopt;
-        }
-        if (received) {
-            EXPECT_EQ(received->result, sent->result);
-        }
-        // The receiver's second changeover gives the turn back to the sender.
-        EXPECT_TRUE(WaitUntil([&] { return !to.session().incomingTransferActive; }, 10s));
-        return sent;
-    }
-
-    // The receiving station of the ARQ link asks for the sending turn, once
-    // the other station is sending (a request made while the link turns is
-    // not taken), and waits until its modem reports it as the sender.
-    void TakeSendingTurn(Station& from, Station& to) {
-        EXPECT_TRUE(WaitUntil([&] { return to.Sending() && !from.Sending(); }, 10s));
-        for (int attempt = 0; attempt < 5 && !from.Sending(); ++attempt) {
-            from.Command("%O");
-            WaitUntil([&] { return from.Sending(); }, 2s);
-        }
-        EXPECT_TRUE(from.Sending());
-        sender_ = &from;
-    }
-
-    // Makes `from` expect the verdict on a transfer it sends by hand, then
-    // sends `stream` as plain channel data.
-    std::optional<BinaryTransferMessage> SendByHand(Station& from, Station& to,
-                                                    const std::vector<std::uint8_t>& stream,
-                                                    std::uint64_t id, std::uint64_t size,
-                                                    std::uint32_t crc,
-                                                    std::chrono::milliseconds timeout = 20s,
-                                                    bool receiverReports = true) {
-        const std::size_t fromMark = from.sink.Size();
-        const std::size_t toMark = to.sink.Size();
-        if (&from != sender_) {
-            TakeSendingTurn(from, to);
-        }
-        from.transfers().outgoing().Prepare(id, size, "by hand");
-        from.transfers().outgoing().Built(size, 1, crc);
-        from.session().binarySendActive = true;
-        from.session().fileSendActive = true;
-        EXPECT_TRUE(from.session().QueueData(stream, OutboundKind::TransmitText));
-        return AwaitVerdicts(from, to, fromMark, toMark, timeout, receiverReports);
+    bool StartModems(std::string& error) override { return sim.Start(error); }
+    std::uint16_t ModemPort(int modem) override {
+        return sim.modem(static_cast<std::size_t>(modem)).tcpPort();
     }
 
     velksim::Simulator sim;
-    Station a;
-    Station b;
-
-  private:
-    bool callOnSetUp_;
-    Station* sender_ = &a;  // the station whose data goes on air
 };
 
 }  // namespace corvina::testing
