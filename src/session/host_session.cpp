@@ -13,7 +13,11 @@ using namespace session_constants;
 
 namespace {
 
-constexpr std::string_view kArqEndedDuringFileSend = "Text file transfer ended: ARQ disconnected";
+constexpr std::string_view kArqEndedDuringTextSend = "Text file transfer ended: ARQ disconnected";
+constexpr std::string_view kArqEndedDuringBinarySend =
+    "Binary file transfer ended: ARQ disconnected";
+
+const std::vector<std::uint8_t> kDisconnectCommand = {'D'};
 
 }  // namespace
 
@@ -53,6 +57,9 @@ bool HostSession::Start(std::unique_ptr<ITransport> opened, const SessionSetting
     sessionActive_ = true;
     sequenceBit_ = false;
     sequenceStart_ = true;
+    staleAnswerPossible_ = false;
+    refusedDataLimit_ = settings.refusedDataLimit;
+    refusedSince_.reset();
     arqConnected = false;
     linkCanSend = false;
     linkState = kLinkNone;
@@ -209,6 +216,14 @@ HostSession::ChangeoverRequest HostSession::QueueChangeoverPrompt() {
     return request;
 }
 
+void HostSession::RequestArqDisconnect() {
+    WithQueues([](HostQueues& queues) {
+        queues.outboundQueue.clear();
+        queues.commandQueue.push_back(kDisconnectCommand);
+    });
+    queueChanged_.notify_one();
+}
+
 void HostSession::CleanUpArqLink() {
     changeoverPending = false;
     SetConnectedPeer(std::string());
@@ -219,10 +234,12 @@ void HostSession::CleanUpArqLink() {
         changeoverPending = false;
     });
     WakeAll();
+    const bool binary = binarySendActive.exchange(false);
     if (fileSendActive.exchange(false)) {
-        SetFileResult(std::string(kArqEndedDuringFileSend), true);
+        SetFileResult(std::string(binary ? kArqEndedDuringBinarySend : kArqEndedDuringTextSend),
+                      true);
+        Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, binary ? 2 : 1));
     }
-    binarySendActive = false;
     binaryAbortRequested = false;
     binaryCancelRequested = false;
     if (hooks_ != nullptr) {
