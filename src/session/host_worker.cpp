@@ -26,7 +26,8 @@ constexpr std::string_view kMyCommandRejected = "startup.txt MY command was reje
 constexpr std::string_view kBadLinkStatus = "Invalid response to Hostmode L command";
 constexpr std::string_view kRefusedDataDropped =
     "*** Queued data dropped: the modem kept refusing it\r\n";
-constexpr std::string_view kTextSendRefused = "Text file transfer ended: the modem refused the data";
+constexpr std::string_view kTextSendRefused =
+    "Text file transfer ended: the modem refused the data";
 constexpr std::string_view kBinarySendRefused =
     "Binary file transfer ended: the modem refused the data";
 

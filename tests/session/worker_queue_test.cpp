@@ -10,16 +10,6 @@
 namespace corvina::testing {
 namespace {
 
-// Starts a session and brings the fake modem into an ARQ link.
-void StartWithArqLink(SessionHarness& h) {
-    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
-    h.modem.SetStatus(0x23, 3, 1);
-    for (int i = 0; i < 200 && !h.session.arqConnected; ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    ASSERT_TRUE(h.session.arqConnected);
-}
-
 Bytes Pattern(std::size_t size, std::uint8_t seed) {
     Bytes bytes(size);
     for (std::size_t i = 0; i < size; ++i) {
@@ -180,10 +170,10 @@ TEST(DataPacing, EndingABroadcastDiscardsDataAndSendsDisconnectFirst) {
 TEST(DataPacing, RefusedDataKeepsTheSessionAndWaitsForTheLinkToAnswer) {
     struct Case {
         const char* name;
-        int refusals;         // data frames refused; -1 every one
-        bool linkEnds;        // the status asked after a refusal shows no link
-        bool delivered;       // the file reaches the modem in the end
-        std::string result;   // the file result when the refusals end the send
+        int refusals;        // data frames refused; -1 every one
+        bool linkEnds;       // the status asked after a refusal shows no link
+        bool delivered;      // the file reaches the modem in the end
+        std::string result;  // the file result when the refusals end the send
     };
     const Case cases[] = {
         {"the link ended", -1, true, false, ""},

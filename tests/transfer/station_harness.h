@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -11,11 +12,14 @@
 #include <string>
 #include <thread>
 
+#include "cvhost/status_predicates.h"
 #include "fake_port.h"
+#include "link/serial_transport.h"
 #include "link/telnet_transport.h"
 #include "session/host_session.h"
 #include "sim/simulator.h"
 #include "support/recording_event_sink.h"
+#include "text/conversions.h"
 #include "transfer/session_with_transfers.h"
 
 namespace corvina::testing {
@@ -44,13 +48,15 @@ struct Station {
     FileTransfers& transfers() { return wired.transfers(); }
     std::filesystem::path tmp() const { return folder.path() / "tmp"; }
 
-    bool Connect(std::uint16_t port, std::string& error) {
-        auto transport = CreateTelnetTransport("127.0.0.1", port);
+    // Over TCP to `port`, or over the pseudo-terminal at `pty` when given.
+    bool Connect(std::uint16_t port, std::string& error, const std::filesystem::path& pty = {}) {
+        auto transport = pty.empty() ? CreateTelnetTransport("127.0.0.1", port)
+                                     : CreateSerialTransport(Utf8ToWide(pty.string()));
         if (!transport->Open(error)) {
             return false;
         }
         SessionSettings settings;
-        settings.isTelnetLink = true;
+        settings.isTelnetLink = pty.empty();
         if (!session().Start(std::move(transport), settings, error)) {
             return false;
         }
@@ -104,16 +110,46 @@ struct Station {
         return *event->transferMessage();
     }
 
+    // Does what the window does with the events posted since the last call
+    // that end links and sends: the ARQ clean-up when a status poll shows the
+    // link gone, and the end of a send that failed. Stands in for the window
+    // thread: call it only from the test's thread.
+    void PumpWindow() {
+        const auto events = sink.Events();
+        for (; pumped_ < events.size(); ++pumped_) {
+            const UiEvent& event = events[pumped_];
+            const HostOutput* output = event.hostOutput();
+            if (output != nullptr && output->kind == HostOutputKind::StatusBytes &&
+                !output->bytes.empty()) {
+                const bool arq = cvhost::IsArqActiveStatus(output->bytes[0]);
+                if (arqActive_ && !arq) {
+                    session().CleanUpArqLink();
+                }
+                arqActive_ = arq;
+            } else if (event.kind == UiEventKind::FileSendFinishedEvent &&
+                       session().FileResult().second) {
+                transfers().EndFileSend();
+            }
+        }
+    }
+
+    // The window's view of the ARQ link, as of the last PumpWindow.
+    bool arqActive() const { return arqActive_; }
+
     TempDir folder;
     RecordingEventSink sink;
     SessionWithTransfers wired;
+
+  private:
+    std::size_t pumped_ = 0;
+    bool arqActive_ = false;
 };
 
 // Two stations on two simulated modems sharing one radio channel, connected
 // over real TCP, with an ARQ link from a (the caller) to b.
 class TwoStations : public ::testing::Test {
   protected:
-    static velksim::SimulatorOptions Options(double timeScale) {
+    static velksim::SimulatorOptions Options(double timeScale, bool overPty) {
         velksim::SimulatorOptions options;
         options.channel.timeScale = timeScale;
         if (std::getenv("TRANSFER_SIM_LOG") != nullptr) {
@@ -124,26 +160,44 @@ class TwoStations : public ::testing::Test {
         for (const char* call : {"DK1AAA", "DK2BBB"}) {
             velksim::ModemOptions modem;
             modem.name = call;
+            modem.pty = overPty;
+            modem.ptyLink = std::filesystem::temp_directory_path() /
+                            ("corvina-transfer-" + std::to_string(::getpid()) + "-" + call);
             options.modems.push_back(modem);
         }
         return options;
     }
 
-    explicit TwoStations(double timeScale = 20, bool callOnSetUp = true)
-        : sim(Options(timeScale)), callOnSetUp_(callOnSetUp) {}
+    // With `overPty` the stations reach their modems over pseudo-terminals.
+    explicit TwoStations(double timeScale = 20, bool callOnSetUp = true, bool overPty = false)
+        : sim(Options(timeScale, overPty)), callOnSetUp_(callOnSetUp), overPty_(overPty) {}
 
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(sim.Start(error)) << error;
-        ASSERT_TRUE(a.Connect(sim.modem(0).tcpPort(), error)) << error;
-        ASSERT_TRUE(b.Connect(sim.modem(1).tcpPort(), error)) << error;
-        if (!callOnSetUp_) {
-            return;
+        ASSERT_TRUE(a.Connect(sim.modem(0).tcpPort(), error, PtyOf(0))) << error;
+        ASSERT_TRUE(b.Connect(sim.modem(1).tcpPort(), error, PtyOf(1))) << error;
+        if (callOnSetUp_) {
+            Call();
         }
+    }
+
+    std::filesystem::path PtyOf(std::size_t modem) {
+        return overPty_ ? sim.modem(modem).ptyLink() : std::filesystem::path();
+    }
+
+    // Station a calls b; a sends first on the new link.
+    void Call() {
         a.Command("C DK2BBB");
-        ASSERT_TRUE(
-            WaitUntil([&] { return a.session().arqConnected && b.session().arqConnected; }, 15s))
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                a.PumpWindow();
+                b.PumpWindow();
+                return a.session().arqConnected && b.session().arqConnected;
+            },
+            15s))
             << "no ARQ link";
+        sender_ = &a;
     }
 
     void TearDown() override {
@@ -233,6 +287,7 @@ class TwoStations : public ::testing::Test {
 
   private:
     bool callOnSetUp_;
+    bool overPty_;
     Station* sender_ = &a;  // the station whose data goes on air
 };
 
