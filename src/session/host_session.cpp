@@ -234,8 +234,10 @@ void HostSession::CleanUpArqLink() {
         changeoverPending = false;
     });
     WakeAll();
+    // A sender that failed on its own (told to stop while reading, say) has
+    // already stored its message and reported the end.
     const bool binary = binarySendActive.exchange(false);
-    if (fileSendActive.exchange(false)) {
+    if (fileSendActive.exchange(false) && !FileResult().second) {
         SetFileResult(std::string(binary ? kArqEndedDuringBinarySend : kArqEndedDuringTextSend),
                       true);
         Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, binary ? 2 : 1));

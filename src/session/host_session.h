@@ -148,9 +148,10 @@ class HostSession {
     // The session part of cleaning up after an ARQ link ended: changeoverPending
     // and connectedPeer cleared, file sender stopped and joined, outbound queue
     // emptied, transfer flags cleared, incoming and outgoing transfers
-    // abandoned through the hooks. A running file send ends as failed with
-    // "Text file transfer ended: ARQ disconnected" or "Binary file transfer
-    // ended: ARQ disconnected" and FileSendFinishedEvent (wParam 1 or 2).
+    // abandoned through the hooks. A running file send that has not reported
+    // a failure of its own ends as failed with "Text file transfer ended: ARQ
+    // disconnected" or "Binary file transfer ended: ARQ disconnected" and
+    // FileSendFinishedEvent (wParam 1 or 2).
     void CleanUpArqLink();
 
     // Asks the worker for the binary cancel step.

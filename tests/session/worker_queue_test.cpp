@@ -93,6 +93,23 @@ TEST(DataPacing, LongItemGoesOutIn256BytePiecesAfterSeparateLinkQueries) {
     EXPECT_GE(queries[2] - queries[1], 95ms);
 }
 
+TEST(DataPacing, PendingOutputIsStillPolledWhileDataFlowsOnTcp) {
+    SessionHarness h;
+    h.settings.isTelnetLink = true;
+    StartWithArqLink(h);
+    const Bytes data = Pattern(2560, 1);  // ten pieces, a second of data
+    ASSERT_TRUE(h.session.QueueData(data, OutboundKind::TransmitText));
+    ASSERT_TRUE(Eventually([&] { return h.modem.DataLog().size() == data.size(); }, 5s));
+    std::size_t piecesSeen = 0;
+    std::size_t pollsDuringData = 0;
+    for (const auto& r : h.modem.Requests()) {
+        piecesSeen += r.request.command ? 0 : 1;
+        const bool pendingPoll = r.request.channel == 255 && IsCommand(r, "G");
+        pollsDuringData += pendingPoll && piecesSeen > 0 && piecesSeen < 10 ? 1 : 0;
+    }
+    EXPECT_GE(pollsDuringData, 1u);
+}
+
 TEST(DataPacing, SmallItemsShareOneLinkQueryAndAFullModemPausesData) {
     SessionHarness h;
     StartWithArqLink(h);
