@@ -111,6 +111,12 @@ void HostSession::DispatchSirvexPayload(const Bytes& payload, bool echo) {
                     hooks_->OnDelayedRecord(event.record);
                     break;
                 }
+                // Fetched after the status showed the link gone: the link's
+                // transfers have been abandoned, and a late Start would begin
+                // one that nothing ever ends.
+                if (!arqConnected) {
+                    break;
+                }
                 switch (event.record.type) {
                     case cvfile::RecordType::Start:
                         hooks_->OnStartRecord(event.record);
