@@ -185,6 +185,7 @@ TEST(DataPacing, EndingABroadcastDiscardsDataAndSendsDisconnectFirst) {
 }
 
 TEST(DataPacing, RefusedDataKeepsTheSessionAndWaitsForTheLinkToAnswer) {
+    const char* const kDropped = "*** Queued data dropped: the modem kept refusing it\r\n";
     struct Case {
         const char* name;
         int refusals;        // data frames refused; -1 every one
@@ -246,10 +247,10 @@ TEST(DataPacing, RefusedDataKeepsTheSessionAndWaitsForTheLinkToAnswer) {
         EXPECT_EQ(accepted, c.delivered ? file : Bytes{});
         EXPECT_EQ(refusedAt.size() == 1, c.linkEnds);  // data for a lost link is not retried
         EXPECT_EQ(h.session.FileResult(), std::make_pair(c.result, !c.result.empty()));
-        const std::string shown = JoinedOutput(h.sink.Events(), HostOutputKind::ReceivedText);
-        EXPECT_EQ(shown.find("*** HOSTMODE ERROR: NOT CONNECTED\r\n"), shown.rfind("*** HOSTMODE"));
-        EXPECT_NE(shown.find("*** HOSTMODE ERROR: "), std::string::npos);
-        EXPECT_EQ(shown.find("*** Queued data dropped") != std::string::npos, !c.result.empty());
+        // The modem's reason once, however often it refused.
+        EXPECT_EQ(JoinedOutput(h.sink.Events(), HostOutputKind::ReceivedText),
+                  "*** HOSTMODE ERROR: NOT CONNECTED\r\n" +
+                      std::string(c.result.empty() ? "" : kDropped));
         EXPECT_TRUE(h.session.WithQueues([](HostQueues& q) { return q.outboundQueue.empty(); }));
         EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
         EXPECT_TRUE(h.session.sessionActive());
