@@ -103,7 +103,7 @@ void OperatorActions::DisconnectArq() {
     if (!flags_.sessionActive || !flags_.arqActive) {
         return;
     }
-    session_.QueueCommand(kDisconnectCommand);
+    session_.RequestArqDisconnect();
     console_.InsertTransmitMarker(kDisconnectMarker);
 }
 

@@ -14,7 +14,11 @@ using namespace session_constants;
 
 namespace {
 
-constexpr std::string_view kArqEndedDuringFileSend = "Text file transfer ended: ARQ disconnected";
+constexpr std::string_view kArqEndedDuringTextSend = "Text file transfer ended: ARQ disconnected";
+constexpr std::string_view kArqEndedDuringBinarySend =
+    "Binary file transfer ended: ARQ disconnected";
+
+const std::vector<std::uint8_t> kDisconnectCommand = {'D'};
 
 }  // namespace
 
@@ -37,6 +41,7 @@ void HostSession::PrepareStart(std::unique_ptr<ITransport> transport,
     }
     linkChannel_ = settings.linkChannel;
     isTelnetLink_ = settings.isTelnetLink;
+    refusedDataLimit_ = settings.refusedDataLimit;
 
     startupMycall_.clear();
     for (const Bytes& command : settings.terminalCommands) {
@@ -55,6 +60,8 @@ void HostSession::BeginHostmode() {
     sessionActive_ = true;
     sequenceBit_ = false;
     sequenceStart_ = true;
+    staleAnswerPossible_ = false;
+    refusedSince_.reset();
     arqConnected = false;
     linkCanSend = false;
     linkState = kLinkNone;
@@ -242,6 +249,14 @@ HostSession::ChangeoverRequest HostSession::QueueChangeoverPrompt() {
     return request;
 }
 
+void HostSession::RequestArqDisconnect() {
+    WithQueues([](HostQueues& queues) {
+        queues.outboundQueue.clear();
+        queues.commandQueue.push_back(kDisconnectCommand);
+    });
+    queueChanged_.notify_one();
+}
+
 void HostSession::CleanUpArqLink() {
     changeoverPending = false;
     SetConnectedPeer(std::string());
@@ -252,10 +267,14 @@ void HostSession::CleanUpArqLink() {
         changeoverPending = false;
     });
     WakeAll();
-    if (fileSendActive.exchange(false)) {
-        SetFileResult(std::string(kArqEndedDuringFileSend), true);
+    // A sender that failed on its own (told to stop while reading, say) has
+    // already stored its message and reported the end.
+    const bool binary = binarySendActive.exchange(false);
+    if (fileSendActive.exchange(false) && !FileResult().second) {
+        SetFileResult(std::string(binary ? kArqEndedDuringBinarySend : kArqEndedDuringTextSend),
+                      true);
+        Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, binary ? 2 : 1));
     }
-    binarySendActive = false;
     binaryAbortRequested = false;
     binaryCancelRequested = false;
     if (hooks_ != nullptr) {

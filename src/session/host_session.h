@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -154,11 +155,17 @@ class HostSession {
     // changeoverPending again.
     ChangeoverRequest QueueChangeoverPrompt();
 
+    // The operator's "Disconnect ARQ": drops the queued link data, so that the
+    // modem is not kept sending it, and queues "D".
+    void RequestArqDisconnect();
+
     // The session part of cleaning up after an ARQ link ended: changeoverPending
     // and connectedPeer cleared, file sender stopped and joined, outbound queue
-    // emptied, a running file send recorded as "Text file transfer ended: ARQ
-    // disconnected", transfer flags cleared, incoming and outgoing transfers
-    // abandoned through the hooks.
+    // emptied, transfer flags cleared, incoming and outgoing transfers
+    // abandoned through the hooks. A running file send that has not reported
+    // a failure of its own ends as failed with "Text file transfer ended: ARQ
+    // disconnected" or "Binary file transfer ended: ARQ disconnected" and
+    // FileSendFinishedEvent (wParam 1 or 2).
     void CleanUpArqLink();
 
     // Asks the worker for the binary cancel step.
@@ -229,7 +236,11 @@ class HostSession {
     void HostWorker();
     bool WorkerStartUp(std::string& error);
     bool WorkerLoop(std::string& error);
-    bool DataStep(std::string& error);
+    // Sends up to one budget of queued data. `refused` is set when the modem
+    // refused a frame; the data then waits (kRefusedDataPause).
+    bool DataStep(std::string& error, bool& refused);
+    bool HandleRefusedData(const cvhost::Frame& answer, std::string& error);
+    void DropRefusedData();
     void CancelStep();
     void RunShutdownSequence();
     void WaitForWork(Clock::time_point deadline);
@@ -239,6 +250,7 @@ class HostSession {
                       std::uint32_t attempts);
     bool HostCommand(std::uint8_t channel, std::string_view text, cvhost::Frame& answer,
                      std::string& error);
+    bool DiscardStaleInput(std::string& error);
     bool PollStatus(std::string& error);
     bool PollExtended(std::string& error);
     void PostHostError(const std::string& error);
@@ -264,6 +276,9 @@ class HostSession {
     std::atomic<bool> linkFailed_{false};
     bool sequenceBit_ = false;
     bool sequenceStart_ = true;
+    bool staleAnswerPossible_ = false;  // an attempt went unanswered
+    std::chrono::milliseconds refusedDataLimit_{0};
+    std::optional<Clock::time_point> refusedSince_;  // the modem refuses data since
     cvhost::ResponseParser parser_;
     cvfile::StreamParser receiveParser_;
     cvfile::StreamParser echoParser_;

@@ -16,7 +16,6 @@ using namespace session_constants;
 namespace {
 
 constexpr std::string_view kSessionStopped = "CRC Hostmode session stopped";
-constexpr std::string_view kTimedOut = "CRC Hostmode request timed out after retries";
 
 constexpr std::string_view kStatusQuery = "G 3";
 constexpr std::string_view kOutputQuery = "G";
@@ -39,14 +38,24 @@ bool HostSession::HostTransact(std::uint8_t channel, bool command, const Bytes& 
         return false;
     }
 
+    // Whatever way this fails, the modem may have run the request without its
+    // answer reaching us: the next request starts a new sequence, so that it is
+    // never taken for a repetition and answered with the old answer.
+    const auto fail = [this] {
+        sequenceStart_ = true;
+        return false;
+    };
+    if (!DiscardStaleInput(error)) {
+        return fail();
+    }
     std::uint8_t buffer[kReceiveBufferSize];
     for (std::uint32_t attempt = 0; attempt < attempts; ++attempt) {
         if (stopRequested && !force) {
             error = kSessionStopped;
-            return false;
+            return fail();
         }
         if (!transport_->Write(request.data(), request.size(), error)) {
-            return false;
+            return fail();
         }
         const Clock::time_point deadline = Clock::now() + kAttemptWindow;
         bool voided = false;
@@ -57,7 +66,7 @@ bool HostSession::HostTransact(std::uint8_t channel, bool command, const Bytes& 
                 static_cast<std::uint32_t>(std::min<long long>(kReadTimeoutMs, left));
             const std::int32_t count = transport_->Read(buffer, sizeof buffer, waitMs, error);
             if (count < 0) {
-                return false;
+                return fail();
             }
             if (count == 0) {
                 continue;
@@ -77,9 +86,30 @@ bool HostSession::HostTransact(std::uint8_t channel, bool command, const Bytes& 
             }
         }
         parser_.Reset();
+        staleAnswerPossible_ = true;
     }
-    error = kTimedOut;
-    return false;
+    error = kTransactionTimedOut;
+    return fail();
+}
+
+// One request is outstanding at a time, so anything the link holds before a
+// request is written answers an earlier one: an answer that came after its
+// attempt was given up, or the modem's answer to that attempt's repetition.
+bool HostSession::DiscardStaleInput(std::string& error) {
+    parser_.Reset();
+    const std::uint32_t waitMs = staleAnswerPossible_ ? kStaleAnswerSettleMs : 0;
+    staleAnswerPossible_ = false;
+    std::uint8_t buffer[kReceiveBufferSize];
+    for (int read = 0; read < kMaxDiscardReads; ++read) {
+        const std::int32_t count = transport_->Read(buffer, sizeof buffer, waitMs, error);
+        if (count < 0) {
+            return false;
+        }
+        if (count == 0) {
+            return true;
+        }
+    }
+    return true;
 }
 
 bool HostSession::HostCommand(std::uint8_t channel, std::string_view text, cvhost::Frame& answer,

@@ -24,8 +24,12 @@ namespace {
 constexpr std::string_view kShutdownScript = "shutdown.txt";
 constexpr std::string_view kMyCommandRejected = "startup.txt MY command was rejected by the modem";
 constexpr std::string_view kBadLinkStatus = "Invalid response to Hostmode L command";
-constexpr std::string_view kDataRejected = "Modem rejected a Hostmode data frame";
-constexpr std::string_view kQueueError = "Internal transmit queue error";
+constexpr std::string_view kRefusedDataDropped =
+    "*** Queued data dropped: the modem kept refusing it\r\n";
+constexpr std::string_view kTextSendRefused =
+    "Text file transfer ended: the modem refused the data";
+constexpr std::string_view kBinarySendRefused =
+    "Binary file transfer ended: the modem refused the data";
 
 constexpr std::uint8_t kErrorAnswerCode = 2;
 
@@ -112,6 +116,16 @@ bool HostSession::WorkerLoop(std::string& error) {
     const auto outboundEmpty = [this] {
         return WithQueues([](HostQueues& queues) { return queues.outboundQueue.empty(); });
     };
+    const auto pollWhenDue = [&] {
+        if (Clock::now() < nextPoll) {
+            return true;
+        }
+        if (!PollExtended(error)) {
+            return false;
+        }
+        nextPoll = Clock::now() + kPollInterval;
+        return true;
+    };
 
     for (;;) {
         if (stopRequested) {
@@ -146,17 +160,18 @@ bool HostSession::WorkerLoop(std::string& error) {
             DispatchHostResponse(answer);
         }
 
-        // On the TCP link data that is due goes before the pending-output poll.
+        // On the TCP link data that is due goes before the pending-output poll,
+        // which then follows the data.
         const Clock::time_point passStart = Clock::now();
         const bool dataDue = passStart >= nextData && !outboundEmpty();
-        if (!(isTelnetLink_ && dataDue) && passStart >= nextPoll) {
-            if (!PollExtended(error)) {
-                return false;
-            }
-            nextPoll = Clock::now() + kPollInterval;
+        if (!(isTelnetLink_ && dataDue) && !pollWhenDue()) {
+            return false;
         }
 
-        if (!outboundEmpty() && Clock::now() >= nextData) {
+        bool flowing = false;
+        if (outboundEmpty()) {
+            refusedSince_.reset();  // whatever was refused has gone
+        } else if (Clock::now() >= nextData) {
             const Clock::time_point queryTime = Clock::now();
             cvhost::Frame answer;
             if (!HostCommand(linkChannel_, "L", answer, error)) {
@@ -168,30 +183,29 @@ bool HostSession::WorkerLoop(std::string& error) {
                 return false;
             }
             if (status.PendingFrames() <= kMaxPendingFrames) {
-                if (!DataStep(error)) {
+                bool refused = false;
+                if (!DataStep(error, refused)) {
                     return false;
                 }
-                nextData = (isTelnetLink_ ? queryTime : Clock::now()) + kLinkQueryInterval;
-                if (!outboundEmpty()) {
-                    WaitForWork(nextData);
-                    continue;
+                if (refused) {
+                    nextData = Clock::now() + kRefusedDataPause;
+                } else {
+                    nextData = (isTelnetLink_ ? queryTime : Clock::now()) + kLinkQueryInterval;
+                    flowing = !outboundEmpty();
                 }
             } else {
                 nextData = Clock::now() + kFullBufferPause;
             }
         }
 
-        if (isTelnetLink_ && Clock::now() >= nextPoll) {
-            if (!PollExtended(error)) {
-                return false;
-            }
-            nextPoll = Clock::now() + kPollInterval;
+        if (isTelnetLink_ && !pollWhenDue()) {
+            return false;
         }
-        WaitForWork(Clock::now() + kIdleWait);
+        WaitForWork(flowing ? nextData : Clock::now() + kIdleWait);
     }
 }
 
-bool HostSession::DataStep(std::string& error) {
+bool HostSession::DataStep(std::string& error, bool& refused) {
     std::size_t budget = kMaxFrameData;
     while (budget > 0 && !stopRequested) {
         struct Piece {
@@ -223,21 +237,15 @@ bool HostSession::DataStep(std::string& error) {
                 return false;
             }
             if (answer.code == kErrorAnswerCode) {
-                DispatchHostResponse(answer);
-                error = kDataRejected;
-                return false;
+                refused = true;
+                return HandleRefusedData(answer, error);
             }
+            refusedSince_.reset();
         }
 
-        bool queueLost = false;
         bool completed = false;
         std::uint32_t percent = 0;
         WithQueues([&](HostQueues& queues) {
-            if (queues.outboundQueue.empty()) {
-                queueLost = true;
-                return;
-            }
-            OutboundItem& item = queues.outboundQueue.front();
             if (piece->kind == OutboundKind::TextFile) {
                 queues.sendSentBytes += n;
                 percent = queues.sendTotalBytes == 0
@@ -245,21 +253,19 @@ bool HostSession::DataStep(std::string& error) {
                               : static_cast<std::uint32_t>(std::min<std::uint64_t>(
                                     100, queues.sendSentBytes * 100 / queues.sendTotalBytes));
             }
-            // The item may have been withdrawn while its piece was on the way and
-            // another queued since; that one has sent nothing yet.
-            if (item.tag != piece->tag) {
+            // The item may have been withdrawn while its piece was on the way (a
+            // link clean-up or the operator's disconnect), and another queued
+            // since; that one has sent nothing yet.
+            if (queues.outboundQueue.empty() || queues.outboundQueue.front().tag != piece->tag) {
                 return;
             }
+            OutboundItem& item = queues.outboundQueue.front();
             item.offset += n;
             if (item.offset >= item.bytes.size()) {
                 queues.outboundQueue.pop_front();
                 completed = true;
             }
         });
-        if (queueLost) {
-            error = kQueueError;
-            return false;
-        }
         budget -= n;
 
         if (piece->kind == OutboundKind::TextFile) {
@@ -279,6 +285,49 @@ bool HostSession::DataStep(std::string& error) {
         }
     }
     return true;
+}
+
+// A refused data frame is the link ending, or the modem not taking data for
+// the moment; neither is a fault of the session. The status poll shows which:
+// a link that has gone takes its queued data with it, and data for a link that
+// is still up waits and is offered again, up to refusedDataLimit_.
+bool HostSession::HandleRefusedData(const cvhost::Frame& answer, std::string& error) {
+    const Clock::time_point now = Clock::now();
+    if (!refusedSince_) {
+        refusedSince_ = now;
+        DispatchHostResponse(answer);  // the modem's reason, once per refusal
+    }
+    if (!PollStatus(error)) {
+        return false;
+    }
+    if (now - *refusedSince_ >= refusedDataLimit_) {
+        DropRefusedData();
+    }
+    return true;
+}
+
+void HostSession::DropRefusedData() {
+    refusedSince_.reset();
+    bool textFile = false;
+    bool binaryFile = false;
+    bool changeover = false;
+    WithQueues([&](HostQueues& queues) {
+        for (const OutboundItem& item : queues.outboundQueue) {
+            textFile = textFile || item.kind == OutboundKind::TextFile;
+            binaryFile = binaryFile || item.kind == OutboundKind::BinaryFile;
+            changeover = changeover || item.kind == OutboundKind::ChangeoverText;
+        }
+        queues.outboundQueue.clear();
+    });
+    if (changeover) {
+        changeoverPending = false;
+    }
+    Post(UiEvent::Output(HostOutputKind::ReceivedText, ToBytes(kRefusedDataDropped)));
+    // The send's own item went with the rest; the window ends the send on this.
+    if ((textFile || binaryFile) && fileSendActive) {
+        SetFileResult(std::string(binaryFile ? kBinarySendRefused : kTextSendRefused), true);
+        Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, binaryFile ? 2 : 1));
+    }
 }
 
 void HostSession::CancelStep() {
@@ -323,7 +372,6 @@ void HostSession::CancelStep() {
 void HostSession::RunShutdownSequence() {
     std::string error;  // nothing of the sequence is reported
     cvhost::Frame answer;
-    parser_.Reset();
     cvhost::CommandScript script;
     if (ReadOptionalCommandScript(scriptFolder_, std::string(kShutdownScript), script, error)) {
         for (const Bytes& command : script.hostmodeCommands) {
@@ -332,7 +380,6 @@ void HostSession::RunShutdownSequence() {
             }
         }
     }
-    parser_.Reset();
     if (!HostTransact(linkChannel_, true, ToBytes("JHOST0"), answer, error, true,
                       kLeaveHostmodeAttempts)) {
         return;

@@ -49,6 +49,14 @@ void HostSession::DispatchHostResponse(const cvhost::Frame& frame) {
         const std::string peer = cvrk::ExtractConnectedPeer(frame.payload);
         const bool disconnected = Contains(frame.payload, kDisconnected);
         bool shown = false;
+        // The modem hands out a link's data and echo before the message that
+        // ends the link and after the one that starts it. A record cut off by
+        // the end of a link must not swallow the start of the next link's
+        // stream, and the status poll that resets the parsers on a lost link
+        // may come before the last of the old link's data.
+        if (disconnected || !peer.empty()) {
+            ResetStreamParsers();
+        }
         if (peer == kUnproto) {
             linkState = kLinkFec;
             return;
@@ -101,6 +109,12 @@ void HostSession::DispatchSirvexPayload(const Bytes& payload, bool echo) {
                 }
                 if (echo) {
                     hooks_->OnDelayedRecord(event.record);
+                    break;
+                }
+                // Fetched after the status showed the link gone: the link's
+                // transfers have been abandoned, and a late Start would begin
+                // one that nothing ever ends.
+                if (!arqConnected) {
                     break;
                 }
                 switch (event.record.type) {

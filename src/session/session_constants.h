@@ -16,6 +16,14 @@ inline constexpr std::uint32_t kReadTimeoutMs = 100;
 inline constexpr auto kAttemptWindow = 1200ms;  // per attempt, counted from the write
 inline constexpr std::uint32_t kAttempts = 3;
 inline constexpr std::uint32_t kLeaveHostmodeAttempts = 1;
+// An attempt that went unanswered may still be answered later, after the
+// transaction has moved on. Before the next request the link must then be
+// quiet this long, so that such an answer is discarded rather than read as
+// the answer to a different request.
+inline constexpr std::uint32_t kStaleAnswerSettleMs = 50;
+// Reads of one discard of stale input, so that a link that never falls
+// silent cannot hold the worker.
+inline constexpr int kMaxDiscardReads = 64;
 
 // Channels and polls.
 inline constexpr std::uint8_t kStatusChannel = 254;
@@ -30,6 +38,9 @@ inline constexpr auto kPollInterval = 500ms;
 inline constexpr auto kFullBufferPause = 500ms;
 inline constexpr auto kLinkQueryInterval = 100ms;
 inline constexpr auto kIdleWait = 25ms;
+// After the modem refused channel data while the link still looked up: the
+// wait before the data is offered again.
+inline constexpr auto kRefusedDataPause = 500ms;
 
 // Terminal dialogue.
 inline constexpr std::size_t kDrainBufferSize = 1024;

@@ -13,6 +13,10 @@ struct SessionSettings {
     // The start-up script's "[Term]" and "[Host]" lists, in file order.
     std::vector<std::vector<std::uint8_t>> terminalCommands;
     std::vector<std::vector<std::uint8_t>> hostmodeCommands;
+    // How long the modem may keep refusing channel data while the link still
+    // looks up before the queued data is dropped and a running file send
+    // ends. A link that ends drops the data at its end anyway.
+    std::chrono::milliseconds refusedDataLimit{30000};
 };
 
 // Limits of the terminal dialogue that are not part of the modem conversation.

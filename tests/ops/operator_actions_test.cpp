@@ -136,8 +136,9 @@ TEST_F(OperatorActionsTest, InvalidCallSignIsReportedAndNothingQueued) {
     EXPECT_FALSE(flags.callPending);
 }
 
-TEST_F(OperatorActionsTest, DisconnectMarkerGoesBeforeUnsentText) {
+TEST_F(OperatorActionsTest, DisconnectMarkerGoesBeforeUnsentTextAndQueuedDataIsDropped) {
     ArqLink();
+    ASSERT_TRUE(session.QueueData(B("queued"), OutboundKind::BinaryFile));
     console.pane = u"sent\r\n";
     console.committed = console.pane.size();
     console.pane += u"typing";
@@ -145,6 +146,7 @@ TEST_F(OperatorActionsTest, DisconnectMarkerGoesBeforeUnsentText) {
     EXPECT_EQ(console.pane, u"sent\r\n<Disconnect ARQ>\r\ntyping");
     EXPECT_EQ(console.PendingTransmitText(), u"typing");
     EXPECT_EQ(Commands().back(), B("D"));
+    EXPECT_TRUE(Data().empty());  // the modem must not be kept sending it
 }
 
 TEST_F(OperatorActionsTest, ChangeoverWhileReceivingSendsBareCommand) {

@@ -89,6 +89,10 @@ void FakeModem::FailReads(std::string error) {
     changed_.notify_all();
 }
 
+void FakeModem::SendLaterLocked(const Bytes& bytes) {
+    later_.insert(later_.end(), bytes.begin(), bytes.end());
+}
+
 std::vector<FakeModem::Request> FakeModem::Requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
@@ -153,6 +157,9 @@ std::int32_t FakeModem::Read(std::uint8_t* buffer, std::size_t capacity, std::ui
             output_.insert(output_.end(), std::begin(kChatterLine), std::end(kChatterLine) - 1);
         }
     }
+    if (output_.empty()) {
+        output_.swap(later_);
+    }
     changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                       [&] { return !output_.empty() || !failure_.empty(); });
     if (!failure_.empty()) {
@@ -209,6 +216,9 @@ void FakeModem::HandleRequestLocked(const HostRequest& request) {
     }
     // A repetition gets the answer of the original again, as a modem that
     // detects repetitions does; the handler may still garble it.
+    // A late answer is on the wire before the answer to any later request.
+    output_.insert(output_.end(), later_.begin(), later_.end());
+    later_.clear();
     const Bytes original = record.repeated ? lastAnswer_ : DefaultAnswerLocked(request);
     Bytes answer = original;
     if (handler_) {

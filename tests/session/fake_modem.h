@@ -57,6 +57,10 @@ class FakeModem {
     void SetCallSign(std::string call);
     // The next Read fails with `error`, as a dead link does; all later ones too.
     void FailReads(std::string error);
+    // From a handler only (the modem is locked then): `bytes` reach the reader
+    // after the answer, as an answer that arrives late does: on the next Read
+    // that finds nothing else, or before the answer to the next request.
+    void SendLaterLocked(const Bytes& bytes);
 
     std::vector<Request> Requests() const;
     std::string TerminalLog() const;  // every byte written while in terminal mode
@@ -94,6 +98,7 @@ class FakeModem {
     Bytes lastRaw_;
     Bytes lastAnswer_;
     Bytes output_;  // bytes waiting to be read
+    Bytes later_;   // bytes that follow once output_ has been read
     Bytes dataLog_;
     std::string failure_;
     std::uint8_t status_[3] = {0x07, 0, 0};

@@ -61,6 +61,46 @@ TEST(HostTransaction, AnswerOnAnotherChannelFirstIsDropped) {
               std::string::npos);
 }
 
+TEST(HostTransaction, LateAnswerIsNeverTakenForTheAnswerToTheNextRequest) {
+    // The first attempt of the command goes unanswered; its answer comes after
+    // the answer to the repetition, before the next request is written. "G"
+    // fetches received data; "HOLD" is answered with code 0 and followed by "L"
+    // (on the TCP link due data goes before the pending-output poll).
+    for (const std::string late : {"G", "HOLD"}) {
+        SCOPED_TRACE(late);
+        SessionHarness h;
+        h.settings.isTelnetLink = true;
+        StartWithArqLink(h);
+        h.modem.SetHandler([&](const FakeModem::Request& r, Bytes& answer) {
+            if (r.request.channel == 4 && IsCommand(r, late)) {
+                if (!r.repeated) {
+                    answer.clear();
+                } else {
+                    h.modem.SendLaterLocked(answer);
+                }
+            }
+        });
+        const bool received = late == "G";
+        if (received) {
+            h.modem.QueueLinkOutputs({{7, ToBytes("hello\r\n")}}, false);
+        } else {
+            h.session.QueueCommand(ToBytes(late));
+            ASSERT_TRUE(h.session.QueueData(ToBytes("data\r\n"), OutboundKind::TransmitText));
+        }
+        const auto shown = [&] {
+            return JoinedOutput(h.sink.Events(), HostOutputKind::ReceivedText);
+        };
+        EXPECT_TRUE(Eventually([&] {
+            return h.sink.Count(IsKind(UiEventKind::HostErrorEvent)) > 0 ||
+                   !(received ? shown() : ToString(h.modem.DataLog())).empty();
+        }));
+        std::this_thread::sleep_for(600ms);
+        EXPECT_EQ(shown(), received ? "hello\r\n" : "");
+        EXPECT_EQ(ToString(h.modem.DataLog()), received ? "" : "data\r\n");
+        EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
+    }
+}
+
 TEST(HostTransaction, SilentModemTimesOutAfterThreeAttemptsAboutASecondApart) {
     SessionHarness h;
     h.modem.SetHandler([](const FakeModem::Request& r, Bytes& answer) {

@@ -87,7 +87,7 @@ cvfile::TransferRecord Record(cvfile::RecordType type, std::uint64_t id,
 TEST(ResponseDispatch, ChannelDataSplitsIntoTextAndRecordsPerStream) {
     FakeTransferHooks hooks;
     SessionHarness h(4, &hooks);
-    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
+    StartWithArqLink(h);
 
     const Bytes start = cvfile::EncodeRecord(Record(cvfile::RecordType::Start, 7, "a.txt"));
     const Bytes end = cvfile::EncodeRecord(Record(cvfile::RecordType::End, 7));
@@ -117,6 +117,21 @@ TEST(ResponseDispatch, ChannelDataSplitsIntoTextAndRecordsPerStream) {
     EXPECT_EQ(calls[1].what, "End");
     EXPECT_EQ(calls[2].what, "Delayed");
     EXPECT_EQ(calls[2].record.type, cvfile::RecordType::Result);
+
+    // Records fetched after the link ended reach no transfer, and one cut off
+    // by the end of the link does not swallow the first of the next link.
+    h.modem.SetStatus(0x07, 0, 0);
+    ASSERT_TRUE(Eventually([&] { return !h.session.arqConnected; }));
+    h.modem.QueueLinkOutputs({{7, start}, {7, Bytes(start.begin(), start.begin() + 5)}}, false);
+    h.modem.QueueLinkOutputs({{3, ToBytes("*** DISCONNECTED fm AB1XYZ")}}, true);
+    ASSERT_TRUE(h.sink.WaitFor(IsOutputContaining(HostOutputKind::LinkMessage, "DISCONN"), 3s));
+    h.modem.SetStatus(0x23, 3, 1);
+    ASSERT_TRUE(Eventually([&] { return h.session.arqConnected.load(); }));
+    h.modem.QueueLinkOutputs({{7, end}, {1, ToBytes("mark 2")}}, false);
+    ASSERT_TRUE(h.sink.WaitFor(IsOutputContaining(HostOutputKind::ReceivedText, "mark 2"), 3s));
+    const auto later = hooks.Calls();
+    ASSERT_EQ(later.size(), 4u);
+    EXPECT_EQ(later[3].what, "End");
 }
 
 TEST(ResponseDispatch, StatusPollSetsLinkFlagsAndTrimsTheQueue) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -102,6 +104,13 @@ inline bool Eventually(const std::function<bool()>& condition,
         std::this_thread::sleep_for(1ms);
     }
     return true;
+}
+
+// Starts a session and brings the fake modem into an ARQ link.
+inline void StartWithArqLink(SessionHarness& h) {
+    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
+    h.modem.SetStatus(0x23, 3, 1);
+    ASSERT_TRUE(Eventually([&] { return h.session.arqConnected.load(); }, 2s));
 }
 
 inline bool IsCommand(const FakeModem::Request& request, const std::string& text) {

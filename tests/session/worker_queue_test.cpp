@@ -10,16 +10,6 @@
 namespace corvina::testing {
 namespace {
 
-// Starts a session and brings the fake modem into an ARQ link.
-void StartWithArqLink(SessionHarness& h) {
-    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
-    h.modem.SetStatus(0x23, 3, 1);
-    for (int i = 0; i < 200 && !h.session.arqConnected; ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    ASSERT_TRUE(h.session.arqConnected);
-}
-
 Bytes Pattern(std::size_t size, std::uint8_t seed) {
     Bytes bytes(size);
     for (std::size_t i = 0; i < size; ++i) {
@@ -103,6 +93,23 @@ TEST(DataPacing, LongItemGoesOutIn256BytePiecesAfterSeparateLinkQueries) {
     EXPECT_GE(queries[2] - queries[1], 95ms);
 }
 
+TEST(DataPacing, PendingOutputIsStillPolledWhileDataFlowsOnTcp) {
+    SessionHarness h;
+    h.settings.isTelnetLink = true;
+    StartWithArqLink(h);
+    const Bytes data = Pattern(2560, 1);  // ten pieces, a second of data
+    ASSERT_TRUE(h.session.QueueData(data, OutboundKind::TransmitText));
+    ASSERT_TRUE(Eventually([&] { return h.modem.DataLog().size() == data.size(); }, 5s));
+    std::size_t piecesSeen = 0;
+    std::size_t pollsDuringData = 0;
+    for (const auto& r : h.modem.Requests()) {
+        piecesSeen += r.request.command ? 0 : 1;
+        const bool pendingPoll = r.request.channel == 255 && IsCommand(r, "G");
+        pollsDuringData += pendingPoll && piecesSeen > 0 && piecesSeen < 10 ? 1 : 0;
+    }
+    EXPECT_GE(pollsDuringData, 1u);
+}
+
 TEST(DataPacing, SmallItemsShareOneLinkQueryAndAFullModemPausesData) {
     SessionHarness h;
     StartWithArqLink(h);
@@ -177,19 +184,77 @@ TEST(DataPacing, EndingABroadcastDiscardsDataAndSendsDisconnectFirst) {
     EXPECT_TRUE(h.DataRequests().empty());
 }
 
-TEST(DataPacing, RejectedDataFrameEndsTheWorker) {
-    SessionHarness h;
-    StartWithArqLink(h);
-    h.modem.SetHandler([](const FakeModem::Request& r, Bytes& answer) {
-        if (!r.request.command)
-            answer = ResponseFrame(4, 2, std::string("NO LINK"));
-    });
-    ASSERT_TRUE(h.session.QueueData(ToBytes("hello\r\n"), OutboundKind::TransmitText));
-    ASSERT_TRUE(h.sink.WaitFor(IsError("Modem rejected a Hostmode data frame"), 3s));
-    const auto events = h.sink.Events();
-    EXPECT_NE(
-        JoinedOutput(events, HostOutputKind::ReceivedText).find("*** HOSTMODE ERROR: NO LINK\r\n"),
-        std::string::npos);
+TEST(DataPacing, RefusedDataKeepsTheSessionAndWaitsForTheLinkToAnswer) {
+    const char* const kDropped = "*** Queued data dropped: the modem kept refusing it\r\n";
+    struct Case {
+        const char* name;
+        int refusals;        // data frames refused; -1 every one
+        bool linkEnds;       // the status asked after a refusal shows no link
+        bool delivered;      // the file reaches the modem in the end
+        std::string result;  // the file result when the refusals end the send
+    };
+    const Case cases[] = {
+        {"the link ended", -1, true, false, ""},
+        {"refused for a while", 2, false, true, ""},
+        {"refused beyond the limit", -1, false, false,
+         "Text file transfer ended: the modem refused the data"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SessionHarness h;
+        h.settings.refusedDataLimit = 1500ms;
+        StartWithArqLink(h);
+        auto refused = std::make_shared<std::atomic<int>>(0);
+        h.modem.SetHandler([&c, refused](const FakeModem::Request& r, Bytes& answer) {
+            if (!r.request.command && (c.refusals < 0 || *refused < c.refusals)) {
+                ++*refused;
+                answer = ResponseFrame(4, 2, std::string("NOT CONNECTED"));
+            } else if (c.linkEnds && *refused > 0 && r.request.channel == 254) {
+                answer = ResponseFrame(254, 7, Bytes{0x07, 0, 0});
+            }
+        });
+        const Bytes file = Pattern(300, 4);
+        h.session.fileSendActive = true;
+        h.session.WithQueues([&](HostQueues& q) {
+            q.sendTotalBytes = file.size();
+            q.outboundQueue.push_back(OutboundItem{file, 0, OutboundKind::TextFile});
+        });
+        h.session.WakeWorker();
+        ASSERT_TRUE(h.modem.WaitForRequest([](const auto& r) { return !r.request.command; }, 3s));
+        const bool finished =
+            h.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 3s).has_value();
+        EXPECT_EQ(finished, !c.linkEnds);  // a lost link ends the send in the window's clean-up
+
+        const auto requests = h.modem.Requests();
+        std::vector<FakeModem::Clock::time_point> refusedAt;
+        Bytes accepted;
+        for (std::size_t i = 0; i < requests.size(); ++i) {
+            if (requests[i].request.command) {
+                continue;
+            }
+            if (static_cast<int>(refusedAt.size()) < *refused) {
+                refusedAt.push_back(requests[i].at);
+                ASSERT_LT(i + 1, requests.size());
+                EXPECT_TRUE(IsCommand(requests[i + 1], "G 3")) << "status asked at once";
+            } else {
+                accepted.insert(accepted.end(), requests[i].request.payload.begin(),
+                                requests[i].request.payload.end());
+            }
+        }
+        for (std::size_t i = 1; i < refusedAt.size(); ++i) {
+            EXPECT_GE(refusedAt[i] - refusedAt[i - 1], 490ms);
+        }
+        EXPECT_EQ(accepted, c.delivered ? file : Bytes{});
+        EXPECT_EQ(refusedAt.size() == 1, c.linkEnds);  // data for a lost link is not retried
+        EXPECT_EQ(h.session.FileResult(), std::make_pair(c.result, !c.result.empty()));
+        // The modem's reason once, however often it refused.
+        EXPECT_EQ(JoinedOutput(h.sink.Events(), HostOutputKind::ReceivedText),
+                  "*** HOSTMODE ERROR: NOT CONNECTED\r\n" +
+                      std::string(c.result.empty() ? "" : kDropped));
+        EXPECT_TRUE(h.session.WithQueues([](HostQueues& q) { return q.outboundQueue.empty(); }));
+        EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
+        EXPECT_TRUE(h.session.sessionActive());
+    }
 }
 
 TEST(DataPacing, TextFileReportsProgressAndItsEnd) {
@@ -217,24 +282,29 @@ TEST(DataPacing, TextFileReportsProgressAndItsEnd) {
     EXPECT_EQ(h.modem.DataLog(), file);
 }
 
-TEST(DataPacing, ItemWithdrawnWhileItsPieceIsSentDoesNotEatTheNextItem) {
-    SessionHarness h;
-    StartWithArqLink(h);
-    const Bytes next = ToBytes("next line\r\n");
-    h.modem.SetHandler([&](const FakeModem::Request& r, Bytes&) {
-        if (!r.request.command && r.request.payload.size() == 256) {
-            // The window cleans up a lost link, then the operator types again.
-            h.session.CleanUpArqLink();
-            h.session.QueueData(next, OutboundKind::TransmitText);
-        }
-    });
-    ASSERT_TRUE(h.session.QueueData(Pattern(300, 5), OutboundKind::TransmitText));
-    for (int i = 0; i < 300 && h.modem.DataLog().size() < 256 + next.size(); ++i) {
-        std::this_thread::sleep_for(10ms);
+TEST(DataPacing, ItemWithdrawnWhileItsPieceIsSentEndsQuietly) {
+    // The window cleans up a lost link while a piece is on the wire; then the
+    // operator types again, or not.
+    for (const Bytes& next : {ToBytes("next line\r\n"), Bytes{}}) {
+        SCOPED_TRACE(next.empty() ? "queue left empty" : "another item queued");
+        SessionHarness h;
+        StartWithArqLink(h);
+        h.modem.SetHandler([&](const FakeModem::Request& r, Bytes&) {
+            if (!r.request.command && r.request.payload.size() == 256) {
+                h.session.CleanUpArqLink();
+                if (!next.empty()) {
+                    h.session.QueueData(next, OutboundKind::TransmitText);
+                }
+            }
+        });
+        ASSERT_TRUE(h.session.QueueData(Pattern(300, 5), OutboundKind::TransmitText));
+        Bytes expected = Pattern(256, 5);
+        expected.insert(expected.end(), next.begin(), next.end());
+        EXPECT_TRUE(Eventually([&] { return h.modem.DataLog().size() >= expected.size(); }));
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(h.modem.DataLog(), expected);
+        EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
     }
-    Bytes expected = Pattern(256, 5);
-    expected.insert(expected.end(), next.begin(), next.end());
-    EXPECT_EQ(h.modem.DataLog(), expected);
 }
 
 TEST(DataPacing, EmptyItemIsCompletedWithoutAFrame) {

@@ -276,38 +276,6 @@ TEST_F(BinaryTransfer, AbortMidTransferEndsCancelledOnBothSides) {
     EXPECT_EQ(next->result, Code(ResultCode::CrcOk));
 }
 
-TEST_F(BinaryTransfer, LosingTheArqLinkRemovesThePartialFile) {
-    const std::size_t bMark = b.sink.Size();
-    sim.modem(0).faults().loseLinkAfterAirBytes = 3000;
-    const auto path = a.folder.Write("lost.bin", testing::RandomBytes(12000, 7));
-    ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
-              FileTransfers::StartOutcome::Started);
-    ASSERT_TRUE(b.WaitMessage(BinaryTransferKind::ReceiveStarted, 10s, bMark));
-    ASSERT_TRUE(WaitUntil([&] { return !b.session().arqConnected; }, 20s));
-    EXPECT_FALSE(ListFolder(b.tmp()).empty());
-    // What the status display does when it sees the ARQ link end.
-    b.session().CleanUpArqLink();
-    EXPECT_TRUE(ListFolder(b.tmp()).empty());
-    EXPECT_FALSE(b.session().incomingTransferActive);
-
-    // The sender learns of the loss from its status poll, or from the modem
-    // refusing the rest of the file, which ends the session.
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            return !a.session().arqConnected ||
-                   a.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)) > 0;
-        },
-        20s));
-    if (a.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)) > 0) {
-        a.session().Disconnect(false);
-    } else {
-        a.session().CleanUpArqLink();
-        EXPECT_TRUE(a.session().FileResult().second);
-    }
-    EXPECT_FALSE(a.session().binarySendActive);
-    EXPECT_EQ(a.transfers().ActiveOutgoingTransferId(), 0u);
-}
-
 TEST_F(BinaryTransfer, DisconnectingMidTransferLeavesNothingBehind) {
     const std::size_t bMark = b.sink.Size();
     const auto path = a.folder.Write("cut.bin", testing::RandomBytes(12000, 3));
@@ -321,6 +289,95 @@ TEST_F(BinaryTransfer, DisconnectingMidTransferLeavesNothingBehind) {
     a.session().Disconnect(false);
     EXPECT_EQ(a.transfers().ActiveOutgoingTransferId(), 0u);
 }
+
+// Every way an ARQ link ends during a send, over TCP and over pseudo-terminals.
+class LinkEndDuringSend : public testing::TwoStations, public ::testing::WithParamInterface<bool> {
+  protected:
+    LinkEndDuringSend() : TwoStations(20, false, GetParam()) {}
+
+    bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+        return WaitUntil(
+            [&] {
+                a.PumpWindow();
+                b.PumpWindow();
+                return condition();
+            },
+            timeout);
+    }
+    // Both windows have seen the link end and cleaned up after it.
+    bool LinkGone() const { return !a.arqActive() && !b.arqActive(); }
+};
+
+TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
+    enum class End { Operator, Peer, Radio };
+    const struct {
+        const char* label;
+        bool binary;
+        bool fromA;
+        End end;
+    } cases[] = {
+        {"operator disconnects a text send", false, true, End::Operator},
+        {"operator disconnects a binary send", true, true, End::Operator},
+        {"peer disconnects a binary send", true, false, End::Peer},
+        {"radio link lost during a binary send", true, true, End::Radio},
+        {"radio link lost during a text send the other way", false, false, End::Radio},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Station& from = c.fromA ? a : b;
+        Station& to = c.fromA ? b : a;
+        velksim::Modem& toModem = sim.modem(c.fromA ? 1 : 0);
+        Call();
+        if (!c.fromA) {
+            TakeSendingTurn(b, a);
+        }
+        if (c.end == End::Radio) {
+            toModem.faults().loseLinkAfterAirBytes = 2000;
+        }
+        const std::size_t fromMark = from.sink.Size();
+        const std::uint64_t heardBefore = toModem.counters().bytesReceivedAir;
+        const auto path = from.folder.Write("cut.dat", MixedText(12000));
+        const auto started = c.binary ? from.transfers().StartBinaryFileSend(path)
+                                      : from.transfers().StartTextFileSend(path);
+        ASSERT_EQ(started.outcome, FileTransfers::StartOutcome::Started);
+        ASSERT_TRUE(PumpUntil(
+            [&] { return toModem.counters().bytesReceivedAir >= heardBefore + 1000; }, 20s));
+        if (c.end != End::Radio) {
+            (c.end == End::Operator ? from : to).session().RequestArqDisconnect();
+        }
+        ASSERT_TRUE(PumpUntil([&] { return LinkGone() && !from.session().fileSendActive; }, 20s));
+
+        const auto finished =
+            from.sink.WaitFor(testing::IsKind(UiEventKind::FileSendFinishedEvent), 0s, fromMark);
+        ASSERT_TRUE(finished);
+        EXPECT_EQ(finished->wParam, c.binary ? 2u : 1u);
+        EXPECT_EQ(from.session().FileResult(),
+                  std::make_pair(std::string(c.binary ? "Binary" : "Text") +
+                                     " file transfer ended: ARQ disconnected",
+                                 true));
+        for (const std::string& name : ListFolder(to.tmp())) {
+            EXPECT_FALSE(name.ends_with(".part")) << name;
+        }
+        EXPECT_FALSE(to.session().incomingTransferActive);
+        for (Station* station : {&a, &b}) {
+            EXPECT_EQ(station->sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
+            EXPECT_TRUE(station->session().sessionActive());
+        }
+
+        Call();
+        const Bytes next = testing::RandomBytes(1500, 8);
+        const auto verdict = SendFile(a, b, "next.dat", next, 30s);
+        ASSERT_TRUE(verdict.has_value());
+        EXPECT_EQ(verdict->result, Code(ResultCode::CrcOk));
+        EXPECT_EQ(ReadFile(b.tmp() / "next.dat"), next);
+        std::filesystem::remove(b.tmp() / "next.dat");
+        a.session().RequestArqDisconnect();
+        ASSERT_TRUE(PumpUntil([&] { return LinkGone(); }, 10s));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(OverTcpAndPty, LinkEndDuringSend, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Pty" : "Tcp"; });
 
 }  // namespace
 }  // namespace corvina

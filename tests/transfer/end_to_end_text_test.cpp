@@ -106,11 +106,12 @@ class NoisyBinaryTransfer : public testing::TwoStations {
         for (std::size_t i = 0; i < 2; ++i) {
             sim.modem(i).faults().dropProbability = 0.02;
             sim.modem(i).faults().corruptEveryNth = 50;
+            sim.modem(i).faults().lateEveryNth = 60;
         }
     }
 };
 
-TEST_F(NoisyBinaryTransfer, SurvivesLostAndCorruptedAnswers) {
+TEST_F(NoisyBinaryTransfer, SurvivesLostLateAndCorruptedAnswers) {
     Bytes content;
     const Bytes noise = testing::RandomBytes(100 * 1024, 11);
     for (std::uint8_t b : noise) {
@@ -122,6 +123,8 @@ TEST_F(NoisyBinaryTransfer, SurvivesLostAndCorruptedAnswers) {
     EXPECT_EQ(testing::ReadFile(b.tmp() / "noisy.txt"), content);
     EXPECT_GT(sim.modem(0).counters().answersDropped + sim.modem(1).counters().answersDropped, 0u);
     EXPECT_GT(sim.modem(0).counters().answersCorrupted, 0u);
+    EXPECT_GT(sim.modem(1).counters().answersLate, 0u);
+    EXPECT_EQ(b.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
 }
 
 }  // namespace

@@ -9,10 +9,13 @@
 #include <string>
 #include <thread>
 
+#include "cvhost/status_predicates.h"
 #include "fake_port.h"
+#include "link/serial_transport.h"
 #include "link/telnet_transport.h"
 #include "session/host_session.h"
 #include "support/recording_event_sink.h"
+#include "text/conversions.h"
 #include "transfer/session_with_transfers.h"
 
 namespace corvina::testing {
@@ -41,13 +44,15 @@ struct Station {
     FileTransfers& transfers() { return wired.transfers(); }
     std::filesystem::path tmp() const { return folder.path() / "tmp"; }
 
-    bool Connect(std::uint16_t port, std::string& error) {
-        auto transport = CreateTelnetTransport("127.0.0.1", port);
+    // Over TCP to `port`, or over the pseudo-terminal at `pty` when given.
+    bool Connect(std::uint16_t port, std::string& error, const std::filesystem::path& pty = {}) {
+        auto transport = pty.empty() ? CreateTelnetTransport("127.0.0.1", port)
+                                     : CreateSerialTransport(Utf8ToWide(pty.string()));
         if (!transport->Open(error)) {
             return false;
         }
         SessionSettings settings;
-        settings.isTelnetLink = true;
+        settings.isTelnetLink = pty.empty();
         if (!session().Start(std::move(transport), settings, error)) {
             return false;
         }
@@ -101,9 +106,39 @@ struct Station {
         return *event->transferMessage();
     }
 
+    // Does what the window does with the events posted since the last call
+    // that end links and sends: the ARQ clean-up when a status poll shows the
+    // link gone, and the end of a send that failed. Stands in for the window
+    // thread: call it only from the test's thread.
+    void PumpWindow() {
+        const auto events = sink.Events();
+        for (; pumped_ < events.size(); ++pumped_) {
+            const UiEvent& event = events[pumped_];
+            const HostOutput* output = event.hostOutput();
+            if (output != nullptr && output->kind == HostOutputKind::StatusBytes &&
+                !output->bytes.empty()) {
+                const bool arq = cvhost::IsArqActiveStatus(output->bytes[0]);
+                if (arqActive_ && !arq) {
+                    session().CleanUpArqLink();
+                }
+                arqActive_ = arq;
+            } else if (event.kind == UiEventKind::FileSendFinishedEvent &&
+                       session().FileResult().second) {
+                transfers().EndFileSend();
+            }
+        }
+    }
+
+    // The window's view of the ARQ link, as of the last PumpWindow.
+    bool arqActive() const { return arqActive_; }
+
     TempDir folder;
     RecordingEventSink sink;
     SessionWithTransfers wired;
+
+  private:
+    std::size_t pumped_ = 0;
+    bool arqActive_ = false;
 };
 
 // Two stations on two modems (DK1AAA and DK2BBB) sharing one radio channel,
@@ -117,19 +152,31 @@ class StationPair : public ::testing::Test {
     virtual bool StartModems(std::string& error) = 0;
     // The TCP port of modem 0 (DK1AAA) or 1 (DK2BBB).
     virtual std::uint16_t ModemPort(int modem) = 0;
+    // The pseudo-terminal to reach that modem by instead, or empty for TCP.
+    virtual std::filesystem::path ModemPty(int /*modem*/) { return {}; }
 
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(StartModems(error)) << error;
-        ASSERT_TRUE(a.Connect(ModemPort(0), error)) << error;
-        ASSERT_TRUE(b.Connect(ModemPort(1), error)) << error;
-        if (!callOnSetUp_) {
-            return;
+        ASSERT_TRUE(a.Connect(ModemPort(0), error, ModemPty(0))) << error;
+        ASSERT_TRUE(b.Connect(ModemPort(1), error, ModemPty(1))) << error;
+        if (callOnSetUp_) {
+            Call();
         }
+    }
+
+    // Station a calls b; a sends first on the new link.
+    void Call() {
         a.Command("C DK2BBB");
-        ASSERT_TRUE(
-            WaitUntil([&] { return a.session().arqConnected && b.session().arqConnected; }, 15s))
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                a.PumpWindow();
+                b.PumpWindow();
+                return a.session().arqConnected && b.session().arqConnected;
+            },
+            15s))
             << "no ARQ link";
+        sender_ = &a;
     }
 
     void TearDown() override {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,7 +14,7 @@ namespace corvina::testing {
 // test, so tests can reach into them (faults, counters).
 class TwoStations : public StationPair {
   protected:
-    static velksim::SimulatorOptions Options(double timeScale) {
+    static velksim::SimulatorOptions Options(double timeScale, bool overPty) {
         velksim::SimulatorOptions options;
         options.channel.timeScale = timeScale;
         if (std::getenv("TRANSFER_SIM_LOG") != nullptr) {
@@ -23,20 +25,31 @@ class TwoStations : public StationPair {
         for (const char* call : {"DK1AAA", "DK2BBB"}) {
             velksim::ModemOptions modem;
             modem.name = call;
+            modem.pty = overPty;
+            modem.ptyLink = std::filesystem::temp_directory_path() /
+                            ("corvina-transfer-" + std::to_string(::getpid()) + "-" + call);
             options.modems.push_back(modem);
         }
         return options;
     }
 
-    explicit TwoStations(double timeScale = 20, bool callOnSetUp = true)
-        : StationPair(callOnSetUp), sim(Options(timeScale)) {}
+    // With `overPty` the stations reach their modems over pseudo-terminals.
+    explicit TwoStations(double timeScale = 20, bool callOnSetUp = true, bool overPty = false)
+        : StationPair(callOnSetUp), sim(Options(timeScale, overPty)), overPty_(overPty) {}
 
     bool StartModems(std::string& error) override { return sim.Start(error); }
     std::uint16_t ModemPort(int modem) override {
         return sim.modem(static_cast<std::size_t>(modem)).tcpPort();
     }
+    std::filesystem::path ModemPty(int modem) override {
+        return overPty_ ? sim.modem(static_cast<std::size_t>(modem)).ptyLink()
+                        : std::filesystem::path();
+    }
 
     velksim::Simulator sim;
+
+  private:
+    bool overPty_;
 };
 
 }  // namespace corvina::testing

@@ -13,6 +13,7 @@ TEST(DisconnectE2E, OrderlyEndSendsShutdownScriptJhost0AndTerminalCommands) {
         const char* script;  // null: no shutdown.txt
         std::vector<std::string> hostCommands;
         std::vector<std::string> terminalLinesAfter;
+        bool answersLost = false;  // the modem runs every request but no answer arrives
     };
     const Case cases[] = {
         {"with shutdown.txt",
@@ -20,6 +21,8 @@ TEST(DisconnectE2E, OrderlyEndSendsShutdownScriptJhost0AndTerminalCommands) {
          {"@T2 500"},
          {"MYCALL ZZ9Z"}},
         {"without shutdown.txt", nullptr, {}, {}},
+        // "JHOST0" must not pass for a repetition of the unanswered command.
+        {"answers lost", "[Host]\n@T2 500\n[Term]\nMYCALL ZZ9Z\n", {"@T2 500"}, {}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -34,12 +37,15 @@ TEST(DisconnectE2E, OrderlyEndSendsShutdownScriptJhost0AndTerminalCommands) {
         ASSERT_TRUE(station.ConnectTcp(sim->modem(0), error)) << error;
         ASSERT_TRUE(station.WaitActive());
         const std::size_t linesBefore = sim->modem(0).counters().terminalLines.size();
+        if (c.answersLost) {
+            sim->modem(0).faults().dropEveryNth = 1;
+        }
         EXPECT_TRUE(station.session.Disconnect(true));
         const auto seen = sim->modem(0).counters();
         EXPECT_FALSE(sim->modem(0).inHostmode());
         EXPECT_EQ(seen.Requests(4, "JHOST0"), 1u);
         for (const std::string& command : c.hostCommands) {
-            EXPECT_EQ(seen.Requests(4, command), 1u) << command;
+            EXPECT_EQ(seen.Requests(4, command), c.answersLost ? 3u : 1u) << command;
         }
         EXPECT_EQ(std::vector<std::string>(
                       seen.terminalLines.begin() + static_cast<std::ptrdiff_t>(linesBefore),

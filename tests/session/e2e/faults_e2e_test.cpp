@@ -8,12 +8,13 @@
 namespace corvina::testing {
 namespace {
 
-TEST(FaultsE2E, LostAndCorruptedAnswersStillDeliverEveryByteExactlyOnce) {
+TEST(FaultsE2E, LostLateAndCorruptedAnswersStillDeliverEveryByteExactlyOnce) {
     SimLog log;
     auto sim = StartSimulator({"AB1CD", "XY2Z"}, log, 20.0, [](velksim::SimulatorOptions& o) {
         for (auto& modem : o.modems) {
             modem.faults.dropProbability = 0.02;
             modem.faults.corruptEveryNth = 50;
+            modem.faults.lateEveryNth = 25;
         }
         o.seed = 7;
     });
@@ -53,6 +54,7 @@ TEST(FaultsE2E, LostAndCorruptedAnswersStillDeliverEveryByteExactlyOnce) {
     const auto seen = sim->modem(0).counters();
     EXPECT_GT(seen.answersDropped + seen.answersCorrupted, 0u);
     EXPECT_GT(seen.repetitions, 0u);
+    EXPECT_GT(sim->modem(1).counters().answersLate, 0u);
     EXPECT_EQ(a.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
     EXPECT_EQ(b.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
     a.session.Disconnect(false);
