@@ -127,6 +127,9 @@ class Application : public QWidget, private OperatorConsole {
     void StartBinaryFileSend();
     void StartTextFileSend();
     void ShowStartResult(const FileTransfers::StartResult& result);
+    // Puts a failed send's result text in the confirmed-transmit pane, once
+    // per send, so the operator sees how the announced file ended.
+    void ShowFileSendFailure();
     QString ChooseFile(const QString& filter);
 
     void ApplyStatusOutcome(const StatusOutcome& outcome);
@@ -146,7 +149,7 @@ class Application : public QWidget, private OperatorConsole {
     void SetCallSignText(std::u16string_view text) override;
     int FecModeIndex() const override;
     void SetStatus(std::u16string_view text, bool isError) override;
-    void StartBroadcastTimer() override;
+    void StartBroadcastTimer(int timeoutMs) override;
 
     ApplicationOptions options_;
     WindowFlags flags_;
@@ -198,8 +201,9 @@ class Application : public QWidget, private OperatorConsole {
     QPushButton* disconnectButton_ = nullptr;
     TransmitPane* transmitPane_ = nullptr;
 
-    QTimer discoveryTimer_;  // timer 1
-    QTimer broadcastTimer_;  // timer 2
+    QTimer discoveryTimer_;          // timer 1
+    QTimer broadcastTimer_;          // timer 2
+    bool fileFailureShown_ = false;  // the current send's failure is in the echo pane
 
     // Link choice.
     std::vector<SerialPortInfo> serialPorts_;

@@ -152,12 +152,16 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
     if (which == 2) {
         transfers().JoinFileSender();
         if (session_->binaryAbortRequested.load()) {
+            transfers().FinishBinaryAbort();
             SetStatus(QStringLiteral("Aborting binary file transfer..."), false);
             UpdateConnectionUi();
             return;
         }
         if (!resultIsError) {
             return;  // the verdict reports a successful send
+        }
+        if (session_->fileSendActive.load()) {
+            ShowFileSendFailure();
         }
         transfers().EndFileSend();
         UpdateConnectionUi();
@@ -169,6 +173,7 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
     if (!session_->fileSendActive.load()) {
         return;
     }
+    ShowFileSendFailure();
     transfers().EndFileSend();
     UpdateConnectionUi();
     if (flags_.sessionActive) {

@@ -90,6 +90,46 @@ TEST_F(TransmitPaneTest, PasteOverSentTextLandsAtTheEnd) {
     EXPECT_EQ(pane.PendingText(), QStringLiteral("typedPASTE"));
 }
 
+TEST(TransmitPaneLimit, InputPastTheLimitIsRefusedWhole) {
+    testing_support::TestApplication();
+    struct Case {
+        const char* name;
+        QString paste;  // empty: type "x" instead
+        int selected;   // characters selected at the end before the input
+        QString expected;
+    };
+    // The pane holds "0123456789" with a limit of 12.
+    const std::vector<Case> cases = {
+        {"paste that fills the pane", "ab", 0, "0123456789ab"},
+        {"paste one past the limit", "abc", 0, "0123456789"},
+        {"paste over a selection that frees room", "abc", 1, "012345678abc"},
+        {"typing that fills the pane", "", 0, "0123456789x"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TransmitPane pane(nullptr, 12);
+        pane.show();
+        pane.setFocus();
+        QTest::keyClicks(&pane, QStringLiteral("0123456789"));
+        QTextCursor cursor = pane.textCursor();
+        cursor.movePosition(QTextCursor::End);
+        cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, c.selected);
+        pane.setTextCursor(cursor);
+        if (c.paste.isEmpty()) {
+            QTest::keyClick(&pane, Qt::Key_X);
+        } else {
+            QApplication::clipboard()->setText(c.paste);
+            QTest::keyClick(&pane, Qt::Key_V, Qt::ControlModifier);
+        }
+        EXPECT_EQ(pane.toPlainText(), c.expected);
+    }
+    TransmitPane full(nullptr, 3);
+    full.show();
+    full.setFocus();
+    QTest::keyClicks(&full, QStringLiteral("abcd"));
+    EXPECT_EQ(full.toPlainText(), QStringLiteral("abc"));
+}
+
 TEST_F(TransmitPaneTest, MarkerGoesBeforeUnsentText) {
     PutCaret(7);
     pane.InsertControlMarker(QStringLiteral("<Changeover / Break-in>\r\n"));
