@@ -83,6 +83,12 @@ SoakResults SoakRun::Run(std::string& error) {
     }
     OpenStation(0);
     OpenStation(1);
+    // The first start of both sessions is not part of the run.
+    clock_.start();
+    while (clock_.elapsed() < 30000 && !(stations_[0].window->flags().sessionActive &&
+                                         stations_[1].window->flags().sessionActive)) {
+        QTest::qWait(kTickMs);
+    }
     stalls_.Start();
     clock_.start();
     const qint64 end = static_cast<qint64>(options_.seconds) * 1000;
