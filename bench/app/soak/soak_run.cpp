@@ -1,10 +1,12 @@
 #include "soak_run.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -15,8 +17,18 @@ namespace corvina::soak {
 namespace {
 
 constexpr int kTickMs = 100;
-constexpr qint64 kHungSendMs = 240000;  // a send this old has lost its end
+constexpr qint64 kHungSendMs = 90000;  // a send this old has lost its end
+constexpr qint64 kCallRetryMs = 10000;
 constexpr qint64 kReconnectDelayMs = 2000;
+
+// SOAK_VERBOSE=1 narrates the run on stderr.
+void Note(qint64 ms, const QString& text) {
+    static const bool verbose = qEnvironmentVariableIntValue("SOAK_VERBOSE") != 0;
+    if (verbose) {
+        std::fprintf(stderr, "%7.1f s  %s\n", static_cast<double>(ms) / 1000.0,
+                     text.toUtf8().constData());
+    }
+}
 
 bool Chance(std::mt19937& random, double probability) {
     return std::uniform_real_distribution<double>(0, 1)(random) < probability;
@@ -98,7 +110,7 @@ SoakResults SoakRun::Run(std::string& error) {
     }
     // Settle: let the last send end, then end the link and let the receiver
     // clean up before looking for leftovers.
-    const qint64 settleEnd = clock_.elapsed() + 120000;
+    const qint64 settleEnd = clock_.elapsed() + kHungSendMs;
     while (send_ && clock_.elapsed() < settleEnd) {
         Tick(false);
         QTest::qWait(kTickMs);
@@ -138,11 +150,14 @@ void SoakRun::WatchSessions() {
     for (Station& station : stations_) {
         const bool active = station.window->flags().sessionActive;
         if (station.wasActive && !active) {
+            Note(now, QString::fromStdString(station.call) + QStringLiteral(" session lost: ") +
+                          station.window->findChild<QLabel*>(QStringLiteral("statusLine"))->text());
             ++results_.sessionsLost;
             station.retryAt = now + kReconnectDelayMs;
         }
         station.wasActive = active;
         if (!active && station.retryAt >= 0 && now >= station.retryAt) {
+            Note(now, QString::fromStdString(station.call) + QStringLiteral(" reconnects"));
             station.window->Connect(true);
             station.retryAt = now + kReconnectDelayMs;
         }
@@ -189,14 +204,19 @@ void SoakRun::WatchLink() {
             ++results_.linkLossesArmed;
         }
     }
+    if (up != linkWasUp_) {
+        Note(clock_.elapsed(), up ? QStringLiteral("link up") : QStringLiteral("link down"));
+    }
     linkWasUp_ = up;
     Application& caller = *stations_[0].window;
     Application& callee = *stations_[1].window;
     if (!up && !send_ && caller.flags().sessionActive && callee.flags().sessionActive &&
         !caller.flags().arqActive && !callee.flags().arqActive &&
-        !caller.flags().CallInProgress()) {
+        !caller.flags().CallInProgress() && clock_.elapsed() >= nextCallAt_) {
+        nextCallAt_ = clock_.elapsed() + kCallRetryMs;
         auto* callSign = caller.findChild<QLineEdit*>(QString::number(kIdCallSign));
         callSign->setText(QString::fromStdString(stations_[1].call));
+        Note(clock_.elapsed(), QStringLiteral("calling"));
         Click(0, kIdCallButton);
     }
 }
@@ -253,6 +273,8 @@ void SoakRun::MaybeStartSend() {
         sentBinaries_[name] = content;
     }
     send_ = Send{i, name, binary, now};
+    Note(now, QString::fromStdString(stations_[i].call + " sends " + name + " (" +
+                                     std::to_string(content.size()) + " bytes)"));
 }
 
 void SoakRun::MaybeInjectFault() {
@@ -262,6 +284,7 @@ void SoakRun::MaybeInjectFault() {
     // About once in 40 s of sending, the operator ends the link mid-send.
     if (Chance(random_, kTickMs / 40000.0)) {
         ++results_.operatorDisconnects;
+        Note(clock_.elapsed(), QStringLiteral("operator disconnects"));
         Click(static_cast<int>(random_() % 2), kIdDisconnectArq);
     }
 }
@@ -276,6 +299,7 @@ void SoakRun::WatchSend() {
         return;
     }
     if (clock_.elapsed() - send_->startedMs > kHungSendMs) {
+        Note(clock_.elapsed(), QString::fromStdString(send_->name) + QStringLiteral(" hung"));
         ++results_.sendsWithoutEnd;
         send_.reset();
     }
@@ -302,6 +326,8 @@ void SoakRun::FinishSend() {
     // A text send that ran to its end with the link still up shows nothing.
     const bool quietSuccess =
         !send.binary && LinkUp() && !stations_[send.station].window->flags().statusIsError;
+    Note(clock_.elapsed(), QString::fromStdString(send.name) + QStringLiteral(" ended: ") +
+                               echo.right(120).replace(u'\n', u'|'));
     if (!verdict && !endMessage && !quietSuccess) {
         ++results_.sendsWithoutEnd;
     }

@@ -102,6 +102,7 @@ class SoakRun {
 
     std::optional<Send> send_;
     qint64 nextSendAt_ = 0;
+    qint64 nextCallAt_ = 0;
     bool linkWasUp_ = false;
     int fileCounter_ = 0;
     std::map<std::string, std::vector<std::uint8_t>> sentBinaries_;
