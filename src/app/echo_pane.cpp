@@ -17,10 +17,6 @@ void EchoPane::AppendText(const QString& text) {
     AppendToPane(*this, text, nullptr, false, trimLimit_);
 }
 
-}  // namespace corvina
-
-namespace corvina {
-
 void EchoPane::AppendLine(const QString& text) {
     const bool atLineStart = document()->lastBlock().text().isEmpty();
     AppendText((atLineStart ? QString() : QStringLiteral("\r\n")) + text + QStringLiteral("\r\n"));

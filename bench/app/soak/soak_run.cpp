@@ -19,6 +19,7 @@ namespace {
 constexpr int kTickMs = 100;
 constexpr qint64 kHungSendMs = 90000;  // a send this old has lost its end
 constexpr qint64 kCallRetryMs = 10000;
+constexpr qint64 kTurnWaitMs = 3000;
 constexpr qint64 kReconnectDelayMs = 2000;
 
 // SOAK_VERBOSE=1 narrates the run on stderr.
@@ -110,6 +111,7 @@ SoakResults SoakRun::Run(std::string& error) {
     }
     // Settle: let the last send end, then end the link and let the receiver
     // clean up before looking for leftovers.
+    settling_ = true;
     const qint64 settleEnd = clock_.elapsed() + kHungSendMs;
     while (send_ && clock_.elapsed() < settleEnd) {
         Tick(false);
@@ -210,8 +212,8 @@ void SoakRun::WatchLink() {
     linkWasUp_ = up;
     Application& caller = *stations_[0].window;
     Application& callee = *stations_[1].window;
-    if (!up && !send_ && caller.flags().sessionActive && callee.flags().sessionActive &&
-        !caller.flags().arqActive && !callee.flags().arqActive &&
+    if (!up && !send_ && !settling_ && caller.flags().sessionActive &&
+        callee.flags().sessionActive && !caller.flags().arqActive && !callee.flags().arqActive &&
         !caller.flags().CallInProgress() && clock_.elapsed() >= nextCallAt_) {
         nextCallAt_ = clock_.elapsed() + kCallRetryMs;
         auto* callSign = caller.findChild<QLineEdit*>(QString::number(kIdCallSign));
@@ -272,7 +274,7 @@ void SoakRun::MaybeStartSend() {
         ++results_.binarySends;
         sentBinaries_[name] = content;
     }
-    send_ = Send{i, name, binary, now};
+    send_ = Send{i, name, binary, now, -1};
     Note(now, QString::fromStdString(stations_[i].call + " sends " + name + " (" +
                                      std::to_string(content.size()) + " bytes)"));
 }
@@ -297,6 +299,18 @@ void SoakRun::WatchSend() {
     if (!window.session().fileSendActive.load()) {
         FinishSend();
         return;
+    }
+    // The turn may have gone to the peer while the file waits in this modem;
+    // the operator there hands it back, as on the air.
+    const qint64 now = clock_.elapsed();
+    if (!LinkUp() || window.flags().sendIndicator) {
+        send_->waitingSince = -1;
+    } else if (send_->waitingSince < 0) {
+        send_->waitingSince = now;
+    } else if (now - send_->waitingSince > kTurnWaitMs) {
+        Note(now, QStringLiteral("peer hands the turn back"));
+        Click(1 - send_->station, kIdChangeover);
+        send_->waitingSince = now;
     }
     if (clock_.elapsed() - send_->startedMs > kHungSendMs) {
         Note(clock_.elapsed(), QString::fromStdString(send_->name) + QStringLiteral(" hung"));

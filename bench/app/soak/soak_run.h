@@ -74,6 +74,7 @@ class SoakRun {
         std::string name;
         bool binary = false;
         qint64 startedMs = 0;
+        qint64 waitingSince = -1;  // since when the link is up but the turn is the peer's
     };
 
     void OpenStation(int i);
@@ -104,6 +105,7 @@ class SoakRun {
     qint64 nextSendAt_ = 0;
     qint64 nextCallAt_ = 0;
     bool linkWasUp_ = false;
+    bool settling_ = false;  // no new calls or sends
     int fileCounter_ = 0;
     std::map<std::string, std::vector<std::uint8_t>> sentBinaries_;
     std::set<std::filesystem::path> checkedFiles_;
