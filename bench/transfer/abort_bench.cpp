@@ -49,7 +49,14 @@ class BenchPort final : public TransferPort {
 };
 
 std::filesystem::path LargeFile() {
-    const auto path = std::filesystem::temp_directory_path() / "corvina-abort-bench.bin";
+    static const auto path = std::filesystem::temp_directory_path() / "corvina-abort-bench.bin";
+    // Written once per run, removed at exit.
+    static const struct Remover {
+        ~Remover() {
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
+        }
+    } remover;
     constexpr std::uintmax_t kSize = std::uintmax_t{1} << 30;
     std::error_code error;
     if (std::filesystem::file_size(path, error) == kSize) {
