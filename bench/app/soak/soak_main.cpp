@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
         "  sends %d (binary %d): binary verdicts %d (CRC OK %d), end messages %d, "
         "stored files checked %d\n",
         r.sends, r.binarySends, r.binaryVerdicts, r.binaryCrcOk, r.endMessages, r.filesVerified);
-    std::printf("  link losses armed %d, operator disconnects %d\n", r.linkLossesArmed,
-                r.operatorDisconnects);
+    std::printf("  link losses armed %d, operator disconnects %d, stuck links ended %d\n",
+                r.linkLossesArmed, r.operatorDisconnects, r.idleLinks);
     std::printf("  sessions lost:                          %d\n", r.sessionsLost);
     std::printf("  files stored with wrong bytes:          %d\n", r.wrongFiles);
     std::printf("  sends without a verdict or end message: %d\n", r.sendsWithoutEnd);

@@ -20,6 +20,7 @@ constexpr int kTickMs = 100;
 constexpr qint64 kHungSendMs = 90000;  // a send this old has lost its end
 constexpr qint64 kCallRetryMs = 10000;
 constexpr qint64 kTurnWaitMs = 3000;
+constexpr qint64 kIdleLinkMs = 20000;  // a link this long without a send is stuck
 constexpr qint64 kReconnectDelayMs = 2000;
 
 // SOAK_VERBOSE=1 narrates the run on stderr.
@@ -207,6 +208,7 @@ void SoakRun::WatchLink() {
         }
     }
     if (up != linkWasUp_) {
+        lastActivityMs_ = clock_.elapsed();
         Note(clock_.elapsed(), up ? QStringLiteral("link up") : QStringLiteral("link down"));
     }
     linkWasUp_ = up;
@@ -246,6 +248,23 @@ void SoakRun::MaybeStartSend() {
         return;
     }
     const int i = SendingStation();
+    if (now - lastActivityMs_ > kIdleLinkMs) {
+        // Nothing could start for a long time: narrate why, and end the link
+        // as an operator would, so the run goes on.
+        for (const Station& station : stations_) {
+            const HostSession& session = station.window->session();
+            Note(now, QString::fromStdString(station.call) +
+                          QStringLiteral(" idle: send %1, incoming %2, status %3")
+                              .arg(int(station.window->flags().sendIndicator))
+                              .arg(int(session.incomingTransferActive.load()))
+                              .arg(station.window->findChild<QLabel*>(QStringLiteral("stateLabel"))
+                                       ->text()));
+        }
+        ++results_.idleLinks;
+        lastActivityMs_ = now;
+        Click(0, kIdDisconnectArq);
+        return;
+    }
     if (i < 0) {
         return;
     }
@@ -275,6 +294,7 @@ void SoakRun::MaybeStartSend() {
         sentBinaries_[name] = content;
     }
     send_ = Send{i, name, binary, now, -1};
+    lastActivityMs_ = now;
     Note(now, QString::fromStdString(stations_[i].call + " sends " + name + " (" +
                                      std::to_string(content.size()) + " bytes)"));
 }
@@ -346,6 +366,7 @@ void SoakRun::FinishSend() {
         ++results_.sendsWithoutEnd;
     }
     const qint64 now = clock_.elapsed();
+    lastActivityMs_ = now;
     nextSendAt_ = now + std::uniform_int_distribution<qint64>(0, 2000)(random_);
     const int sender = SendingStation();
     if (sender >= 0 && Chance(random_, 0.4)) {

@@ -43,6 +43,7 @@ struct SoakResults {
     int filesVerified = 0;
     int linkLossesArmed = 0;
     int operatorDisconnects = 0;
+    int idleLinks = 0;  // links on which no send could start for 20 s
 };
 
 // Two stations, each a real window, on one simulated channel. The run drives
@@ -104,6 +105,7 @@ class SoakRun {
     std::optional<Send> send_;
     qint64 nextSendAt_ = 0;
     qint64 nextCallAt_ = 0;
+    qint64 lastActivityMs_ = 0;
     bool linkWasUp_ = false;
     bool settling_ = false;  // no new calls or sends
     int fileCounter_ = 0;
