@@ -13,6 +13,8 @@
 #include "app/app_icon.h"
 #include "app/control_ids.h"
 #include "app/transmit_pane.h"
+#include "link/executable_path.h"
+#include "ops/broadcast_timing.h"
 
 namespace corvina {
 namespace {
@@ -165,6 +167,13 @@ void Application::OnBroadcastTimer() {
         flags_.fecStarting = false;
         SetStatus(QStringLiteral("HOSTMODE ACTIVE"), false);
     }
+    if (flags_.fecEnding) {
+        // The controls must not stay locked behind a confirmation that never came.
+        flags_.fecEnding = false;
+        SetStatus(QString::fromUtf16(kBroadcastEndUnconfirmed.data(),
+                                     static_cast<qsizetype>(kBroadcastEndUnconfirmed.size())),
+                  true);
+    }
     UpdateConnectionUi();
 }
 
@@ -194,8 +203,8 @@ int Application::FecModeIndex() const {
     return fecModeSelector_->currentIndex();
 }
 
-void Application::StartBroadcastTimer() {
-    broadcastTimer_.start(kBroadcastStartTimeoutMs);
+void Application::StartBroadcastTimer(int timeoutMs) {
+    broadcastTimer_.start(timeoutMs);
 }
 
 }  // namespace corvina

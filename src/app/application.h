@@ -152,6 +152,9 @@ class Application : public QWidget, private OperatorConsole {
     void StartTextFileSend();
     void ShowStartResult(const FileTransfers::StartResult& result);
     void BeginSendProgress(const QString& path);
+    // Puts a failed send's result text in the confirmed-transmit pane, once
+    // per send, so the operator sees how the announced file ended.
+    void ShowFileSendFailure();
     QString ChooseFile(const QString& filter);
 
     void ApplyStatusOutcome(const StatusOutcome& outcome);
@@ -182,7 +185,7 @@ class Application : public QWidget, private OperatorConsole {
     void SetCallSignText(std::u16string_view text) override;
     int FecModeIndex() const override;
     void SetStatus(std::u16string_view text, bool isError) override;
-    void StartBroadcastTimer() override;
+    void StartBroadcastTimer(int timeoutMs) override;
 
     ApplicationOptions options_;
     WindowFlags flags_;
@@ -251,6 +254,7 @@ class Application : public QWidget, private OperatorConsole {
     bool hostmodeReached_ = false;  // the session got as far as hostmode
     bool reconnecting_ = false;
     std::chrono::milliseconds reconnectDelay_ = kFirstReconnectDelay;
+    bool fileFailureShown_ = false;  // the current send's failure is in the echo pane
 
     // Link choice.
     std::vector<SerialPortInfo> serialPorts_;

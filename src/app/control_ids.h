@@ -35,13 +35,14 @@ inline constexpr int kIdBroadcast = 1026;
 inline constexpr int kTimerDiscovery = 1;
 inline constexpr int kTimerBroadcastStart = 2;
 inline constexpr int kDiscoveryIntervalMs = 15000;
-inline constexpr int kBroadcastStartTimeoutMs = 2000;
 
 // Text limits of the edit controls.
 inline constexpr int kCallSignMaxLength = 8;
 inline constexpr int kCommandLineMaxLength = 256;
 // Read-only panes keep at most this many characters before each append.
 inline constexpr int kPaneTrimLimit = 0x200000;
+// The transmit pane holds at most this many characters.
+inline constexpr int kPaneCharacterLimit = 0x400000;
 
 inline constexpr const char* kApplicationName = "Velk Corvina";
 inline constexpr const char* kWindowTitle = "Velk Corvina 1.00.11";

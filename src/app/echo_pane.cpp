@@ -1,5 +1,7 @@
 #include "app/echo_pane.h"
 
+#include <QTextBlock>
+
 #include "app/pane_text.h"
 
 namespace corvina {
@@ -13,6 +15,11 @@ EchoPane::EchoPane(QWidget* parent, int trimLimit) : QPlainTextEdit(parent), tri
 
 void EchoPane::AppendText(const QString& text) {
     AppendToPane(*this, text, nullptr, false, trimLimit_);
+}
+
+void EchoPane::AppendLine(const QString& text) {
+    const bool atLineStart = document()->lastBlock().text().isEmpty();
+    AppendText((atLineStart ? QString() : QStringLiteral("\r\n")) + text + QStringLiteral("\r\n"));
 }
 
 }  // namespace corvina

@@ -16,6 +16,8 @@ class EchoPane : public QPlainTextEdit {
 
     // Appends `text` after trimming the oldest text; the view follows the end.
     void AppendText(const QString& text);
+    // Appends `text` on a line of its own.
+    void AppendLine(const QString& text);
 
   private:
     int trimLimit_;

@@ -6,6 +6,7 @@
 #include <QLabel>
 
 #include "app/application.h"
+#include "app/echo_pane.h"
 #include "app/transfer_progress_bar.h"
 #include "app/transmit_pane.h"
 
@@ -68,6 +69,7 @@ void Application::ShowStartResult(const FileTransfers::StartResult& result) {
             SetStatus(FromUtf8(result.status), true);
             return;
         case FileTransfers::StartOutcome::Started:
+            fileFailureShown_ = false;
             transmitPane_->InsertControlMarker(FromUtf8(result.marker));
             UpdateConnectionUi();
             SetStatus(FromUtf8(result.status), false);
@@ -75,12 +77,26 @@ void Application::ShowStartResult(const FileTransfers::StartResult& result) {
     }
 }
 
-void Application::AbortBinaryTransfer() {
-    if (!transfers().AbortBinaryFileSend()) {
+void Application::ShowFileSendFailure() {
+    const auto [text, isError] = session_->FileResult();
+    if (!isError || text.empty() || fileFailureShown_) {
         return;
     }
+    fileFailureShown_ = true;
+    echoPane_->AppendLine(FromUtf8(text));
+}
+
+void Application::AbortBinaryTransfer() {
+    if (!session_->binarySendActive.load() || session_->binaryAbortRequested.load()) {
+        return;
+    }
+    // Shown and painted before anything else happens, so the operator sees
+    // the abort taken even if the sender needs a moment to stop.
     SetStatus(FromUtf8(kAbortingBinary), false);
-    UpdateConnectionUi();
+    statusLine_->repaint();
+    if (transfers().AbortBinaryFileSend()) {
+        UpdateConnectionUi();
+    }
 }
 
 }  // namespace corvina

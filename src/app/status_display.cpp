@@ -9,6 +9,7 @@
 namespace corvina {
 
 void Application::ApplyStatus(std::uint8_t status, std::uint8_t level, std::uint8_t speed) {
+    flags_.level = level;
     StatusPrevious previous;
     previous.arqActive = flags_.arqActive;
     previous.fecActive = flags_.fecActive;
@@ -50,7 +51,11 @@ void Application::ApplyStatusOutcome(const StatusOutcome& out) {
 
 void Application::CleanUpArqLink() {
     flags_.ClearCallFlags();
+    const bool sending = session_->fileSendActive.load();
     session_->CleanUpArqLink();
+    if (sending) {
+        ShowFileSendFailure();
+    }
     SetStatus(QStringLiteral("HOSTMODE ACTIVE"), false);
 }
 

@@ -1,8 +1,10 @@
 #include "app/transmit_pane.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -35,7 +37,8 @@ bool IsInsertingKey(QKeyEvent* event) {
 
 }  // namespace
 
-TransmitPane::TransmitPane(QWidget* parent) : QPlainTextEdit(parent) {
+TransmitPane::TransmitPane(QWidget* parent, int characterLimit)
+    : QPlainTextEdit(parent), characterLimit_(characterLimit) {
     // Undo could take back a sent line or a marker.
     setUndoRedoEnabled(false);
     // A drag would move sent text out of the pane.
@@ -98,6 +101,17 @@ void TransmitPane::MoveCaretOutOfSentPart() {
     }
 }
 
+bool TransmitPane::Fits(qsizetype incoming) {
+    const QTextCursor cursor = textCursor();
+    const qsizetype after =
+        DocumentLength(*document()) - (cursor.selectionEnd() - cursor.selectionStart()) + incoming;
+    if (after <= characterLimit_) {
+        return true;
+    }
+    QApplication::beep();
+    return false;
+}
+
 void TransmitPane::keyPressEvent(QKeyEvent* event) {
     if (event->text() == QChar(kChangeoverCharacter)) {
         emit changeoverRequested();
@@ -138,18 +152,29 @@ void TransmitPane::keyPressEvent(QKeyEvent* event) {
     }
     if (IsInsertingKey(event)) {
         MoveCaretOutOfSentPart();
+        if (!Fits(event->text().size())) {
+            event->accept();
+            return;
+        }
     }
     QPlainTextEdit::keyPressEvent(event);
 }
 
 void TransmitPane::insertFromMimeData(const QMimeData* source) {
     MoveCaretOutOfSentPart();
+    if (source != nullptr && !Fits(source->text().size())) {
+        return;
+    }
     QPlainTextEdit::insertFromMimeData(source);
 }
 
 void TransmitPane::inputMethodEvent(QInputMethodEvent* event) {
     if (!event->commitString().isEmpty() || !event->preeditString().isEmpty()) {
         MoveCaretOutOfSentPart();
+        if (!Fits(event->commitString().size())) {
+            event->accept();
+            return;
+        }
     }
     QPlainTextEdit::inputMethodEvent(event);
 }

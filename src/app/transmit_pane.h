@@ -2,17 +2,20 @@
 
 #include <QPlainTextEdit>
 
+#include "app/control_ids.h"
+
 namespace corvina {
 
 // The transmit pane: everything sent so far followed by the line being typed.
 // The first Committed() characters are the sent part; the operator cannot
 // delete or change them, and typing or pasting inside them goes to the end of
-// the pane instead. Window thread only.
+// the pane instead. It holds at most `characterLimit` characters: typing or a
+// paste that would pass it is refused whole, with a beep. Window thread only.
 class TransmitPane : public QPlainTextEdit {
     Q_OBJECT
 
   public:
-    explicit TransmitPane(QWidget* parent = nullptr);
+    explicit TransmitPane(QWidget* parent = nullptr, int characterLimit = kPaneCharacterLimit);
 
     // Characters at the start that are already submitted; a line break counts
     // as one character.
@@ -48,8 +51,12 @@ class TransmitPane : public QPlainTextEdit {
     bool DeletionBlocked() const;
     // Moves the caret to the end when the selection starts inside the sent part.
     void MoveCaretOutOfSentPart();
+    // False, after a beep, when `incoming` characters in place of the
+    // selection would take the pane past its limit.
+    bool Fits(qsizetype incoming);
 
     int committed_ = 0;
+    int characterLimit_;
 };
 
 }  // namespace corvina

@@ -192,12 +192,16 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
     if (which == 2) {
         transfers().JoinFileSender();
         if (session_->binaryAbortRequested.load()) {
+            transfers().FinishBinaryAbort();
             SetStatus(QStringLiteral("Aborting binary file transfer..."), false);
             UpdateConnectionUi();
             return;
         }
         if (!resultIsError) {
             return;  // the verdict reports a successful send
+        }
+        if (session_->fileSendActive.load()) {
+            ShowFileSendFailure();
         }
         transfers().EndFileSend();
         sendProgress_->End();
@@ -210,6 +214,7 @@ void Application::HandleFileSendFinished(std::uint64_t which) {
     if (!session_->fileSendActive.load()) {
         return;
     }
+    ShowFileSendFailure();
     transfers().EndFileSend();
     sendProgress_->End();
     UpdateConnectionUi();

@@ -282,11 +282,12 @@ void Application::ApplyStaticColours() {
     const bool linkActive = flags_.arqActive || flags_.fecSending;
     SetTextColour(stateLabel_, linkActive ? kActiveColour : kDarkTextColour);
     SetTextColour(modeLabel_, linkActive ? kActiveColour : kDarkTextColour);
+    // An error stays red during a session too: green would read as success.
     QColor status = kDarkTextColour;
-    if (flags_.sessionActive) {
-        status = kActiveColour;
-    } else if (flags_.statusIsError) {
+    if (flags_.statusIsError) {
         status = kSendColour;
+    } else if (flags_.sessionActive) {
+        status = kActiveColour;
     }
     SetTextColour(statusLine_, status);
 }

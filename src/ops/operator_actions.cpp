@@ -3,6 +3,7 @@
 #include "cvhost/sirvex_commands.h"
 #include "cvrk/call_sign.h"
 #include "cvrk/connect_text.h"
+#include "ops/broadcast_timing.h"
 #include "text/conversions.h"
 
 namespace corvina {
@@ -114,6 +115,7 @@ void OperatorActions::ToggleFecBroadcast() {
     if (flags_.fecActive) {
         flags_.fecEnding = true;
         session_.RequestEndBroadcast();
+        console_.StartBroadcastTimer(BroadcastEndTimeoutMs(flags_.level));
         console_.UpdateConnectionUi();
         return;
     }
@@ -128,7 +130,7 @@ void OperatorActions::ToggleFecBroadcast() {
     }
     flags_.fecStarting = true;
     session_.linkState.store(kLinkFec);
-    console_.StartBroadcastTimer();
+    console_.StartBroadcastTimer(kBroadcastStartTimeoutMs);
     session_.QueueCommand(
         cvhost::BuildSirvexFecStartCommand(static_cast<cvhost::SirvexFecMode>(index)));
     console_.UpdateConnectionUi();

@@ -26,8 +26,10 @@ class OperatorConsole {
 
     virtual void SetStatus(std::u16string_view text, bool isError) = 0;
     virtual void UpdateConnectionUi() = 0;
-    // Arms (or re-arms) the 2-second broadcast-start time-out.
-    virtual void StartBroadcastTimer() = 0;
+    // Arms (or re-arms) the broadcast time-out (timer 2) for `timeoutMs`;
+    // when it fires the window gives up a start or an end the modem did not
+    // confirm.
+    virtual void StartBroadcastTimer(int timeoutMs) = 0;
 };
 
 }  // namespace corvina

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace corvina {
 
 // The window-thread flags of a station. Only the window thread reads or writes
@@ -17,6 +19,7 @@ struct WindowFlags {
     bool calling = false;        // callPending and no peer reported yet
     bool peerConnected = false;  // a link message named the connected peer
     bool statusIsError = false;  // the status line shows an error
+    std::uint8_t level = 0;      // last status poll: the link's level
 
     bool CallInProgress() const { return callPending || calling; }
 

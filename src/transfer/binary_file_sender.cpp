@@ -1,4 +1,5 @@
 #include <exception>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -57,7 +58,13 @@ void SendBinaryFileWorker(TransferPort& port, OutgoingTransfer& outgoing,
         if (!port.QueueData(std::move(stream.bytes), OutboundKind::BinaryFile)) {
             return Finish(port, std::string(kBinaryArqGone), true);
         }
+    } catch (const std::bad_alloc&) {
+        // The library's own text would mean nothing to the operator.
+        return Finish(port, std::string(kCouldNotReadBinary), true);
     } catch (const std::exception& error) {
+        if (abort) {
+            return Finish(port, std::string(kBinaryCancelled), true);
+        }
         return Finish(port, error.what(), true);
     }
     Finish(port, std::string(), false);

@@ -1,26 +1,15 @@
 #include "transfer/file_reading.h"
 
 #include <fstream>
+#include <new>
+#include <stdexcept>
 #include <system_error>
 
 namespace corvina {
+namespace {
 
-ReadOutcome ReadWholeFile(const std::filesystem::path& path, const std::atomic<bool>& abort,
-                          std::vector<std::uint8_t>& content) {
-    content.clear();
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return ReadOutcome::OpenFailed;
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) {
-        return ReadOutcome::OpenFailed;
-    }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error) {
-        return ReadOutcome::ReadFailed;
-    }
-    content.reserve(static_cast<std::size_t>(size));
+ReadOutcome ReadBlocks(std::ifstream& file, const std::atomic<bool>& abort,
+                       std::vector<std::uint8_t>& content) {
     std::vector<char> block(kReadBlockSize);
     for (;;) {
         if (abort) {
@@ -37,6 +26,44 @@ ReadOutcome ReadWholeFile(const std::filesystem::path& path, const std::atomic<b
             return ReadOutcome::Complete;
         }
     }
+}
+
+}  // namespace
+
+ReadOutcome ReadWholeFile(const std::filesystem::path& path, const std::atomic<bool>& abort,
+                          std::vector<std::uint8_t>& content, SizeQuery sizeQuery) {
+    content.clear();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return ReadOutcome::OpenFailed;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open()) {
+        return ReadOutcome::OpenFailed;
+    }
+    std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) {
+        if (sizeQuery == SizeQuery::Required) {
+            return ReadOutcome::ReadFailed;
+        }
+        size = 0;
+    }
+    ReadOutcome outcome = ReadOutcome::ReadFailed;
+    try {
+        if (size > content.max_size()) {
+            throw std::bad_alloc();
+        }
+        content.reserve(static_cast<std::size_t>(size));
+        outcome = ReadBlocks(file, abort, content);
+    } catch (const std::bad_alloc&) {
+        outcome = ReadOutcome::ReadFailed;
+    } catch (const std::length_error&) {
+        outcome = ReadOutcome::ReadFailed;
+    }
+    if (outcome != ReadOutcome::Complete) {
+        content = std::vector<std::uint8_t>();
+    }
+    return outcome;
 }
 
 }  // namespace corvina

@@ -66,9 +66,17 @@ FileTransfers::StartResult FileTransfers::StartBinaryFileSend(const std::filesys
     result.outcome = StartOutcome::Started;
     result.marker = "\r\n[Binary file: " + name + " " + std::to_string(size) + " Bytes]\r\n";
     result.status = kPreparingBinary;
+    cancelIssued_ = false;
+    binarySenderRunning_ = true;
     std::lock_guard<std::mutex> lock(senderMutex_);
     fileSenderThread_ = std::thread([this, path, name = std::move(name), transferId] {
         SendBinaryFileWorker(port_, outgoing_, path, name, transferId);
+        // Paired with AbortBinaryFileSend: either the abort sees the sender
+        // gone, or the sender sees the abort and tells the window it ended.
+        binarySenderRunning_ = false;
+        if (port_.Flags().binaryAbortRequested) {
+            port_.Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, 2));
+        }
     });
     return result;
 }
@@ -108,9 +116,20 @@ bool FileTransfers::AbortBinaryFileSend() {
         return false;
     }
     flags.transferAbortRequested = true;
-    JoinFileSender();
-    port_.RequestBinaryCancel();
+    if (!binarySenderRunning_) {
+        FinishBinaryAbort();
+    }
     return true;
+}
+
+void FileTransfers::FinishBinaryAbort() {
+    if (!port_.Flags().binaryAbortRequested || binarySenderRunning_) {
+        return;
+    }
+    JoinFileSender();
+    if (!cancelIssued_.exchange(true)) {
+        port_.RequestBinaryCancel();
+    }
 }
 
 void FileTransfers::EndFileSend() {

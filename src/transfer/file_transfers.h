@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -68,10 +69,17 @@ class FileTransfers final : public TransferHooks {
     StartResult StartTextFileSend(const std::filesystem::path& path);
 
     // The operator's abort of a binary send. True (show kAbortingBinary, not
-    // an error) when it started the abort: senders told to stop, the sender
-    // joined, the worker asked for the cancel step. False when no binary send
-    // runs or an abort is already under way.
+    // an error) when it started the abort: senders told to stop and, when the
+    // sender has already ended, the worker asked for the cancel step. It never
+    // waits for a sender still reading or encoding: that sender ends soon after
+    // and posts FileSendFinishedEvent (wParam 2), on which the window calls
+    // FinishBinaryAbort. False when no binary send runs or an abort is
+    // already under way.
     bool AbortBinaryFileSend();
+
+    // Completes an abort once the sender has ended: joins it and asks the
+    // worker for the cancel step, once per send. Does nothing without an abort.
+    void FinishBinaryAbort();
 
     // Ends the current file send for good, after its verdict or its failure
     // was shown: joins the sender, clears the send flags and forgets the
@@ -101,6 +109,8 @@ class FileTransfers final : public TransferHooks {
     OutgoingTransfer outgoing_;
     std::mutex senderMutex_;  // guards the thread object only, never held while joining
     std::thread fileSenderThread_;
+    std::atomic<bool> binarySenderRunning_{false};  // until the binary sender's last step
+    std::atomic<bool> cancelIssued_{false};         // the cancel step of this send was asked for
 };
 
 }  // namespace corvina

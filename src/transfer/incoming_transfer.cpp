@@ -44,7 +44,14 @@ IncomingTransfer::IncomingTransfer(TransferPort& port, std::filesystem::path rec
     : port_(port), receiveFolder_(std::move(receiveFolder)), fileSystem_(fileSystem) {}
 
 IncomingTransfer::~IncomingTransfer() {
-    Abandon();
+    std::lock_guard<std::mutex> lock(incomingMutex_);
+    ResetLocked();
+}
+
+void IncomingTransfer::ApplyAbandonLocked() {
+    if (abandonRequested_.exchange(false)) {
+        ResetLocked();
+    }
 }
 
 void IncomingTransfer::DiscardFileLocked() {
@@ -75,6 +82,7 @@ void IncomingTransfer::Begin(const cvfile::TransferRecord& record) {
     started.kind = BinaryTransferKind::ReceiveStarted;
     {
         std::lock_guard<std::mutex> lock(incomingMutex_);
+        ApplyAbandonLocked();
         ResetLocked();
         IncomingTransferState& in = incoming_;
         in.active = true;
@@ -120,6 +128,7 @@ void IncomingTransfer::Data(const cvfile::TransferRecord& record) {
     std::optional<BinaryTransferMessage> progress;
     {
         std::lock_guard<std::mutex> lock(incomingMutex_);
+        ApplyAbandonLocked();
         IncomingTransferState& in = incoming_;
         if (!in.active || in.transferId != record.transferId || in.failed) {
             return;
@@ -252,6 +261,7 @@ void IncomingTransfer::Finish(const cvfile::TransferRecord& record, ResultCode c
     ResultCode verdict = ResultCode::ProtocolError;
     {
         std::lock_guard<std::mutex> lock(incomingMutex_);
+        ApplyAbandonLocked();
         IncomingTransferState& in = incoming_;
         if (!in.active || in.transferId != record.transferId) {
             return;
@@ -288,6 +298,7 @@ void IncomingTransfer::Cancel(const cvfile::TransferRecord& record) {
     bool matches = false;
     {
         std::lock_guard<std::mutex> lock(incomingMutex_);
+        ApplyAbandonLocked();
         active = incoming_.active;
         matches = incoming_.transferId == record.transferId;
     }
@@ -336,11 +347,19 @@ void IncomingTransfer::EchoedResult(const cvfile::TransferRecord& record) {
 }
 
 void IncomingTransfer::Abandon() {
-    {
-        std::lock_guard<std::mutex> lock(incomingMutex_);
-        ResetLocked();
-    }
     pendingResultId_ = 0;
+    std::unique_lock<std::mutex> lock(incomingMutex_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        // The worker is writing, inflating or storing a file; it drops the
+        // transfer the next time it takes the lock, so the caller (the window,
+        // when a link ends) never waits behind the disk.
+        abandonRequested_ = true;
+        if (!lock.try_lock()) {
+            return;
+        }
+    }
+    abandonRequested_ = false;
+    ResetLocked();
 }
 
 }  // namespace corvina

@@ -79,7 +79,10 @@ class IncomingTransfer {
     void EchoedResult(const cvfile::TransferRecord& record);
 
     // Drops the transfer: closes and deletes a partly written file, resets the
-    // state and forgets a verdict awaiting its echo. Any thread.
+    // state and forgets a verdict awaiting its echo. Any thread; it never
+    // waits for a record handler: while one holds the state, the drop happens
+    // when that handler next takes it (a transfer the handler finishes
+    // meanwhile keeps its verdict).
     void Abandon();
 
     // The identifier of the Result record awaiting its echo; 0 when none.
@@ -94,6 +97,7 @@ class IncomingTransfer {
     void FailLocked(cvfile::ResultCode result);
     void DiscardFileLocked();
     void ResetLocked();
+    void ApplyAbandonLocked();
 
     TransferPort& port_;
     std::filesystem::path receiveFolder_;
@@ -102,6 +106,7 @@ class IncomingTransfer {
     std::mutex incomingMutex_;
     IncomingTransferState incoming_;
     std::atomic<std::uint64_t> pendingResultId_{0};
+    std::atomic<bool> abandonRequested_{false};  // Abandon found the state busy
 };
 
 }  // namespace corvina

@@ -20,6 +20,20 @@ std::size_t FramedBound(std::size_t payload) {
     return 2 + raw + raw / 254 + 1;
 }
 
+// The CRC of a file, a MiB at a time so an abort stops a large file at once.
+constexpr std::size_t kAbortCheckBytes = std::size_t{1} << 20;
+
+std::uint32_t FileCrc(const std::vector<std::uint8_t>& content, const std::atomic<bool>& abort) {
+    cvfile::Crc32Accumulator crc;
+    for (std::size_t at = 0; at < content.size(); at += kAbortCheckBytes) {
+        if (abort) {
+            throw std::runtime_error("binary transfer cancelled");
+        }
+        crc.Update(content.data() + at, std::min(kAbortCheckBytes, content.size() - at));
+    }
+    return crc.Value();
+}
+
 void Append(std::vector<std::uint8_t>& stream, const TransferRecord& record) {
     const std::vector<std::uint8_t> framed = cvfile::EncodeRecord(record);
     stream.insert(stream.end(), framed.begin(), framed.end());
@@ -32,7 +46,7 @@ BinaryRecordStream BuildBinaryRecordStream(std::vector<std::uint8_t> content, st
                                            const std::atomic<bool>& abort) {
     BinaryRecordStream out;
     out.fileSize = content.size();
-    out.fileCrc = cvfile::Crc32Ieee(content.data(), content.size());
+    out.fileCrc = FileCrc(content, abort);
     cvfile::CompressionLimits limits;
     limits.stopRequested = [&abort] { return abort.load(); };
     cvfile::EncodedTransferData encoded =

@@ -31,8 +31,9 @@ struct BinaryRecordStream {
 // consumed and released as early as possible, so the peak memory stays near
 // the file, one transfer copy and the stream. Throws std::runtime_error with
 // the text the operator sees: "binary transfer cancelled" when `abort` is set
-// while compressing or between chunks, "Binary file is too large" past 4,294,967,294 chunks, "Could
-// not compress binary file"; std::bad_alloc when memory runs out. Any thread.
+// between MiBs of the CRC, while compressing or between chunks, "Binary file is too large" past
+// 4,294,967,294 chunks, "Could not compress binary file"; std::bad_alloc when memory runs out. Any
+// thread.
 BinaryRecordStream BuildBinaryRecordStream(std::vector<std::uint8_t> content, std::string_view name,
                                            std::uint64_t transferId,
                                            const std::atomic<bool>& abort);

@@ -1,3 +1,4 @@
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -23,7 +24,7 @@ void SendTextFileWorker(TransferPort& port, const std::filesystem::path& path) {
     std::vector<std::uint8_t> content;
     std::string message;
     bool failed = false;
-    const ReadOutcome outcome = ReadWholeFile(path, abort, content);
+    const ReadOutcome outcome = ReadWholeFile(path, abort, content, SizeQuery::Optional);
     if (outcome == ReadOutcome::OpenFailed) {
         port.SetFileResult(std::string(kCouldNotOpenText), true);
         PostFinished(port);
@@ -37,9 +38,16 @@ void SendTextFileWorker(TransferPort& port, const std::filesystem::path& path) {
         failed = true;
     } else if (content.empty()) {
         PostFinished(port);
-    } else if (!port.QueueData(std::move(content), OutboundKind::TextFile)) {
-        message = kTextPathClosed;
-        failed = true;
+    } else {
+        try {
+            if (!port.QueueData(std::move(content), OutboundKind::TextFile)) {
+                message = kTextPathClosed;
+                failed = true;
+            }
+        } catch (const std::bad_alloc&) {
+            message = kCouldNotReadText;
+            failed = true;
+        }
     }
     port.SetFileResult(std::move(message), failed);
     if (failed) {

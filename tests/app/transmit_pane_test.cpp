@@ -105,6 +105,41 @@ TEST_F(TransmitPaneTest, PasteOverSentTextLandsAtTheEnd) {
     EXPECT_EQ(pane.PendingText(), QStringLiteral("typedPASTE"));
 }
 
+TEST(TransmitPaneLimit, InputPastTheLimitIsRefusedWhole) {
+    testing_support::TestApplication();
+    struct Case {
+        const char* name;
+        bool typed;  // typed key by key, else pasted at once
+        QString input;
+        int selected;  // characters selected at the end before the input
+        QString expected;
+    };
+    // The pane holds "0123456789" with a limit of 11.
+    const std::vector<Case> cases = {
+        {"paste that fills the pane", false, "a", 0, "0123456789a"},
+        {"paste one past the limit", false, "ab", 0, "0123456789"},
+        {"paste over a selection that frees room", false, "ab", 1, "012345678ab"},
+        {"typing past the limit", true, "xy", 0, "0123456789x"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TransmitPane pane(nullptr, 11);
+        pane.show();
+        pane.setFocus();
+        QTest::keyClicks(&pane, QStringLiteral("0123456789"));
+        QTextCursor cursor = pane.textCursor();
+        cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, c.selected);
+        pane.setTextCursor(cursor);
+        if (c.typed) {
+            QTest::keyClicks(&pane, c.input);
+        } else {
+            QApplication::clipboard()->setText(c.input);
+            QTest::keyClick(&pane, Qt::Key_V, Qt::ControlModifier);
+        }
+        EXPECT_EQ(pane.toPlainText(), c.expected);
+    }
+}
+
 TEST_F(TransmitPaneTest, MarkerGoesBeforeUnsentText) {
     PutCaret(7);
     pane.InsertControlMarker(QStringLiteral("<Changeover / Break-in>\r\n"));

@@ -218,11 +218,14 @@ TEST_F(WindowEventTest, StatusBytesDecodeIntoTheStatusRow) {
 }
 
 TEST_F(WindowEventTest, ArqCleanUpRunsOnceOverTwoPolls) {
+    window->session().fileSendActive = true;  // a text file was being sent
     Status(0x23, 3, 1);
     ASSERT_TRUE(window->flags().arqActive);
     Status(0x07);
     EXPECT_FALSE(window->flags().arqActive);
     EXPECT_EQ(StatusText(*window), QStringLiteral("HOSTMODE ACTIVE"));
+    const QString ended = QStringLiteral("Text file transfer ended: ARQ disconnected\n");
+    EXPECT_EQ(Control<EchoPane>(*window, kIdEchoPane)->toPlainText(), ended);
 
     // Something queued after the link ended survives the next poll without a link.
     window->SetStatus(QStringLiteral("operator note"), false);
@@ -231,6 +234,7 @@ TEST_F(WindowEventTest, ArqCleanUpRunsOnceOverTwoPolls) {
     });
     Status(0x07);
     EXPECT_EQ(StatusText(*window), QStringLiteral("operator note"));
+    EXPECT_EQ(Control<EchoPane>(*window, kIdEchoPane)->toPlainText(), ended);
     EXPECT_EQ(window->session().WithQueues([](HostQueues& q) { return q.outboundQueue.size(); }),
               1U);
 }

@@ -293,6 +293,33 @@ TEST_F(WindowSessionTest, TextFileArrivesAsPlainText) {
     EXPECT_EQ(StatusText(one), QStringLiteral("HOSTMODE ACTIVE"));
 }
 
+// A file removed between the dialog and the send is refused with its error,
+// drawn red although the session is up; the station carries on.
+TEST_F(WindowSessionTest, FileRemovedAfterChoosingIsRefusedInRed) {
+    ASSERT_NO_FATAL_FAILURE(LinkStations());
+    Application& one = *windows[0];
+    const struct {
+        int button;
+        QString status;
+    } cases[] = {
+        {kIdBinaryFile, QStringLiteral("Could not read binary file size")},
+        {kIdTextFile, QStringLiteral("Could not read text file size")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status.toStdString());
+        folders[0].Write("gone.bin", "soon gone");
+        const auto path = folders[0].path() / "gone.bin";
+        chosenFile[0] = QString::fromStdString(path.string());
+        std::filesystem::remove(path);
+        QTest::mouseClick(Control<QPushButton>(one, c.button), Qt::LeftButton);
+        EXPECT_EQ(StatusText(one), c.status);
+        EXPECT_EQ(Named<QLabel>(one, "statusLine")->palette().color(QPalette::WindowText),
+                  QColor(184, 32, 38));
+        EXPECT_FALSE(one.session().fileSendActive.load());
+        EXPECT_TRUE(one.flags().sessionActive);
+    }
+}
+
 // The modem refuses the broadcast (its link is busy with a call the window
 // did not see): the start reverts after two seconds.
 class UnconfirmedBroadcastTest : public WindowSessionTest {

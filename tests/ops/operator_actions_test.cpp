@@ -34,6 +34,7 @@ class FakeConsole : public OperatorConsole {
     bool statusIsError = false;
     int uiUpdates = 0;
     int timerStarts = 0;
+    int timerMs = 0;
 
     std::u16string PendingTransmitText() override { return pane.substr(committed); }
     void CommitTransmitLine() override {
@@ -52,7 +53,10 @@ class FakeConsole : public OperatorConsole {
         statusIsError = isError;
     }
     void UpdateConnectionUi() override { ++uiUpdates; }
-    void StartBroadcastTimer() override { ++timerStarts; }
+    void StartBroadcastTimer(int timeoutMs) override {
+        ++timerStarts;
+        timerMs = timeoutMs;
+    }
 };
 
 class OperatorActionsTest : public testing::Test {
@@ -169,10 +173,33 @@ TEST_F(OperatorActionsTest, BroadcastStartNeedsModeAndIdleLink) {
     EXPECT_TRUE(flags.fecStarting);
     EXPECT_EQ(session.linkState.load(), kLinkFec);
     EXPECT_EQ(console.timerStarts, 1);
+    EXPECT_EQ(console.timerMs, 2000);
     EXPECT_EQ(Commands().back(), B("#UNPROTO 3"));
 
     actions.ToggleFecBroadcast();  // while starting: nothing
     EXPECT_EQ(Commands().size(), 1U);
+}
+
+// The end waits as long as the modem's held frames need on air at the
+// broadcast's level, and no longer.
+TEST_F(OperatorActionsTest, BroadcastEndArmsTimeoutForTheLevelsRate) {
+    struct Case {
+        std::uint8_t level;
+        int minimumMs;  // 2048 bytes at the level's rate
+        int maximumMs;
+    };
+    const std::vector<Case> cases = {
+        {1, 68267, 120000}, {3, 6400, 30000}, {4, 2926, 30000}, {0, 68267, 120000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.level));
+        flags.fecActive = true;
+        flags.fecEnding = false;
+        flags.level = c.level;
+        actions.ToggleFecBroadcast();
+        EXPECT_TRUE(flags.fecEnding);
+        EXPECT_GE(console.timerMs, c.minimumMs);
+        EXPECT_LE(console.timerMs, c.maximumMs);
+    }
 }
 
 }  // namespace

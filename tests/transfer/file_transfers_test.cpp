@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "fake_port.h"
 
 namespace corvina {
@@ -97,6 +100,21 @@ TEST_F(FileTransfersTest, AbortStopsTheSenderAndAsksForTheCancelOnce) {
               Outcome::Started);
     EXPECT_TRUE(transfers.AbortBinaryFileSend());
     EXPECT_TRUE(port.transferAbortRequested);
+    // A sender still at work when the abort came says so when it ends; the
+    // window then finishes the abort (as often as such events arrive).
+    const auto senderEnded = [&] {
+        for (const UiEvent& event : port.Events()) {
+            if (event.kind == UiEventKind::FileSendFinishedEvent && event.wParam == 2) {
+                return true;
+            }
+        }
+        return port.cancelRequests() > 0;
+    };
+    for (int i = 0; i < 500 && !senderEnded(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    transfers.FinishBinaryAbort();
+    transfers.FinishBinaryAbort();
     EXPECT_TRUE(port.binaryCancelRequested);
     EXPECT_FALSE(transfers.AbortBinaryFileSend());
     EXPECT_EQ(port.cancelRequests(), 1);

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <future>
+#include <thread>
 
 #include "cvfile/crc32.h"
 #include "cvfile/record_codec.h"
@@ -394,6 +399,55 @@ TEST_F(IncomingTransferTest, ANewStartDropsTheUnfinishedTransferWithoutAVerdict)
     Feed(first.back());
     EXPECT_EQ(Tmp(), std::vector<std::string>{"second.bin"});
     EXPECT_EQ(OnlyVerdict().transferId, 2u);
+}
+
+// A link that ends while the worker waits on the disk: dropping the transfer
+// returns at once, and the worker drops it when it next looks.
+TEST_F(IncomingTransferTest, AbandonNeverWaitsForAWriteInProgress) {
+    class SlowDisk : public FullDiskFileSystem {
+      public:
+        SlowDisk() : FullDiskFileSystem(SIZE_MAX) {}
+        std::unique_ptr<IncomingFile> CreateExclusive(const std::filesystem::path& path) override {
+            class GatedFile : public IncomingFile {
+              public:
+                GatedFile(std::unique_ptr<IncomingFile> real, SlowDisk& disk)
+                    : real_(std::move(real)), disk_(disk) {}
+                bool Write(const std::uint8_t* data, std::size_t size) override {
+                    disk_.writing = true;
+                    while (!disk_.release) {
+                        std::this_thread::yield();
+                    }
+                    return real_->Write(data, size);
+                }
+                bool FlushAndClose() override { return real_->FlushAndClose(); }
+
+              private:
+                std::unique_ptr<IncomingFile> real_;
+                SlowDisk& disk_;
+            };
+            return std::make_unique<GatedFile>(FullDiskFileSystem::CreateExclusive(path), *this);
+        }
+        std::atomic<bool> writing{false};
+        std::atomic<bool> release{false};
+    } disk;
+    IncomingTransfer slowReceiver(port, dir.path(), disk);
+    const auto records = RecordsFor(testing::RandomBytes(600), "slow.bin");
+    slowReceiver.Begin(records[0]);
+    std::thread worker([&] { slowReceiver.Data(records[1]); });
+    while (!disk.writing) {
+        std::this_thread::yield();
+    }
+    auto abandon = std::async(std::launch::async, [&] { slowReceiver.Abandon(); });
+    const bool returned = abandon.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    EXPECT_TRUE(returned) << "Abandon waited for the write";
+    EXPECT_EQ(Tmp(), std::vector<std::string>{"slow.bin.part"});
+    disk.release = true;
+    worker.join();
+    abandon.wait();
+    slowReceiver.Data(records[2]);
+    slowReceiver.End(records.back());
+    EXPECT_TRUE(Tmp().empty());
+    EXPECT_TRUE(port.QueuedResults().empty());
 }
 
 TEST_F(IncomingTransferTest, EndWithoutStartOrForAnotherTransferIsNotAnswered) {

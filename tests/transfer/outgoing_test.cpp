@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <stdexcept>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 #include "cvfile/crc32.h"
 #include "cvfile/record_codec.h"
@@ -321,6 +328,42 @@ TEST_F(SenderTest, TextWorkerFailuresEndWithTheirText) {
         EXPECT_EQ(casePort.Events()[0].wParam, 1u);
     }
 }
+
+// Sanitizers reserve far more address space than any limit would allow.
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Lets the process map only `headroom` more bytes than it has now.
+void LimitAddressSpace(std::uint64_t headroom) {
+    std::ifstream statm("/proc/self/statm");
+    std::uint64_t pages = 0;
+    statm >> pages;
+    const rlim_t limit = pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)) + headroom;
+    const rlimit bounds{limit, limit};
+    setrlimit(RLIMIT_AS, &bounds);
+}
+
+// A file larger than the memory the process may take ends either send with
+// its read error, and the process lives on (in a child, under a limit).
+TEST_F(SenderTest, FilesTooLargeToHoldEndWithTheReadError) {
+    const auto path = dir.path() / "huge.bin";
+    std::ofstream(path).close();
+    std::filesystem::resize_file(path, std::uint64_t{8} << 30);  // sparse
+    EXPECT_EXIT(
+        {
+            LimitAddressSpace(std::uint64_t{512} << 20);
+            FakePort textPort;
+            SendTextFileWorker(textPort, path);
+            FakePort binaryPort;
+            OutgoingTransfer binaryOutgoing(binaryPort);
+            SendBinaryFileWorker(binaryPort, binaryOutgoing, path, "huge.bin", 9);
+            const bool textFailed =
+                textPort.FileResult() == std::make_pair(std::string(kCouldNotReadText), true);
+            const bool binaryFailed =
+                binaryPort.FileResult() == std::make_pair(std::string(kCouldNotReadBinary), true);
+            std::_Exit(textFailed && binaryFailed && textPort.Items().empty() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(SendFileName, TakesThePartAfterEitherSeparator) {
     EXPECT_EQ(SendFileName("/home/op/a.bin"), "a.bin");
