@@ -430,7 +430,7 @@ TEST_F(IncomingTransferTest, AbandonNeverWaitsForAWriteInProgress) {
         std::atomic<bool> writing{false};
         std::atomic<bool> release{false};
     } disk;
-    IncomingTransfer slowReceiver(port, dir.path(), disk);
+    IncomingTransfer slowReceiver(port, dir.path() / "tmp", disk);
     const auto records = RecordsFor(testing::RandomBytes(600), "slow.bin");
     slowReceiver.Begin(records[0]);
     std::thread worker([&] { slowReceiver.Data(records[1]); });
