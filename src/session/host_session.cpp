@@ -25,6 +25,11 @@ HostSession::~HostSession() {
     Disconnect(false);
 }
 
+void HostSession::SetShutdownScript(const std::filesystem::path& file) {
+    scriptFolder_ = file.parent_path();
+    shutdownScriptName_ = file.filename().string();
+}
+
 bool HostSession::Start(std::unique_ptr<ITransport> opened, const SessionSettings& settings,
                         std::string& error) {
     Disconnect(false);

@@ -31,7 +31,15 @@ bool BuildIncomingPaths(const std::filesystem::path& receiveParent, std::string_
     if (receiveParent.empty()) {
         return false;
     }
-    const std::filesystem::path directory = receiveParent / PathFromUtf8(kReceiveFolderName);
+    return BuildIncomingPathsIn(receiveParent / PathFromUtf8(kReceiveFolderName), name, finalPath,
+                                tempPath);
+}
+
+bool BuildIncomingPathsIn(const std::filesystem::path& directory, std::string_view name,
+                          std::filesystem::path& finalPath, std::filesystem::path& tempPath) {
+    if (directory.empty()) {
+        return false;
+    }
     std::error_code error;
     std::filesystem::create_directory(directory, error);
     if (error && error != std::errc::file_exists) {

@@ -31,4 +31,9 @@ StemAndExtension SplitFileName(std::string_view name);
 bool BuildIncomingPaths(const std::filesystem::path& receiveParent, std::string_view name,
                         std::filesystem::path& finalPath, std::filesystem::path& tempPath);
 
+// As above, with the files stored in `receiveFolder` itself (created when
+// missing, its parent must exist) instead of in "tmp" under a parent.
+bool BuildIncomingPathsIn(const std::filesystem::path& receiveFolder, std::string_view name,
+                          std::filesystem::path& finalPath, std::filesystem::path& tempPath);
+
 }  // namespace corvina

@@ -92,7 +92,11 @@ void IncomingTransfer::Begin(const cvfile::TransferRecord& record) {
         } else {
             std::filesystem::path finalPath;
             std::filesystem::path tempPath;
-            if (!BuildIncomingPaths(receiveParent_, *name, finalPath, tempPath)) {
+            const bool built =
+                receiveFolder_.empty()
+                    ? BuildIncomingPaths(receiveParent_, *name, finalPath, tempPath)
+                    : BuildIncomingPathsIn(receiveFolder_, *name, finalPath, tempPath);
+            if (!built) {
                 in.failed = true;
                 in.result = ResultCode::FileError;
             } else {

@@ -56,6 +56,10 @@ class IncomingTransfer {
     IncomingTransfer(const IncomingTransfer&) = delete;
     IncomingTransfer& operator=(const IncomingTransfer&) = delete;
 
+    // Stores received files in `folder` itself rather than in "tmp" under the
+    // parent. Call before the session starts.
+    void SetReceiveFolder(std::filesystem::path folder) { receiveFolder_ = std::move(folder); }
+
     // A Start record: ends an unfinished transfer without a verdict, checks the
     // name, creates the ".part" file and announces the transfer. A refused
     // name or a file that cannot be created is answered when End arrives.
@@ -97,6 +101,7 @@ class IncomingTransfer {
 
     TransferPort& port_;
     std::filesystem::path receiveParent_;
+    std::filesystem::path receiveFolder_;  // empty: "tmp" under receiveParent_
     IncomingFileSystem& fileSystem_;
 
     std::mutex incomingMutex_;
