@@ -49,6 +49,9 @@ int RunChat(HeadlessStation& station, const Options& options) {
         // "D" lets the modem send what is still buffered before the link ends.
         station.EndLink(HeadlessStation::Clock::now() + 120s);
     }
+    if (station.hostError() && status == kExitOk) {
+        status = kExitModemError;
+    }
     station.Finish(true);
     return status;
 }

@@ -1,5 +1,6 @@
 #include "cli/headless_station.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/exit_status.h"
@@ -270,6 +271,16 @@ void HeadlessStation::EndLink(Clock::time_point deadline) {
     if (!peerConnected_ && !session().arqConnected.load() &&
         session().linkState.load() == kLinkNone) {
         return;
+    }
+    // The worker sends commands before data, so "D" waits until the modem
+    // holds every byte queued for the link; the modem sends those before it
+    // ends the link.
+    while (!linkEnded_ && !hostError_ && session().sessionActive() &&
+           !session().WithQueues([](HostQueues& q) { return q.outboundQueue.empty(); })) {
+        const WakeKind kind = Next(std::min(deadline, Clock::now() + 100ms)).kind;
+        if (kind == WakeKind::Interrupted || Clock::now() >= deadline) {
+            break;
+        }
     }
     linkEnded_ = false;
     session().QueueCommand(Bytes("D"));
