@@ -3,7 +3,7 @@
 #include "cli/json_line.h"
 #include "cvrk/connect_text.h"
 #include "text/conversions.h"
-#include "transcript/utc_timestamp.h"
+#include "session/utc_timestamp.h"
 #include "transfer/format_crc.h"
 
 namespace corvina::cli {

@@ -25,6 +25,8 @@ struct ModemConfiguration {
     // Lower-cased network modem address; empty when not set.
     std::string telnetHost;
     bool autostart = false;
+    // `log=on|off`: whether the session transcript is written (on unless off).
+    bool log = true;
 
     bool operator==(const ModemConfiguration&) const = default;
 };

@@ -107,6 +107,9 @@ bool ModemSettings::Apply(std::string_view line, std::string& message) {
     if (lowerKey == "autostart") {
         return ApplyAutostart(value, message);
     }
+    if (lowerKey == "log") {
+        return ApplySwitch(value, "log", seenLog_, config_.log, message);
+    }
     return Fail(message, "unknown modem setting");
 }
 
@@ -192,6 +195,19 @@ bool ModemSettings::ApplyAutostart(std::string_view value, std::string& message)
         return true;
     }
     return Fail(message, "unsupported autostart value");
+}
+
+bool ModemSettings::ApplySwitch(std::string_view value, const std::string& name, bool& seen,
+                                bool& setting, std::string& message) {
+    if (seen) {
+        return Fail(message, ("duplicate " + name + " setting").c_str());
+    }
+    seen = true;
+    if (value == "on" || value == "off") {
+        setting = value == "on";
+        return true;
+    }
+    return Fail(message, ("unsupported " + name + " value").c_str());
 }
 
 ModemConfiguration ModemSettings::Finish() const {

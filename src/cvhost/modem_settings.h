@@ -27,6 +27,8 @@ class ModemSettings {
     bool ApplyComPort(std::string_view rawValue, std::string_view value, std::string& message);
     bool ApplyTelnet(std::string_view value, std::string& message);
     bool ApplyAutostart(std::string_view value, std::string& message);
+    bool ApplySwitch(std::string_view value, const std::string& name, bool& seen, bool& setting,
+                     std::string& message);
 
     PortNaming naming_;
     ModemConfiguration config_;
@@ -35,6 +37,7 @@ class ModemSettings {
     bool seenComPort_ = false;
     bool seenTelnet_ = false;
     bool seenAutostart_ = false;
+    bool seenLog_ = false;
 };
 
 }  // namespace cvhost

@@ -88,8 +88,10 @@ TEST(ParseCommandScript, ReadsModemSettings) {
         "BAUDRATE=115200\n"
         "comport = COM007\n"
         "telnet=\"Modem.Example.ORG\"\n"
-        "autostart=On\n");
+        "autostart=On\n"
+        "LOG=Off\n");
     ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_FALSE(p.script.modem.log);
     EXPECT_EQ(p.script.modem.model, ModemModel::Ktm2);
     EXPECT_EQ(p.script.modem.baudRate, 115200u);
     EXPECT_EQ(p.script.modem.comPort, "COM7");
@@ -158,6 +160,8 @@ TEST(ParseCommandScript, ReportsTheFirstOffendingLineAndLeavesTheScriptEmpty) {
         {"[Modem]\ntelnet=a\ntelnet=b", "line 3: duplicate telnet setting"},
         {"[Modem]\nautostart=yes", "line 2: unsupported autostart value"},
         {"[Modem]\nautostart=on\n\nautostart=on", "line 4: duplicate autostart setting"},
+        {"[Modem]\nlog=no", "line 2: unsupported log value"},
+        {"[Modem]\nlog=on\nlog=off", "line 3: duplicate log setting"},
         {"[Modem]\nspeed=9600", "line 2: unknown modem setting"},
         {"[Modem]\nno equals sign", "line 2: invalid modem setting"},
     };

@@ -1,4 +1,4 @@
-#include "transcript/utc_timestamp.h"
+#include "session/utc_timestamp.h"
 
 #include <cstdio>
 
