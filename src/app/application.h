@@ -22,6 +22,7 @@
 #include "ops/operator_console.h"
 #include "ops/window_flags.h"
 #include "session/host_session.h"
+#include "session/transcript_writer.h"
 #include "transfer/session_with_transfers.h"
 
 class QComboBox;
@@ -42,6 +43,9 @@ struct ApplicationOptions {
     // Where "startup.txt" and "shutdown.txt" are read; empty means beside the
     // executable.
     std::filesystem::path scriptFolder;
+    // Where the daily session transcripts are kept; empty means "log" beside
+    // the executable.
+    std::filesystem::path logFolder;
     // The network search, run on the discovery thread; DiscoverModems unless
     // replaced (tests keep their searches off the network).
     std::function<std::vector<DiscoveredModem>(std::uint32_t timeoutMs, std::string& error)>
@@ -133,6 +137,13 @@ class Application : public QWidget, private OperatorConsole {
     void CleanUpArqLink();
     void ResetStatusDisplay();
     void AppendCommandText(const QString& text);
+
+    // The session transcript: on unless the start-up script says log=off.
+    void ApplyTranscriptSetting();
+    void RecordTranscript(const UiEvent& event);
+    void RecordCommand(const QString& command);
+    void OpenLogFolder();
+    std::filesystem::path LogFolder() const;
     bool StartSession(std::unique_ptr<ITransport> transport, bool isTelnetLink,
                       std::uint8_t channel);
     bool ComSelected() const;
@@ -155,6 +166,7 @@ class Application : public QWidget, private OperatorConsole {
     std::unique_ptr<SessionWithTransfers> station_;
     HostSession* session_;  // station_'s session
     OperatorActions actions_;
+    std::unique_ptr<TranscriptWriter> transcript_;  // null while log=off
 
     // Controls; owned by this widget through Qt's parent ownership.
     QLabel* logoLabel_ = nullptr;

@@ -51,6 +51,7 @@ bool Application::LoadStartupConfiguration(bool applyLink) {
         ReportStartupConfigurationError(FromUtf8(error));
         return false;
     }
+    ApplyTranscriptSetting();
     if (!applyLink) {
         lastStartupError_.clear();
         return true;
