@@ -136,6 +136,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             }
         } else if (arg == "--script") {
             options.script = value;
+        } else if (arg == "--log") {
+            options.log = value;
         } else if (arg == "--shutdown") {
             options.shutdown = value;
         } else if (arg == "--timeout") {

@@ -30,6 +30,7 @@ struct Options {
     ModemAddress modem;
     std::filesystem::path script;    // a startup script
     std::filesystem::path shutdown;  // commands for the orderly end
+    std::filesystem::path log;       // transcript folder; empty: no transcript
     bool json = false;
     std::chrono::seconds timeout{0};  // 0: no limit
     std::uint8_t channel = 4;

@@ -2,8 +2,8 @@
 
 #include "cli/json_line.h"
 #include "cvrk/connect_text.h"
-#include "text/conversions.h"
 #include "session/utc_timestamp.h"
+#include "text/conversions.h"
 #include "transfer/format_crc.h"
 
 namespace corvina::cli {

@@ -9,6 +9,7 @@
 #include "link/command_script_file.h"
 #include "link/serial_transport.h"
 #include "link/telnet_transport.h"
+#include "session/transcript_writer.h"
 #include "text/conversions.h"
 
 namespace corvina::cli {
@@ -139,6 +140,9 @@ void HeadlessStation::Emit(const ReportLine& line) {
 
 void HeadlessStation::Handle(const UiEvent& event) {
     Emit(report_.Describe(event, std::chrono::system_clock::now()));
+    if (transcript_ != nullptr && recording_) {
+        transcript_->Append(event);
+    }
     switch (event.kind) {
         case UiEventKind::HostOutputEvent: {
             const HostOutput* output = event.hostOutput();
@@ -207,6 +211,7 @@ int HeadlessStation::Connect(Clock::time_point deadline) {
             return kExitUsage;
         }
     }
+    recording_ = script.modem.log;
     ModemAddress modem;
     if (!ChooseModem(options_, script.modem, modem)) {
         Report("No modem: give --modem, or a script with comport= or telnet=");
@@ -244,6 +249,9 @@ int HeadlessStation::Call(const std::string& call, Clock::time_point deadline) {
     if (session().SubmitCommand(Bytes(command)).outcome != HostSession::SubmitOutcome::Queued) {
         Report("Cannot call \"" + call + "\"");
         return kExitUsage;
+    }
+    if (transcript_ != nullptr && recording_) {
+        transcript_->Append(TranscriptKind::Command, command);
     }
     linkEnded_ = false;
     while (!linkUp()) {

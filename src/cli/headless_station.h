@@ -99,6 +99,7 @@ class HeadlessStation final : public EventSink {
     std::deque<std::optional<std::string>> input_;
     bool interrupted_ = false;
 
+    bool recording_ = true;  // the script did not say log=off
     bool hostmodeActive_ = false;
     bool peerConnected_ = false;
     bool arqActive_ = false;

@@ -12,6 +12,8 @@ Options:
   --shutdown FILE             hostmode commands for the orderly end (default:
                               shutdown.txt beside --script, else none)
   --channel N                 hostmode channel 1..31 (default 4)
+  --log DIR                   append the session transcript to a daily file in
+                              DIR (unless the script says log=off)
   --timeout SECONDS           give up after this long (0, the default: never)
   --json                      one JSON object per line on standard output for
                               every event instead of plain text

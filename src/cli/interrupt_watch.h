@@ -17,6 +17,11 @@ class InterruptWatch {
     explicit InterruptWatch(std::function<void()> onInterrupt);
     ~InterruptWatch();
 
+    // Blocks the watched signals in the calling thread, and so in every thread
+    // it starts from now on. The constructor does it too; call this first
+    // when other threads must start before the watch.
+    static void BlockSignals();
+
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 

@@ -18,12 +18,16 @@ sigset_t WatchedSignals() {
 
 }  // namespace
 
-InterruptWatch::InterruptWatch(std::function<void()> onInterrupt)
-    : onInterrupt_(std::move(onInterrupt)) {
+void InterruptWatch::BlockSignals() {
     // A peer that hangs up must not kill the process on the next write.
     signal(SIGPIPE, SIG_IGN);
     const sigset_t set = WatchedSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+InterruptWatch::InterruptWatch(std::function<void()> onInterrupt)
+    : onInterrupt_(std::move(onInterrupt)) {
+    BlockSignals();
     thread_ = std::thread([this] { Watch(); });
 }
 

@@ -1,12 +1,14 @@
 // corvina-cli: the headless station.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/exit_status.h"
 #include "cli/interrupt_watch.h"
 #include "cli/station_runs.h"
+#include "session/transcript_writer.h"
 
 int main(int argc, char** argv) {
     using namespace corvina::cli;
@@ -22,8 +24,13 @@ int main(int argc, char** argv) {
         std::fputs(HelpText(options.command).c_str(), stdout);
         return kExitOk;
     }
+    InterruptWatch::BlockSignals();  // before the transcript's thread starts
     const EventReport report(options.json);
-    HeadlessStation station(options, report);
+    std::unique_ptr<corvina::TranscriptWriter> transcript;
+    if (!options.log.empty()) {
+        transcript = std::make_unique<corvina::TranscriptWriter>(options.log);
+    }
+    HeadlessStation station(options, report, transcript.get());
     int status = kExitOk;
     {
         InterruptWatch watch([&station] { station.Interrupt(); });

@@ -131,7 +131,9 @@ TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
     auto listener = Run("listen", {"listen", "--into", into.string(), "--modem", Modem(1)});
     ASSERT_TRUE(WaitForEvent("listen", "hostmode", 10s));
     const auto file = RandomFile("report.bin", 5000);
-    auto sender = Run("send", {"send", file.string(), "--to", "DK2BBB", "--modem", Modem(0)});
+    const std::filesystem::path log = folder_.path() / "log";
+    auto sender = Run("send", {"send", file.string(), "--to", "DK2BBB", "--modem", Modem(0),
+                               "--log", log.string()});
 
     EXPECT_EQ(sender->Wait(60s), cli::kExitOk);
     listener->Signal(SIGTERM);
@@ -154,6 +156,16 @@ TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
                                      {"exit", "status", 0}});
     EXPECT_FALSE(sim_.modem(0).inHostmode());
     EXPECT_FALSE(sim_.modem(1).inHostmode());
+
+    std::string transcript;
+    for (const auto& day : std::filesystem::directory_iterator(log)) {
+        std::ifstream in(day.path());
+        transcript += std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    for (const char* expected : {"\tcommand\tC DK2BBB\n", "\tlink\t*** CONNECTED to DK2BBB",
+                                 "\tfile\tBinary file sent: report.bin, CRC OK"}) {
+        EXPECT_NE(transcript.find(expected), std::string::npos) << expected << "\n" << transcript;
+    }
 }
 
 TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAndLeavesHostmode) {
