@@ -29,21 +29,43 @@ std::string LinkState(const std::vector<std::uint8_t>& bytes) {
     return text.find("DISCONNECTED") != std::string::npos ? "disconnected" : "other";
 }
 
+// Modem text ends its lines with CR; a terminal needs LF, or each line
+// overwrites the one before.
+std::string TerminalLines(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 ReportLine DescribeOutput(bool json, const HostOutput& output,
                           std::chrono::system_clock::time_point now) {
     const std::string text = ModemTextToUtf8(output.bytes);
     switch (output.kind) {
         case HostOutputKind::ReceivedText:
             return json ? Out(Stamped("received", now).Add("text", text))
-                        : ReportLine{Stream::Out, text};
-        case HostOutputKind::LinkMessage:
+                        : ReportLine{Stream::Out, TerminalLines(text)};
+        case HostOutputKind::LinkMessage: {
             if (json) {
                 return Out(Stamped("link", now)
                                .Add("state", LinkState(output.bytes))
                                .Add("peer", cvrk::ExtractConnectedPeer(output.bytes))
                                .Add("text", text));
             }
-            return {Stream::Out, "\n" + text + "\n"};
+            std::string line = TerminalLines(text);
+            if (line.empty() || line.back() != '\n') {
+                line += '\n';
+            }
+            return {Stream::Out, line};
+        }
         case HostOutputKind::EchoText:
             return json ? Out(Stamped("echo", now).Add("text", text)) : ReportLine{};
         case HostOutputKind::CommandText:
