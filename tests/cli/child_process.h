@@ -25,6 +25,7 @@ class ChildProcess {
     void Write(const std::string& text);
     void CloseInput();
     void Signal(int signal);
+    pid_t pid() const { return pid_; }
 
     // The exit status, or nothing when the child is still running after `timeout`
     // (or died of a signal: -signal).
