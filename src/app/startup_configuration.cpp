@@ -47,11 +47,12 @@ bool Application::LoadStartupConfiguration(bool applyLink) {
                         : ReadOptionalCommandScript(options_.scriptFolder, kStartupScriptName,
                                                     startupScript_, error);
     startupUsable_ = ok;
+    // A script that cannot be read leaves the default: transcript on.
+    ApplyTranscriptSetting();
     if (!ok) {
         ReportStartupConfigurationError(FromUtf8(error));
         return false;
     }
-    ApplyTranscriptSetting();
     if (!applyLink) {
         lastStartupError_.clear();
         return true;

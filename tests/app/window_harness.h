@@ -68,6 +68,7 @@ class FakeDiscovery {
     }
     ApplicationOptions Options(std::filesystem::path folder) {
         ApplicationOptions options;
+        options.logFolder = folder / "log";
         options.scriptFolder = std::move(folder);
         options.discover = [this](std::uint32_t, std::string& error) {
             std::lock_guard<std::mutex> lock(mutex_);

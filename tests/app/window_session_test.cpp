@@ -49,7 +49,6 @@ class WindowSessionTest : public testing::Test {
         folders[i].Write("startup.txt",
                          "[Term]\nMYCALL " + call + "\n[Modem]\ntelnet=127.0.0.1\nautostart=on\n");
         ApplicationOptions options = discovery[i].Options(folders[i].path());
-        options.logFolder = folders[i].path() / "log";
         options.chooseFile = [this, i](QWidget*, const QString&) { return chosenFile[i]; };
         windows[i] = std::make_unique<Application>(std::move(options));
         Application& window = *windows[i];
