@@ -168,12 +168,17 @@ TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
     }
 }
 
-TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAndLeavesHostmode) {
-    const auto file = RandomFile("lost.bin", 100);
-    auto sender = Run("send", {"send", file.string(), "--to", "ZZ9ZZZ", "--modem", Modem(0)});
+TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScripts) {
+    const auto start = folder_.WriteFile("start.txt", "[Term]\nMYCALL DK1CCC\n");
+    const auto bye = folder_.WriteFile("bye.txt", "[Host]\nI DK9ZZZ\n");
+    auto sender =
+        Run("send", {"send", RandomFile("lost.bin", 100).string(), "--to", "ZZ9ZZZ", "--modem",
+                     Modem(0), "--script", start.string(), "--shutdown", bye.string()});
     EXPECT_EQ(sender->Wait(60s), cli::kExitNoLink);
     EXPECT_FALSE(sim_.modem(0).inHostmode());
-    ExpectInOrder(Events("send"), {{"link", "state", "disconnected"}, {"exit", "status", 7}});
+    EXPECT_EQ(sim_.modem(0).call(), "DK9ZZZ") << "the shutdown script ran last";
+    ExpectInOrder(Events("send"),
+                  {{"command", "", {}}, {"link", "state", "disconnected"}, {"exit", "status", 7}});
 }
 
 TEST_F(CliStations, ChatSendsInputLinesAndEndsTheLinkAtEndOfInput) {
