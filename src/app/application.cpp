@@ -12,6 +12,7 @@
 #include "app/action_button.h"
 #include "app/app_icon.h"
 #include "app/control_ids.h"
+#include "app/receive_pane.h"
 #include "app/transmit_pane.h"
 #include "link/executable_path.h"
 #include "ops/broadcast_timing.h"
@@ -47,6 +48,7 @@ Application::Application(ApplicationOptions options, QWidget* parent)
     CreateFoldersButton();
     ConnectSignals();
     ApplyLinkOverride();
+    receivePane_->SetOpenLogFolder([this] { OpenLogFolder(); });
 
     RefreshSerialPorts();
     LoadStartupConfiguration(true);

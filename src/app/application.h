@@ -27,6 +27,7 @@
 #include "ops/operator_console.h"
 #include "ops/window_flags.h"
 #include "session/host_session.h"
+#include "session/transcript_writer.h"
 #include "transfer/session_with_transfers.h"
 
 class QComboBox;
@@ -163,6 +164,13 @@ class Application : public QWidget, private OperatorConsole {
     void AppendCommandText(const QString& text);
     // Hands the transport to the session, which opens it first with
     // `openFirst` and then leads the terminal dialogue beside the window.
+
+    // The session transcript: on unless the start-up script says log=off.
+    void ApplyTranscriptSetting();
+    void RecordTranscript(const UiEvent& event);
+    void RecordCommand(const QString& command);
+    void OpenLogFolder();
+    std::filesystem::path LogFolder() const;
     bool StartSession(std::unique_ptr<ITransport> transport, bool isTelnetLink,
                       std::uint8_t channel, bool openFirst);
     void ShowAttemptRunning();
@@ -194,6 +202,7 @@ class Application : public QWidget, private OperatorConsole {
     std::unique_ptr<SessionWithTransfers> station_;
     HostSession* session_;  // station_'s session
     OperatorActions actions_;
+    std::unique_ptr<TranscriptWriter> transcript_;  // null while log=off
 
     // Controls; owned by this widget through Qt's parent ownership.
     QLabel* logoLabel_ = nullptr;

@@ -33,10 +33,12 @@ FoldersButton::FoldersButton(const ProgramFolders& folders,
     auto* menu = new QMenu(this);
     const std::filesystem::path received = folders.receiveFolder;
     const std::filesystem::path scripts = folders.scriptFolder;
+    const std::filesystem::path logs = folders.logFolder;
     menu->addAction(QStringLiteral("Open received files folder"), this,
                     [this, received] { OpenFolder(received); });
     menu->addAction(QStringLiteral("Open scripts folder"), this,
                     [this, scripts] { OpenFolder(scripts); });
+    menu->addAction(QStringLiteral("Open log folder"), this, [this, logs] { OpenFolder(logs); });
     setMenu(menu);
 }
 

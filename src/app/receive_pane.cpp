@@ -39,6 +39,10 @@ QMenu* ReceivePane::BuildContextMenu() {
     copy->setEnabled(textCursor().hasSelection());
     QAction* all = menu->addAction(QStringLiteral("Select all"));
     all->setData(kMenuSelectAll);
+    if (openLogFolder_) {
+        menu->addSeparator();
+        menu->addAction(QStringLiteral("Open log folder"))->setData(kMenuOpenLogFolder);
+    }
     return menu;
 }
 
@@ -65,6 +69,8 @@ void ReceivePane::contextMenuEvent(QContextMenuEvent* event) {
             copy();
         } else if (command == kMenuSelectAll) {
             selectAll();
+        } else if (command == kMenuOpenLogFolder && openLogFolder_) {
+            openLogFolder_();
         }
     });
     menu->popup(at);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <functional>
 
 #include "app/control_ids.h"
 
@@ -32,17 +33,22 @@ class ReceivePane : public QPlainTextEdit {
     // action's data is its command (kMenuCopy, kMenuSelectAll).
     QMenu* BuildContextMenu();
 
+    // Adds "Open log folder" to the context menu, running `open` when chosen.
+    void SetOpenLogFolder(std::function<void()> open) { openLogFolder_ = std::move(open); }
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     int trimLimit_;
+    std::function<void()> openLogFolder_;
 };
 
 // Offset of the context menu from the pane's corner when opened by keyboard.
 inline constexpr int kKeyboardMenuOffset = 12;
 inline constexpr int kMenuCopy = 1;
 inline constexpr int kMenuSelectAll = 2;
+inline constexpr int kMenuOpenLogFolder = 3;
 
 }  // namespace corvina

@@ -183,6 +183,7 @@ void Application::SubmitCommand() {
         flags_.callPending = true;
         UpdateConnectionUi();
     }
+    RecordCommand(commandLine_->text());
     commandLine_->clear();
     commandLine_->setFocus(Qt::OtherFocusReason);
 }

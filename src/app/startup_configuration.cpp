@@ -85,6 +85,8 @@ bool Application::LoadStartupConfiguration(bool applyLink) {
         modem.telnetHost = options_.connect->serial ? std::string() : options_.connect->host;
         modem.autostart = true;
     }
+    // A script that cannot be read leaves the default: transcript on.
+    ApplyTranscriptSetting();
     if (!ok) {
         ReportStartupConfigurationError(FromUtf8(error));
         return false;

@@ -52,6 +52,7 @@ bool StartsWithLineBreak(const QString& text) {
 }  // namespace
 
 void Application::HandleUiEvent(const UiEvent& event) {
+    RecordTranscript(event);
     switch (event.kind) {
         case UiEventKind::HostOutputEvent:
             if (const HostOutput* output = event.hostOutput()) {

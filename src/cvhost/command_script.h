@@ -27,6 +27,8 @@ struct ModemConfiguration {
     bool autostart = false;
     // Reopen the link by itself after it failed during a session.
     bool reconnect = true;
+    // `log=on|off`: whether the session transcript is written (on unless off).
+    bool log = true;
 
     bool operator==(const ModemConfiguration&) const = default;
 };

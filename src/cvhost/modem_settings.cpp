@@ -110,6 +110,9 @@ bool ModemSettings::Apply(std::string_view line, std::string& message) {
     if (lowerKey == "reconnect") {
         return ApplySwitch("reconnect", value, seenReconnect_, config_.reconnect, message);
     }
+    if (lowerKey == "log") {
+        return ApplySwitch("log", value, seenLog_, config_.log, message);
+    }
     return Fail(message, "unknown modem setting");
 }
 

@@ -38,6 +38,7 @@ class ModemSettings {
     bool seenTelnet_ = false;
     bool seenAutostart_ = false;
     bool seenReconnect_ = false;
+    bool seenLog_ = false;
 };
 
 }  // namespace cvhost

@@ -30,6 +30,11 @@ HostSession::~HostSession() {
     Disconnect(false);
 }
 
+void HostSession::SetShutdownScript(const std::filesystem::path& file) {
+    scriptFolder_ = file.parent_path();
+    shutdownScriptName_ = file.filename().string();
+}
+
 void HostSession::PrepareStart(std::unique_ptr<ITransport> transport,
                                const SessionSettings& settings) {
     Disconnect(false);

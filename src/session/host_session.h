@@ -92,6 +92,12 @@ class HostSession {
     // clears its own flags and status display.
     bool Disconnect(bool orderly);
 
+    // Reads the orderly end's commands from `file` instead of "shutdown.txt"
+    // in the script folder (a headless front end names its own); an empty
+    // path means no commands besides "JHOST0". Window thread, while no worker
+    // runs.
+    void SetShutdownScript(const std::filesystem::path& file);
+
     // True from a successful Start until Disconnect.
     bool sessionActive() const { return sessionActive_.load(); }
     // True while a transport is installed (window thread).
@@ -262,6 +268,7 @@ class HostSession {
 
     EventSink& sink_;
     std::filesystem::path scriptFolder_;
+    std::string shutdownScriptName_ = "shutdown.txt";
     TransferHooks* hooks_;
     TerminalDialogueLimits limits_;
 

@@ -21,7 +21,6 @@ using namespace session_constants;
 
 namespace {
 
-constexpr std::string_view kShutdownScript = "shutdown.txt";
 constexpr std::string_view kMyCommandRejected = "startup.txt MY command was rejected by the modem";
 constexpr std::string_view kBadLinkStatus = "Invalid response to Hostmode L command";
 constexpr std::string_view kRefusedDataDropped =
@@ -373,7 +372,8 @@ void HostSession::RunShutdownSequence() {
     std::string error;  // nothing of the sequence is reported
     cvhost::Frame answer;
     cvhost::CommandScript script;
-    if (ReadOptionalCommandScript(scriptFolder_, std::string(kShutdownScript), script, error)) {
+    if (!shutdownScriptName_.empty() &&
+        ReadOptionalCommandScript(scriptFolder_, shutdownScriptName_, script, error)) {
         for (const Bytes& command : script.hostmodeCommands) {
             if (!HostTransact(linkChannel_, true, command, answer, error, true, kAttempts)) {
                 break;

@@ -56,6 +56,10 @@ class IncomingTransfer {
     IncomingTransfer(const IncomingTransfer&) = delete;
     IncomingTransfer& operator=(const IncomingTransfer&) = delete;
 
+    // Stores received files in `folder` from now on. Call before the session
+    // starts.
+    void SetReceiveFolder(std::filesystem::path folder) { receiveFolder_ = std::move(folder); }
+
     // A Start record: ends an unfinished transfer without a verdict, checks the
     // name, creates the ".part" file and announces the transfer. A refused
     // name or a file that cannot be created is answered when End arrives.

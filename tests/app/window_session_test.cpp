@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
 
 #include "app/action_button.h"
 #include "sim/simulator.h"
@@ -274,6 +275,67 @@ TEST_F(WindowSessionTest, BinaryFilesTravelBothWaysAndLandInTmp) {
     ASSERT_TRUE(WaitForText(two, kIdEchoPane, QStringLiteral("[Binary file sent: two.bin, CRC OK"),
                             20000ms));
     EXPECT_EQ(Contents(folders[0].path() / "tmp" / "two.bin"), payload.substr(0, 1000) + "reply");
+}
+
+// Every transcript line of station `i` so far, the daily files in date order.
+std::vector<std::string> TranscriptLines(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> days;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "log")) {
+        days.push_back(entry.path());
+    }
+    std::sort(days.begin(), days.end());
+    std::vector<std::string> lines;
+    for (const auto& day : days) {
+        std::ifstream in(day, std::ios::binary);
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+TEST_F(WindowSessionTest, TranscriptKeepsLinkTextEchoAndVerdictsAcrossRestarts) {
+    ASSERT_NO_FATAL_FAILURE(LinkStations());
+    Application& one = *windows[0];
+    auto* transmit = Control<TransmitPane>(one, kIdTransmitPane);
+    ASSERT_TRUE(WaitUntil([&] { return transmit->isEnabled(); }));
+    Type(transmit, QStringLiteral("hello log"));
+    QTest::keyClick(transmit, Qt::Key_Return);
+    ASSERT_TRUE(WaitForText(one, kIdEchoPane, QStringLiteral("hello log")));
+    folders[0].Write("log.bin", "twelve bytes");
+    chosenFile[0] = QString::fromStdString((folders[0].path() / "log.bin").string());
+    QTest::mouseClick(Control<QPushButton>(one, kIdBinaryFile), Qt::LeftButton);
+    ASSERT_TRUE(WaitForText(*windows[1], kIdReceivePane,
+                            QStringLiteral("[Binary file received: log.bin, CRC OK"), 20000ms));
+    ASSERT_TRUE(WaitForText(one, kIdEchoPane, QStringLiteral("[Binary file sent: log.bin, CRC OK"),
+                            20000ms));
+    windows[0].reset();
+    windows[1].reset();
+
+    const std::regex line(
+        R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z\t(received|sent|command|link|file)\t.*)");
+    auto holds = [](const std::vector<std::string>& lines, const std::string& part) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(part) != std::string::npos; });
+    };
+    const std::vector<std::string> sender = TranscriptLines(folders[0].path());
+    const std::vector<std::string> receiver = TranscriptLines(folders[1].path());
+    for (const auto& l : sender) {
+        EXPECT_TRUE(std::regex_match(l, line)) << l;
+    }
+    EXPECT_TRUE(holds(sender, "\tlink\t*** CONNECTED to DEMO2"));
+    EXPECT_TRUE(holds(sender, "\tsent\thello log\\r"));
+    EXPECT_TRUE(holds(sender, "\tfile\tBinary file sent: log.bin, CRC OK"));
+    EXPECT_TRUE(holds(receiver, "\treceived\thello log\\r"));
+    EXPECT_TRUE(holds(receiver, "\tfile\tBinary file received: log.bin, CRC OK"));
+
+    // A restart appends to what the last run wrote.
+    Application& again = Station(0);
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(again) == QStringLiteral("HOSTMODE ACTIVE"); }));
+    windows[0].reset();
+    const std::vector<std::string> after = TranscriptLines(folders[0].path());
+    ASSERT_GT(after.size(), sender.size());
+    EXPECT_TRUE(std::equal(sender.begin(), sender.end(), after.begin()));
 }
 
 TEST_F(WindowSessionTest, TextFileArrivesAsPlainText) {

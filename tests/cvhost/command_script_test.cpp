@@ -89,10 +89,12 @@ TEST(ParseCommandScript, ReadsModemSettings) {
         "comport = COM007\n"
         "telnet=\"Modem.Example.ORG\"\n"
         "autostart=On\n"
-        "reconnect=OFF\n");
+        "reconnect=OFF\nLOG=Off\n");
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_FALSE(p.script.modem.reconnect);
+    EXPECT_FALSE(p.script.modem.log);
     EXPECT_TRUE(Parse("[Modem]\nautostart=on\n").script.modem.reconnect);
+    EXPECT_TRUE(Parse("[Modem]\nautostart=on\n").script.modem.log);
     EXPECT_EQ(p.script.modem.model, ModemModel::Ktm2);
     EXPECT_EQ(p.script.modem.baudRate, 115200u);
     EXPECT_EQ(p.script.modem.comPort, "COM7");
@@ -163,6 +165,8 @@ TEST(ParseCommandScript, ReportsTheFirstOffendingLineAndLeavesTheScriptEmpty) {
         {"[Modem]\nautostart=on\n\nautostart=on", "line 4: duplicate autostart setting"},
         {"[Modem]\nreconnect=no", "line 2: unsupported reconnect value"},
         {"[Modem]\nreconnect=on\nreconnect=off", "line 3: duplicate reconnect setting"},
+        {"[Modem]\nlog=no", "line 2: unsupported log value"},
+        {"[Modem]\nlog=on\nlog=off", "line 3: duplicate log setting"},
         {"[Modem]\nspeed=9600", "line 2: unknown modem setting"},
         {"[Modem]\nno equals sign", "line 2: invalid modem setting"},
     };

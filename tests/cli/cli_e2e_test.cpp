@@ -1,0 +1,239 @@
+// corvina-cli as a real child process against simulated modems over TCP.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <thread>
+
+#include "child_process.h"
+#include "cli/exit_status.h"
+#include "sim/simulator.h"
+#include "support/temporary_folder.h"
+
+namespace corvina::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+class CliStations : public ::testing::Test {
+  protected:
+    explicit CliStations(double timeScale = 20) : sim_(Options(timeScale)) {}
+
+    static velksim::SimulatorOptions Options(double timeScale) {
+        velksim::SimulatorOptions options;
+        options.channel.timeScale = timeScale;
+        for (const char* call : {"DK1AAA", "DK2BBB"}) {
+            velksim::ModemOptions modem;
+            modem.name = call;
+            options.modems.push_back(modem);
+        }
+        return options;
+    }
+
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(sim_.Start(error)) << error;
+    }
+
+    std::string Modem(std::size_t index) {
+        return "tcp:127.0.0.1:" + std::to_string(sim_.modem(index).tcpPort());
+    }
+
+    std::unique_ptr<ChildProcess> Run(const std::string& name, std::vector<std::string> args) {
+        args.push_back("--json");
+        return std::make_unique<ChildProcess>(CORVINA_CLI_PATH, args, Output(name),
+                                              folder_.path() / (name + ".err"));
+    }
+
+    std::filesystem::path Output(const std::string& name) const {
+        return folder_.path() / (name + ".out");
+    }
+
+    // Every line of the child's standard output as JSON; a line that does not
+    // parse fails the test.
+    std::vector<json> Events(const std::string& name) const {
+        std::vector<json> events;
+        std::ifstream in(Output(name));
+        for (std::string line; std::getline(in, line);) {
+            const json event = json::parse(line, nullptr, false);
+            EXPECT_TRUE(event.is_object()) << "not a JSON object: " << line;
+            if (event.is_object()) {
+                EXPECT_TRUE(event.contains("time") &&
+                            event["time"].get<std::string>().ends_with("Z"))
+                    << line;
+                events.push_back(event);
+            }
+        }
+        return events;
+    }
+
+    bool WaitForEvent(const std::string& name, const std::string& event,
+                      std::chrono::milliseconds timeout) const {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::ifstream in(Output(name));
+            for (std::string line; std::getline(in, line);) {
+                if (line.find("\"event\":\"" + event + "\"") != std::string::npos) {
+                    return true;
+                }
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+
+    std::filesystem::path RandomFile(const std::string& name, std::size_t size) const {
+        std::mt19937 random(7);
+        std::string bytes(size, '\0');
+        for (char& c : bytes) {
+            c = static_cast<char>(random());
+        }
+        return folder_.WriteFile(name, bytes);
+    }
+
+    TemporaryFolder folder_;
+    velksim::Simulator sim_;
+};
+
+// Each expected (event, field, value) must appear after the one before it.
+void ExpectInOrder(const std::vector<json>& events,
+                   const std::vector<std::tuple<std::string, std::string, json>>& expected) {
+    std::size_t at = 0;
+    for (const auto& [event, field, value] : expected) {
+        while (at < events.size() &&
+               !(events[at]["event"] == event && (field.empty() || events[at][field] == value))) {
+            ++at;
+        }
+        ASSERT_LT(at, events.size())
+            << "missing in order: " << event << " " << field << "=" << value.dump();
+        ++at;
+    }
+}
+
+// The texts of every `event`, joined in order.
+std::string JoinedText(const std::vector<json>& events, const std::string& event) {
+    std::string joined;
+    for (const json& e : events) {
+        if (e["event"] == event) {
+            joined += e["text"].get<std::string>();
+        }
+    }
+    return joined;
+}
+
+TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
+    const std::filesystem::path into = folder_.path() / "into";
+    auto listener = Run("listen", {"listen", "--into", into.string(), "--modem", Modem(1)});
+    ASSERT_TRUE(WaitForEvent("listen", "hostmode", 10s));
+    const auto file = RandomFile("report.bin", 5000);
+    const std::filesystem::path log = folder_.path() / "log";
+    auto sender = Run("send", {"send", file.string(), "--to", "DK2BBB", "--modem", Modem(0),
+                               "--log", log.string()});
+
+    EXPECT_EQ(sender->Wait(60s), cli::kExitOk);
+    listener->Signal(SIGTERM);
+    EXPECT_EQ(listener->Wait(20s), cli::kExitOk);
+
+    std::ifstream sent(file, std::ios::binary), got(into / "report.bin", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(got), {}),
+              std::string(std::istreambuf_iterator<char>(sent), {}));
+    ExpectInOrder(Events("send"), {{"hostmode", "", {}},
+                                   {"link", "state", "connected"},
+                                   {"transfer", "direction", "send"},
+                                   {"progress", "percent", 100},
+                                   {"verdict", "result", "CRC OK"},
+                                   {"link", "state", "disconnected"},
+                                   {"exit", "status", 0}});
+    ExpectInOrder(Events("listen"), {{"hostmode", "", {}},
+                                     {"link", "peer", "DK1AAA"},
+                                     {"transfer", "size", 5000},
+                                     {"verdict", "result", "CRC OK"},
+                                     {"exit", "status", 0}});
+    EXPECT_FALSE(sim_.modem(0).inHostmode());
+    EXPECT_FALSE(sim_.modem(1).inHostmode());
+
+    std::string transcript;
+    for (const auto& day : std::filesystem::directory_iterator(log)) {
+        std::ifstream in(day.path());
+        transcript += std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    for (const char* expected : {"\tcommand\tC DK2BBB\n", "\tlink\t*** CONNECTED to DK2BBB",
+                                 "\tfile\tBinary file sent: report.bin, CRC OK"}) {
+        EXPECT_NE(transcript.find(expected), std::string::npos) << expected << "\n" << transcript;
+    }
+}
+
+TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScripts) {
+    const auto start = folder_.WriteFile("start.txt", "[Term]\nMYCALL DK1CCC\n");
+    const auto bye = folder_.WriteFile("bye.txt", "[Host]\nI DK9ZZZ\n");
+    auto sender =
+        Run("send", {"send", RandomFile("lost.bin", 100).string(), "--to", "ZZ9ZZZ", "--modem",
+                     Modem(0), "--script", start.string(), "--shutdown", bye.string()});
+    EXPECT_EQ(sender->Wait(60s), cli::kExitNoLink);
+    EXPECT_FALSE(sim_.modem(0).inHostmode());
+    EXPECT_EQ(sim_.modem(0).call(), "DK9ZZZ") << "the shutdown script ran last";
+    ExpectInOrder(Events("send"),
+                  {{"command", "", {}}, {"link", "state", "disconnected"}, {"exit", "status", 7}});
+}
+
+TEST_F(CliStations, ChatSendsInputLinesAndEndsTheLinkAtEndOfInput) {
+    auto listener =
+        Run("listen", {"listen", "--into", folder_.path().string(), "--modem", Modem(1)});
+    ASSERT_TRUE(WaitForEvent("listen", "hostmode", 10s));
+    auto chat = Run("chat", {"chat", "--to", "DK2BBB", "--modem", Modem(0)});
+    ASSERT_TRUE(WaitForEvent("chat", "link", 30s));
+    chat->Write("good morning\nfrom the shed\n");
+    ASSERT_TRUE(WaitForEvent("listen", "received", 30s));
+    chat->CloseInput();
+    EXPECT_EQ(chat->Wait(60s), cli::kExitOk);
+    listener->Signal(SIGINT);
+    EXPECT_EQ(listener->Wait(20s), cli::kExitOk);
+
+    EXPECT_NE(JoinedText(Events("listen"), "received").find("good morning\rfrom the shed\r"),
+              std::string::npos);
+    EXPECT_EQ(JoinedText(Events("chat"), "echo"), "good morning\rfrom the shed\r");
+    ExpectInOrder(Events("chat"), {{"link", "state", "connected"},
+                                   {"echo", "", {}},
+                                   {"link", "state", "disconnected"},
+                                   {"exit", "status", 0}});
+}
+
+TEST_F(CliStations, UnreachableModemExitsWithModemError) {
+    sim_.Stop();
+    auto sender = Run("send", {"send", RandomFile("a.bin", 10).string(), "--to", "DK2BBB",
+                               "--modem", "tcp:127.0.0.1:1"});
+    EXPECT_EQ(sender->Wait(30s), cli::kExitModemError);
+}
+
+class CliStationsRealTime : public CliStations {
+  protected:
+    CliStationsRealTime() : CliStations(1) {}
+};
+
+TEST_F(CliStationsRealTime, SigtermDuringReceiveEndsOrderlyWithoutPartFile) {
+    const std::filesystem::path into = folder_.path() / "into";
+    auto listener = Run("listen", {"listen", "--into", into.string(), "--modem", Modem(1)});
+    ASSERT_TRUE(WaitForEvent("listen", "hostmode", 10s));
+    const auto file = RandomFile("big.bin", 40000);
+    auto sender = Run("send", {"send", file.string(), "--to", "DK2BBB", "--modem", Modem(0)});
+    ASSERT_TRUE(WaitForEvent("listen", "progress", 60s));
+
+    listener->Signal(SIGTERM);
+    EXPECT_EQ(listener->Wait(30s), cli::kExitOk);
+    EXPECT_FALSE(sim_.modem(1).inHostmode());
+    for (const auto& entry : std::filesystem::directory_iterator(into)) {
+        ADD_FAILURE() << "left behind: " << entry.path();
+    }
+    // The modem refuses the sender's next data frame once the link is gone,
+    // which the session reports as a modem failure.
+    const std::optional<int> sent = sender->Wait(60s);
+    EXPECT_TRUE(sent == cli::kExitNoLink || sent == cli::kExitModemError) << sent.value_or(-1);
+}
+
+}  // namespace
+}  // namespace corvina::testing

@@ -1,0 +1,115 @@
+#include "cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/exit_status.h"
+#include "cli/json_line.h"
+
+namespace corvina::cli {
+namespace {
+
+using Kind = ModemAddress::Kind;
+
+TEST(ParseModemAddress, AcceptsTcpAndSerialFormsAndRefusesTheRest) {
+    struct Case {
+        const char* text;
+        bool ok;
+        Kind kind;
+        const char* where;     // host or device
+        std::uint32_t number;  // port or baud rate
+    };
+    const Case cases[] = {
+        {"tcp:modem.local", true, Kind::Tcp, "modem.local", 3000},
+        {"tcp:10.0.0.2:3001", true, Kind::Tcp, "10.0.0.2", 3001},
+        {"tcp:[::1]:4000", true, Kind::Tcp, "::1", 4000},
+        {"tcp:[fe80::1]", true, Kind::Tcp, "fe80::1", 3000},
+        {"serial:/dev/ttyUSB0", true, Kind::Serial, "/dev/ttyUSB0", 0},
+        {"serial:/dev/ttyS1@38400", true, Kind::Serial, "/dev/ttyS1", 38400},
+        {"tcp:", false, Kind::None, "", 0},
+        {"tcp:host:", false, Kind::None, "", 0},
+        {"tcp:host:70000", false, Kind::None, "", 0},
+        {"tcp:host:0", false, Kind::None, "", 0},
+        {"tcp:[::1", false, Kind::None, "", 0},
+        {"serial:@9600", false, Kind::None, "", 0},
+        {"serial:/dev/x@fast", false, Kind::None, "", 0},
+        {"udp:host", false, Kind::None, "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ModemAddress address;
+        std::string error;
+        ASSERT_EQ(ParseModemAddress(c.text, address, error), c.ok) << error;
+        if (!c.ok) {
+            EXPECT_NE(error.find(c.text), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(address.kind, c.kind);
+        EXPECT_EQ(c.kind == Kind::Tcp ? address.host : address.device, c.where);
+        EXPECT_EQ(c.kind == Kind::Tcp ? address.port : address.baudRate, c.number);
+    }
+}
+
+TEST(ParseOptions, EachCommandGetsWhatItNeedsOrAnError) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* error;  // empty: accepted
+    };
+    const Case cases[] = {
+        {{}, ""},
+        {{"send", "a.bin", "--to", "DK2BBB"}, ""},
+        {{"send", "--help"}, ""},
+        {{"listen", "--into", "in", "--timeout", "30", "--json"}, ""},
+        {{"chat", "--to", "DK2BBB", "--channel", "31"}, ""},
+        {{"send", "a.bin"}, "--to CALL is missing"},
+        {{"send", "--to", "X"}, "send wants exactly one FILE"},
+        {{"send", "a", "b", "--to", "X"}, "send wants exactly one FILE"},
+        {{"listen"}, "--into DIR is missing"},
+        {{"listen", "--into", "in", "extra"}, "unexpected argument extra"},
+        {{"chat", "--to"}, "--to needs a value"},
+        {{"chat", "--to", "X", "--channel", "32"},
+         "--channel wants a hostmode channel from 1 to 31"},
+        {{"chat", "--to", "X", "--timeout", "-1"}, "--timeout wants whole seconds, not \"-1\""},
+        {{"chat", "--to", "X", "--verbose", "1"}, "unknown option --verbose"},
+        {{"fetch"}, "unknown command \"fetch\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0] + " ...");
+        Options options;
+        std::string error;
+        EXPECT_EQ(ParseOptions(c.args, options, error), *c.error == '\0');
+        EXPECT_EQ(error, c.error);
+    }
+    Options options;
+    std::string error;
+    ASSERT_TRUE(ParseOptions({"send", "f.bin", "--to", "DK2BBB", "--modem", "tcp:h:1", "--script",
+                              "s.txt", "--shutdown", "d.txt", "--timeout", "90", "--json"},
+                             options, error));
+    EXPECT_EQ(options.command, Command::Send);
+    EXPECT_EQ(options.file, "f.bin");
+    EXPECT_EQ(options.modem.port, 1);
+    EXPECT_EQ(options.script, "s.txt");
+    EXPECT_EQ(options.shutdown, "d.txt");
+    EXPECT_EQ(options.timeout, std::chrono::seconds(90));
+    EXPECT_TRUE(options.json);
+}
+
+TEST(ExitStatusForVerdict, KeepsKnownVerdictsApartAndFoldsUnknownOnes) {
+    EXPECT_EQ(ExitStatusForVerdict(0), kExitOk);
+    EXPECT_EQ(ExitStatusForVerdict(1), kExitCrcError);
+    EXPECT_EQ(ExitStatusForVerdict(4), kExitRejected);
+    EXPECT_EQ(ExitStatusForVerdict(5), kExitCancelled);
+    EXPECT_EQ(ExitStatusForVerdict(6), kExitOtherVerdict);
+    EXPECT_EQ(ExitStatusForVerdict(255), kExitOtherVerdict);
+}
+
+TEST(JsonLine, EscapesEverythingThatWouldBreakTheLine) {
+    const std::string text = JsonLine()
+                                 .Add("text", std::string("a\"b\\c\r\n\t\x01\x7f", 10))
+                                 .Add("n", std::uint64_t{42})
+                                 .Add("ok", true)
+                                 .Text();
+    EXPECT_EQ(text, R"({"text":"a\"b\\c\r\n\t\u0001\u007f","n":42,"ok":true})");
+}
+
+}  // namespace
+}  // namespace corvina::cli
