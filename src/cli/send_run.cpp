@@ -3,6 +3,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/station_runs.h"
+#include "transfer/file_senders.h"
 
 namespace corvina::cli {
 namespace {
@@ -28,12 +29,15 @@ int AwaitVerdict(HeadlessStation& station, Clock::time_point deadline) {
         if (station.hostError()) {
             return kExitModemError;
         }
-        if (station.sendFailure()) {
-            return kExitCannotSend;
-        }
-        if (station.linkEnded()) {
+        // The session ends a running send when the link ends; that is the
+        // link's failure, not the file's.
+        if (station.linkEnded() ||
+            (station.sendFailure() && *station.sendFailure() == kBinaryArqGone)) {
             station.Report("The link ended before the verdict");
             return kExitNoLink;
+        }
+        if (station.sendFailure()) {
+            return kExitCannotSend;
         }
         const WakeKind kind = station.Next(deadline).kind;
         if (kind == WakeKind::TimedOut) {

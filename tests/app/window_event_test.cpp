@@ -403,7 +403,7 @@ TEST_F(WindowEventTest, InstalledWindowOpensItsFoldersAndTakesTheCommandLineLink
         button->geometry().intersects(Named<QLabel>(installed, "headerLabel")->geometry()));
 
     const QList<QAction*> actions = button->menu()->actions();
-    ASSERT_EQ(actions.size(), 2);
+    ASSERT_EQ(actions.size(), 3);
     actions[0]->trigger();
     EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "share" / "received"));
     actions[1]->trigger();
