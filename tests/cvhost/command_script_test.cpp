@@ -66,21 +66,6 @@ TEST(ParseCommandScript, EmptyAndBlankInputsAreEmptyScripts) {
     EXPECT_EQ(script, CommandScript{});
 }
 
-TEST(ParseCommandScript, NullInputIsRefusedWithoutLinePrefixAndErrorStringIsOptional) {
-    CommandScript script;
-    std::string error;
-    EXPECT_FALSE(ParseCommandScript(nullptr, 3, script, &error));
-    EXPECT_EQ(error, "command script input is null");
-    EXPECT_FALSE(ParseCommandScript(nullptr, 3, script, nullptr));
-
-    // Without an error string a bad script is still refused and left empty.
-    const std::string text = "[Modem]\nbogus=1";
-    script.terminalCommands.push_back(Ascii("stale"));
-    EXPECT_FALSE(ParseCommandScript(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
-                                    script, nullptr));
-    EXPECT_EQ(script, CommandScript{});
-}
-
 TEST(ParseCommandScript, ReadsModemSettings) {
     const Parsed p = Parse(
         "[modem]\n"

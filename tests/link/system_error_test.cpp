@@ -4,7 +4,6 @@
 
 #include <cerrno>
 
-#include "link/executable_path.h"
 #include "link/socket_layer.h"
 
 namespace corvina {
@@ -27,16 +26,6 @@ TEST(SystemErrorTextTest, GivesTheSystemsTextWithoutLineBreaks) {
     const std::string refused = SystemErrorText(net::kConnectionRefused);
     EXPECT_FALSE(refused.empty());
     EXPECT_EQ(refused.find_first_of("\r\n"), std::string::npos);
-}
-
-TEST(ExecutablePathTest, SiblingLivesInTheFolderOfTheRunningProgram) {
-    std::filesystem::path self;
-    ASSERT_TRUE(ExecutablePath(self));
-    EXPECT_TRUE(std::filesystem::exists(self));
-    EXPECT_EQ(self.stem(), "link_script_test");
-    std::filesystem::path sibling;
-    ASSERT_TRUE(ExecutableSiblingPath("startup.txt", sibling));
-    EXPECT_EQ(sibling, self.parent_path() / "startup.txt");
 }
 
 }  // namespace

@@ -79,20 +79,6 @@ TEST(TelnetReceiverTest, StripsCommandsAndAnswersOptionRequests) {
     }
 }
 
-TEST(TelnetReceiverTest, CommandSplitAcrossFeedsDecodesAsOne) {
-    const Bytes wire = {'a', 255, 253, 3, 255, 255, 255, 250, 1, 255, 240, 'b'};
-    for (std::size_t cut = 0; cut <= wire.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        TelnetReceiver receiver;
-        Decoded first = Decode(receiver, Bytes(wire.begin(), wire.begin() + cut));
-        const Decoded second = Decode(receiver, Bytes(wire.begin() + cut, wire.end()));
-        first.payload.insert(first.payload.end(), second.payload.begin(), second.payload.end());
-        first.replies.insert(first.replies.end(), second.replies.begin(), second.replies.end());
-        EXPECT_EQ(first.payload, (Bytes{'a', 255, 'b'}));
-        EXPECT_EQ(first.replies, (Bytes{255, 251, 3}));
-    }
-}
-
 TEST(TelnetReceiverTest, ResetForgetsAnUnfinishedCommandAndAgreedOptions) {
     TelnetReceiver receiver;
     Decode(receiver, {255, 251, 3, 255, 250, 1});
@@ -101,20 +87,6 @@ TEST(TelnetReceiverTest, ResetForgetsAnUnfinishedCommandAndAgreedOptions) {
     const Decoded out = Decode(receiver, {'q', 255, 251, 3});
     EXPECT_EQ(out.payload, Bytes{'q'});
     EXPECT_EQ(out.replies, (Bytes{255, 253, 3})) << "a new connection agrees afresh";
-}
-
-TEST(TelnetEscapeTest, EscapedPayloadDecodesToItself) {
-    Bytes all(512);
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        all[i] = static_cast<std::uint8_t>(i);
-    }
-    const Bytes wire = TelnetEscape(all.data(), all.size());
-    EXPECT_EQ(wire.size(), all.size() + 2);
-    TelnetReceiver receiver;
-    const Decoded out = Decode(receiver, wire);
-    EXPECT_EQ(out.payload, all);
-    EXPECT_TRUE(out.replies.empty());
-    EXPECT_TRUE(TelnetEscape(nullptr, 0).empty());
 }
 
 }  // namespace

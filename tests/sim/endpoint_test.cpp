@@ -33,30 +33,6 @@ std::size_t OpenDescriptors() {
 
 class Endpoints : public SimFixture {};
 
-TEST_F(Endpoints, TcpClientSeesBannerAndPromptAndEveryPromptBranchIsReachable) {
-    auto options = Options({"AB1CD", "XY2Z", "QR3S"});
-    options.modems[1].terminal = {"", "pac", false};
-    options.modems[2].terminal = {"", "", true};
-    StartSim(options);
-    RawClient plain;
-    ASSERT_TRUE(plain.ConnectTcp(sim_->modem(0).tcpPort()));
-    EXPECT_EQ(plain.ReadText(1000ms, "cmd: "), "Velk simulated modem\r\ncmd: ");
-
-    RawClient submenu;
-    ASSERT_TRUE(submenu.ConnectTcp(sim_->modem(1).tcpPort()));
-    EXPECT_EQ(submenu.ReadText(1000ms, "pac: "), "pac: ");
-    ASSERT_TRUE(submenu.Write("Q\r"));
-    EXPECT_TRUE(submenu.ReadText(1000ms, "cmd: ").ends_with("cmd: "));
-
-    RawClient silent;
-    ASSERT_TRUE(silent.ConnectTcp(sim_->modem(2).tcpPort()));
-    ASSERT_TRUE(silent.Write("\x1b"));
-    EXPECT_EQ(silent.ReadText(150ms), "");
-    ASSERT_TRUE(silent.Write("QUIT\r"));
-    EXPECT_EQ(silent.ReadText(1000ms, "cmd: "), "cmd: ");
-    EXPECT_EQ(sim_->modem(2).counters().terminalLines, std::vector<std::string>{"QUIT"});
-}
-
 TEST_F(Endpoints, SecondTcpClientIsTurnedAwayWhileTheFirstIsServed) {
     StartSim(Options({"AB1CD"}));
     auto first = Host(0);
@@ -94,17 +70,6 @@ TEST_F(Endpoints, TelnetOffersAreSentAndTheClientsRepliesNeverReachTheModem) {
     const Counters seen = sim_->modem(0).counters();
     EXPECT_EQ(seen.telnetCommands, 4u);
     EXPECT_EQ(seen.terminalLines, std::vector<std::string>{"JHOST5"});
-}
-
-TEST_F(Endpoints, ByteFFCrossesTheTelnetLayerBothWays) {
-    StartSim(Options({"AB1CD", "XY2Z"}));
-    auto a = Host(0);
-    auto b = Host(1);
-    Link(*a, *b, "AB1CD", "XY2Z");
-    const Bytes data = {0xFF, 0xFF, 0x00, 0xAA, 0xFF};
-    ASSERT_EQ(a->Data(kChannel, data)->code, 0);
-    EXPECT_EQ(Collect(*b, 7, data.size()), data);
-    EXPECT_EQ(sim_->modem(0).counters().dataBytesAccepted, data.size());
 }
 
 TEST_F(Endpoints, PseudoTerminalCarriesTheDialogueAndSurvivesAHangUp) {

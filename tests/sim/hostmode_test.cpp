@@ -11,25 +11,6 @@ namespace {
 
 class Hostmode : public SimFixture {};
 
-TEST_F(Hostmode, StatusQueryClearsTheStatusFlagOfThePendingOutputPoll) {
-    StartSim(Options({"AB1CD"}));
-    auto host = Host(0);
-    auto pending = host->Command(255, "G");
-    ASSERT_TRUE(pending);
-    EXPECT_EQ(pending->code, 1);
-    EXPECT_EQ(pending->payload, (std::vector<std::uint8_t>{255}));  // status never read
-
-    const auto status = host->Command(254, "G 3");
-    ASSERT_TRUE(status);
-    EXPECT_EQ(status->code, 7);
-    EXPECT_EQ(status->payload, (std::vector<std::uint8_t>{0x07, 0, 0}));  // standby
-
-    pending = host->Command(255, "G");
-    ASSERT_TRUE(pending);
-    EXPECT_EQ(pending->code, 1);
-    EXPECT_TRUE(pending->payload.empty());
-}
-
 TEST_F(Hostmode, LinkChannelCommandsAnswerWithTheCodesAHostExpects) {
     StartSim(Options({"AB1CD"}));
     auto host = Host(0);
@@ -63,20 +44,6 @@ TEST_F(Hostmode, LinkChannelCommandsAnswerWithTheCodesAHostExpects) {
     EXPECT_EQ(sim_->modem(0).counters().Requests(kChannel, "I nw2xyz"), 1u);
 }
 
-TEST_F(Hostmode, RequestWithABadCrcGetsNoAnswerAndIsNotExecuted) {
-    StartSim(Options({"AB1CD"}));
-    auto host = Host(0);
-    std::vector<std::uint8_t> bad =
-        cvhost::BuildRequest(kChannel, true, false, true, Ascii("I XX1"));
-    bad[bad.size() - 2] ^= 0x40;
-    ASSERT_TRUE(host->Write(bad));
-    EXPECT_TRUE(host->ReadBytes(200ms).empty());
-    EXPECT_EQ(sim_->modem(0).counters().crcErrors, 1u);
-    const auto call = host->Command(kChannel, "I");
-    ASSERT_TRUE(call);
-    EXPECT_EQ(Text(*call), "AB1CD");
-}
-
 TEST_F(Hostmode, RepeatedRequestGetsThePreviousAnswerWithoutRunningAgain) {
     StartSim(Options({"AB1CD", "XY2Z"}));
     auto a = Host(0);
@@ -102,25 +69,6 @@ TEST_F(Hostmode, RepeatedRequestGetsThePreviousAnswerWithoutRunningAgain) {
     EXPECT_EQ(next->code, 7);
     EXPECT_EQ(Text(*next), "payload");
     EXPECT_EQ(sim_->modem(1).counters().repetitions, 1u);
-    EXPECT_EQ(sim_->modem(0).counters().repetitions, 1u);
-}
-
-TEST_F(Hostmode, SequenceStartRequestRepeatsOnlyWhenItIsTheSameFrame) {
-    StartSim(Options({"AB1CD"}));
-    auto host = Host(0);
-    // A lost answer to a session's first request: the host sends the identical
-    // frame, start flag included, and the command must not run twice.
-    ASSERT_EQ(host->Command(kChannel, "I AA1AA")->code, 0);
-    ASSERT_TRUE(host->Repeat());
-    EXPECT_EQ(sim_->modem(0).counters().repetitions, 1u);
-    // A host that opened a new session sends the start flag and the same bit
-    // again, with another command: that is new and runs.
-    host->sequenceBit = false;
-    host->sequenceStart = true;
-    const auto set = host->Command(kChannel, "I BB2BB");
-    ASSERT_TRUE(set);
-    EXPECT_EQ(set->code, 0);
-    EXPECT_EQ(sim_->modem(0).call(), "BB2BB");
     EXPECT_EQ(sim_->modem(0).counters().repetitions, 1u);
 }
 

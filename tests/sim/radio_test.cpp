@@ -12,9 +12,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Status byte values: state in bits 0..2, sender in bit 3, mode in bits 4..6.
 constexpr std::uint8_t kStandby = 0x07;
-constexpr std::uint8_t kCallPhase = 0x05;
 constexpr std::uint8_t kArqSendIdle = 0x2B;
-constexpr std::uint8_t kArqReceiveIdle = 0x23;
 constexpr std::uint8_t kFecSendIdle = 0x4B;
 
 Bytes Pattern(std::size_t size, std::uint8_t seed) {
@@ -49,52 +47,6 @@ bool WaitStatus(RawClient& client, std::uint8_t expected, std::chrono::milliseco
 }
 
 class Radio : public SimFixture {};
-
-TEST_F(Radio, ArqCallMakesTheCallerTheSenderAndBothSidesNameThePeer) {
-    StartSim(Options({"AB1CD", "XY2Z"}));
-    auto a = Host(0);
-    auto b = Host(1);
-    ASSERT_EQ(a->Command(kChannel, "C !XY2Z")->code, 0);
-    EXPECT_EQ(a->Status()[0], kCallPhase);
-    ASSERT_TRUE(a->WaitLinkMessage(kChannel, "*** CONNECTED to XY2Z", 2000ms));
-    ASSERT_TRUE(b->WaitLinkMessage(kChannel, "*** CONNECTED to AB1CD", 2000ms));
-    EXPECT_EQ(a->Status(), (Bytes{kArqSendIdle, 3, 1}));
-    EXPECT_EQ(b->Status(), (Bytes{kArqReceiveIdle, 3, 1}));
-    EXPECT_EQ(Text(*a->Command(kChannel, "C")), "XY2Z");
-    EXPECT_EQ(Text(*b->Command(kChannel, "C")), "AB1CD");
-    // The link's output is flagged on the pending-output poll.
-    ASSERT_EQ(a->Data(kChannel, Ascii("hi"))->code, 0);
-    std::this_thread::sleep_for(50ms);  // let the block fly
-    const auto pending = b->Command(255, "G");
-    ASSERT_TRUE(pending);
-    EXPECT_NE(std::find(pending->payload.begin(), pending->payload.end(), kChannel + 1),
-              pending->payload.end());
-}
-
-TEST_F(Radio, SenderChangeoverWaitsForItsDataThenTheOtherSideSends) {
-    auto options = Options({"AB1CD", "XY2Z"});
-    options.channel.levels[3] = {2000, 128};  // 40 kB/s at scale 50
-    StartSim(options);
-    auto a = Host(0);
-    auto b = Host(1);
-    Link(*a, *b, "AB1CD", "XY2Z");
-    const Bytes prompt = Ascii("XY2Z de AB1CD>\r\n");
-    ASSERT_EQ(a->Data(kChannel, prompt)->code, 0);
-    ASSERT_EQ(a->Command(kChannel, "%O")->code, 0);
-    EXPECT_EQ(Collect(*b, 7, prompt.size()), prompt);  // the prompt still goes out
-    ASSERT_TRUE(WaitStatus(*b, kArqSendIdle, 2000ms));
-    EXPECT_EQ(a->Status()[0], kArqReceiveIdle);
-
-    const Bytes reply = Pattern(300, 9);
-    ASSERT_EQ(b->Data(kChannel, Bytes(reply.begin(), reply.begin() + 256))->code, 0);
-    ASSERT_EQ(b->Data(kChannel, Bytes(reply.begin() + 256, reply.end()))->code, 0);
-    EXPECT_EQ(Collect(*a, 7, reply.size()), reply);
-    EXPECT_EQ(Collect(*b, 8, reply.size()), reply);
-
-    // And back again, so both directions turn.
-    ASSERT_EQ(b->Command(kChannel, "%O")->code, 0);
-    ASSERT_TRUE(WaitStatus(*a, kArqSendIdle, 2000ms));
-}
 
 TEST_F(Radio, ReceiverBreakInTurnsTheLinkBeforeTheSendersBufferIsOut) {
     auto options = Options({"AB1CD", "XY2Z"});

@@ -47,31 +47,32 @@ bool RawClient::Write(const std::vector<std::uint8_t>& bytes) {
     return WriteAll(fd_.get(), wire.data(), wire.size(), 2000ms);
 }
 
+std::vector<std::uint8_t> RawClient::ReadChunk(std::chrono::milliseconds wait, bool& closed) {
+    closed = false;
+    pollfd p{fd_.get(), POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(std::max<long>(wait.count(), 0))) <= 0) {
+        return {};
+    }
+    std::uint8_t buffer[8192];
+    const ssize_t n = (p.revents & POLLIN) != 0 ? ::read(fd_.get(), buffer, sizeof buffer) : 0;
+    if (n <= 0) {
+        closed = true;
+        return {};
+    }
+    return tcp_ ? telnet_.Decode(buffer, static_cast<std::size_t>(n))
+                : std::vector<std::uint8_t>(buffer, buffer + n);
+}
+
 std::vector<std::uint8_t> RawClient::ReadBytes(std::chrono::milliseconds duration,
                                                std::size_t enough) {
     std::vector<std::uint8_t> out = std::move(leftover_);
     leftover_.clear();
     const auto end = Clock::now() + duration;
-    std::uint8_t buffer[8192];
-    while (out.size() < enough) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-        if (left.count() <= 0) {
-            break;
-        }
-        pollfd p{fd_.get(), POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-            continue;
-        }
-        const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
-        if (n <= 0) {
-            break;
-        }
-        if (tcp_) {
-            const auto payload = telnet_.Decode(buffer, static_cast<std::size_t>(n));
-            out.insert(out.end(), payload.begin(), payload.end());
-        } else {
-            out.insert(out.end(), buffer, buffer + n);
-        }
+    bool closed = false;
+    while (out.size() < enough && !closed && Clock::now() < end) {
+        const auto chunk = ReadChunk(
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()), closed);
+        out.insert(out.end(), chunk.begin(), chunk.end());
     }
     return out;
 }
@@ -92,20 +93,11 @@ std::string RawClient::ReadText(std::chrono::milliseconds duration, const std::s
 
 bool RawClient::WaitClosed(std::chrono::milliseconds duration) {
     const auto end = Clock::now() + duration;
-    std::uint8_t buffer[512];
-    while (Clock::now() < end) {
-        pollfd p{fd_.get(), POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) {
-            continue;
-        }
-        if ((p.revents & (POLLHUP | POLLERR)) != 0 && (p.revents & POLLIN) == 0) {
-            return true;
-        }
-        if (::read(fd_.get(), buffer, sizeof buffer) <= 0) {
-            return true;
-        }
+    bool closed = false;
+    while (!closed && Clock::now() < end) {
+        ReadChunk(20ms, closed);
     }
-    return false;
+    return closed;
 }
 
 bool RawClient::EnterHostmode() {
@@ -125,20 +117,10 @@ bool RawClient::EnterHostmode() {
 std::optional<cvhost::Frame> RawClient::AwaitAnswer(std::uint8_t channel,
                                                     std::chrono::milliseconds timeout) {
     const auto end = Clock::now() + timeout;
-    std::uint8_t buffer[8192];
-    while (Clock::now() < end) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-        pollfd p{fd_.get(), POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 1))) <= 0) {
-            continue;
-        }
-        const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
-        if (n <= 0) {
-            return std::nullopt;
-        }
-        std::vector<std::uint8_t> payload =
-            tcp_ ? telnet_.Decode(buffer, static_cast<std::size_t>(n))
-                 : std::vector<std::uint8_t>(buffer, buffer + n);
+    bool closed = false;
+    while (!closed && Clock::now() < end) {
+        const std::vector<std::uint8_t> payload = ReadChunk(
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()), closed);
         // Byte by byte, so that what follows the answer (a prompt after
         // JHOST0) stays readable.
         std::vector<cvhost::ParseEvent> found;

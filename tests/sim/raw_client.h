@@ -22,7 +22,6 @@ class RawClient {
     bool ConnectTcp(std::uint16_t port);
     // Opens a serial-port path (the pseudo-terminal symlink).
     bool OpenDevice(const std::string& path);
-    void Close() { fd_.Reset(); }
     int fd() const { return fd_.get(); }
 
     bool Write(const std::vector<std::uint8_t>& bytes);
@@ -70,6 +69,9 @@ class RawClient {
     bool sequenceStart = true;
 
   private:
+    // What one read brought within `wait`, Telnet removed; `closed` when the
+    // peer hung up.
+    std::vector<std::uint8_t> ReadChunk(std::chrono::milliseconds wait, bool& closed);
     std::optional<cvhost::Frame> AwaitAnswer(std::uint8_t channel,
                                              std::chrono::milliseconds timeout);
 

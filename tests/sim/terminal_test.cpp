@@ -62,18 +62,6 @@ TEST(TerminalDialogue, MycallAndItsAbbreviationsSetAValidCallOnly) {
     EXPECT_EQ(call, "XY2Z");
 }
 
-TEST(TerminalDialogue, Jhost5EntersHostmodeWithoutAPrompt) {
-    TerminalDialogue dialogue({"", "", false});
-    std::string call = "N0CALL";
-    bool hostmode = false;
-    const std::string out = Type(dialogue, call, "JHOST5\r", &hostmode);
-    EXPECT_TRUE(hostmode);
-    EXPECT_EQ(out.find("cmd:"), std::string::npos);
-    TerminalDialogue::Result back;
-    dialogue.ReturnFromHostmode(back);
-    EXPECT_EQ(std::string(back.output.begin(), back.output.end()), "\r\ncmd: ");
-}
-
 TEST(Telnet, DoubledIacIsOneByteAndCommandsVanishEvenWhenSplit) {
     TelnetCodec codec;
     const Bytes first = {'A', 255, 255, 'B', 255, 253};  // DO split from its option
