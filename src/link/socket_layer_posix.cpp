@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 
 #include "link/socket_layer.h"
 
@@ -73,7 +74,7 @@ int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs,
         }
         long long left =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        left = std::max<long long>(left, 0);
+        left = std::clamp<long long>(left, 0, INT_MAX);
         pollfd entries[2] = {{socket, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0},
                              {cancel != nullptr ? cancel->wake_[0] : -1, POLLIN, 0}};
         const int ready =
