@@ -52,6 +52,14 @@ bool StartsWithLineBreak(const QString& text) {
 }  // namespace
 
 void Application::HandleUiEvent(const UiEvent& event) {
+    // A session ended by the operator may have failed or come up just before;
+    // that news must not end or announce the session started after it. What
+    // it received is still shown.
+    const bool aboutTheSession =
+        event.kind == UiEventKind::HostErrorEvent || event.kind == UiEventKind::HostmodeActiveEvent;
+    if (aboutTheSession && event.session != session_->generation()) {
+        return;
+    }
     RecordTranscript(event);
     switch (event.kind) {
         case UiEventKind::HostOutputEvent:

@@ -5,6 +5,7 @@
 // any link opens). Including this header brings in the platform's socket
 // declarations (sockaddr, getaddrinfo, ...).
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -32,6 +33,31 @@ inline constexpr SocketHandle kInvalidSocket = -1;
 // Error codes the links remember or compare, in the platform's numbering.
 extern const std::uint32_t kConnectionRefused;
 extern const std::uint32_t kTimedOut;
+extern const std::uint32_t kCancelled;
+
+// Lets another thread end socket waits early. Once raised it stays raised:
+// the wait under way and every later one that watches it end at once.
+class WaitCancel {
+  public:
+    WaitCancel();
+    ~WaitCancel();
+    WaitCancel(const WaitCancel&) = delete;
+    WaitCancel& operator=(const WaitCancel&) = delete;
+
+    // Any thread, any number of times.
+    void Raise();
+    bool raised() const { return raised_.load(); }
+
+  private:
+    friend int WaitSocket(SocketHandle, bool, std::uint32_t, const WaitCancel*);
+
+    std::atomic<bool> raised_{false};
+#ifndef _WIN32
+    // The read end wakes a poll; -1 when no pipe could be made, and the wait
+    // then looks at `raised_` in short slices.
+    int wake_[2] = {-1, -1};
+#endif
+};
 
 // The calling thread's last socket error code.
 std::uint32_t LastSocketError();
@@ -47,8 +73,10 @@ bool SetBlocking(SocketHandle socket, bool blocking);
 // `forWrite`). Returns 1 when ready, 0 on time-out, -1 on failure with the
 // cause in LastSocketError. An interrupted wait resumes with the time left.
 // A connect that failed counts as ready at once (Winsock reports it apart from
-// writability), so the following SO_ERROR query gives its cause.
-int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs);
+// writability), so the following SO_ERROR query gives its cause. With
+// `cancel`, a raised cancel ends the wait with -1 and kCancelled.
+int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs,
+               const WaitCancel* cancel = nullptr);
 
 // Sends up to `size` bytes once; returns the count sent or -1. A peer that has
 // gone away yields -1 and never a process signal. Interrupted calls retry.

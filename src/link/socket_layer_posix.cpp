@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 
 #include "link/socket_layer.h"
 
@@ -12,6 +13,7 @@ namespace corvina::net {
 
 const std::uint32_t kConnectionRefused = ECONNREFUSED;
 const std::uint32_t kTimedOut = ETIMEDOUT;
+const std::uint32_t kCancelled = ECANCELED;
 
 std::uint32_t LastSocketError() {
     return static_cast<std::uint32_t>(errno);
@@ -30,23 +32,63 @@ bool SetBlocking(SocketHandle socket, bool blocking) {
     return fcntl(socket, F_SETFL, wanted) == 0;
 }
 
+WaitCancel::WaitCancel() {
+    if (pipe(wake_) != 0) {
+        wake_[0] = wake_[1] = -1;
+        return;
+    }
+    for (const int end : wake_) {
+        fcntl(end, F_SETFD, FD_CLOEXEC);
+        fcntl(end, F_SETFL, fcntl(end, F_GETFL, 0) | O_NONBLOCK);
+    }
+}
+
+WaitCancel::~WaitCancel() {
+    for (const int end : wake_) {
+        if (end >= 0) {
+            close(end);
+        }
+    }
+}
+
+void WaitCancel::Raise() {
+    // One byte ever: the pipe never fills and nothing reads it.
+    if (!raised_.exchange(true) && wake_[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t ignored = write(wake_[1], &byte, 1);
+    }
+}
+
 // poll rather than select: select cannot watch a descriptor numbered
 // FD_SETSIZE or above, which a busy process may well hand out.
-int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs) {
+int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs,
+               const WaitCancel* cancel) {
     using Clock = std::chrono::steady_clock;
+    constexpr long long kCancelSliceMs = 50;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const bool sliced = cancel != nullptr && cancel->wake_[0] < 0;
     for (;;) {
-        const auto left =
+        if (cancel != nullptr && cancel->raised()) {
+            errno = ECANCELED;
+            return -1;
+        }
+        long long left =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd entry{socket, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
-        const int ready = poll(&entry, 1, static_cast<int>(std::max<long long>(left, 0)));
+        left = std::clamp<long long>(left, 0, INT_MAX);
+        pollfd entries[2] = {{socket, static_cast<short>(forWrite ? POLLOUT : POLLIN), 0},
+                             {cancel != nullptr ? cancel->wake_[0] : -1, POLLIN, 0}};
+        const int ready =
+            poll(entries, 2, static_cast<int>(sliced ? std::min(left, kCancelSliceMs) : left));
         if (ready < 0 && errno == EINTR) {
             continue;
         }
         if (ready < 0) {
             return -1;
         }
-        if (ready > 0 && (entry.revents & POLLNVAL) != 0) {
+        if (entries[1].revents != 0 || (ready == 0 && sliced && left > kCancelSliceMs)) {
+            continue;  // the check at the top tells
+        }
+        if (ready > 0 && (entries[0].revents & POLLNVAL) != 0) {
             errno = EBADF;
             return -1;
         }

@@ -7,6 +7,7 @@ namespace corvina::net {
 
 const std::uint32_t kConnectionRefused = WSAECONNREFUSED;
 const std::uint32_t kTimedOut = WSAETIMEDOUT;
+const std::uint32_t kCancelled = WSAECANCELLED;
 
 std::uint32_t LastSocketError() {
     return static_cast<std::uint32_t>(WSAGetLastError());
@@ -21,7 +22,16 @@ bool SetBlocking(SocketHandle socket, bool blocking) {
     return ioctlsocket(socket, FIONBIO, &mode) == 0;
 }
 
-int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs) {
+WaitCancel::WaitCancel() = default;
+WaitCancel::~WaitCancel() = default;
+
+void WaitCancel::Raise() {
+    raised_ = true;
+}
+
+namespace {
+
+int WaitOnce(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs) {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(socket, &set);
@@ -38,6 +48,30 @@ int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs) {
         return -1;
     }
     return ready > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+// select cannot watch anything but sockets, so a cancellable wait looks at the
+// flag between short slices.
+int WaitSocket(SocketHandle socket, bool forWrite, std::uint32_t timeoutMs,
+               const WaitCancel* cancel) {
+    if (cancel == nullptr) {
+        return WaitOnce(socket, forWrite, timeoutMs);
+    }
+    constexpr std::uint32_t kSliceMs = 50;
+    for (;;) {
+        if (cancel->raised()) {
+            WSASetLastError(WSAECANCELLED);
+            return -1;
+        }
+        const std::uint32_t slice = std::min(timeoutMs, kSliceMs);
+        const int ready = WaitOnce(socket, forWrite, slice);
+        timeoutMs -= slice;
+        if (ready != 0 || timeoutMs == 0) {
+            return ready;
+        }
+    }
 }
 
 long SendSome(SocketHandle socket, const std::uint8_t* data, std::size_t size) {

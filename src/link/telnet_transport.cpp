@@ -32,6 +32,7 @@ class TelnetTransport final : public ITransport {
     bool Write(const std::uint8_t* data, std::size_t size, std::string& error) override;
     std::int32_t Read(std::uint8_t* buffer, std::size_t capacity, std::uint32_t timeoutMs,
                       std::string& error) override;
+    void Interrupt() override { cancel_.Raise(); }
     std::string Description() const override { return host_ + ":" + std::to_string(port_); }
 
   private:
@@ -45,6 +46,7 @@ class TelnetTransport final : public ITransport {
     std::uint16_t port_;
     std::chrono::milliseconds connectLimit_;
     net::SocketHandle socket_ = net::kInvalidSocket;
+    net::WaitCancel cancel_;
     TelnetReceiver receiver_;
     std::deque<std::uint8_t> receiveQueue_;
 };
@@ -62,7 +64,7 @@ std::uint32_t TelnetTransport::TryConnect(const addrinfo& entry) {
         if (net::IsConnectPending(result)) {
             const auto limitMs = static_cast<std::uint32_t>(
                 std::clamp<long long>(connectLimit_.count(), 0, UINT32_MAX));
-            const int ready = net::WaitSocket(candidate, true, limitMs);
+            const int ready = net::WaitSocket(candidate, true, limitMs, &cancel_);
             if (ready > 0) {
                 int socketError = 0;
                 socklen_t length = sizeof socketError;
@@ -102,9 +104,10 @@ bool TelnetTransport::Open(std::string& error) {
         return false;
     }
     std::uint32_t remembered = net::kConnectionRefused;
+    // The resolver cannot be interrupted; its own time-outs bound the wait.
     for (const addrinfo* entry = resolved; entry != nullptr; entry = entry->ai_next) {
-        remembered = TryConnect(*entry);
-        if (remembered == 0) {
+        remembered = cancel_.raised() ? net::kCancelled : TryConnect(*entry);
+        if (remembered == 0 || remembered == net::kCancelled) {
             break;
         }
     }

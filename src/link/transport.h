@@ -9,7 +9,8 @@ namespace corvina {
 // One link to the modem: a serial port or a TCP connection. The session holds
 // exactly one while it exists and never needs to know which kind it is.
 //
-// A transport has no lock of its own: one thread at a time may use it. It is
+// A transport has no lock of its own: one thread at a time may use it
+// (Interrupt excepted). It is
 // created closed. Failures are reported through the result and a UTF-8 message
 // written to `error`; on success `error` is left untouched. Nothing is thrown
 // except allocation failures.
@@ -34,6 +35,11 @@ class ITransport {
     // the wait (the caller simply polls again), or -1 when the link failed.
     virtual std::int32_t Read(std::uint8_t* buffer, std::size_t capacity, std::uint32_t timeoutMs,
                               std::string& error) = 0;
+
+    // Makes an Open under way on another thread, and every later one, give up
+    // at once (it fails). The one call any thread may make while another uses
+    // the transport. Links whose Open never waits for long ignore it.
+    virtual void Interrupt() {}
 
     // Names the link for display (COM3, /dev/ttyUSB0, host:port).
     virtual std::string Description() const = 0;

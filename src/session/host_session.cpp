@@ -117,11 +117,17 @@ bool HostSession::Disconnect(bool orderly) {
     orderlyShutdown = orderly && sessionActive_;
     stopRequested = true;
     WakeAll();
+    // A network link may still be connecting; that wait must not hold up the
+    // window, which is waiting here.
+    if (transport_) {
+        transport_->Interrupt();
+    }
 
     JoinFileSender();
     if (hostThread_.joinable() && hostThread_.get_id() != std::this_thread::get_id()) {
         hostThread_.join();
     }
+    ++generation_;
 
     if (transport_) {
         transport_->Close();
@@ -336,6 +342,7 @@ std::pair<std::string, bool> HostSession::FileResult() const {
 }
 
 void HostSession::Post(UiEvent event) {
+    event.session = generation_.load();
     sink_.Post(std::move(event));
 }
 

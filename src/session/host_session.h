@@ -201,8 +201,14 @@ class HostSession {
     void SetFileResult(std::string text, bool isError);
     std::pair<std::string, bool> FileResult() const;
 
-    // Posts an event to the window through the session's sink. Any thread.
+    // Posts an event to the window through the session's sink, stamped with
+    // the generation. Any thread.
     void Post(UiEvent event);
+
+    // Counts the sessions ended so far: every event a session posts carries
+    // the value of its time, and Disconnect moves on once its threads are
+    // joined, so an older value marks an event of a session that has ended.
+    std::uint64_t generation() const { return generation_.load(); }
 
     // ---- Flags shared with the worker threads ------------------------------
     // Single-byte atomics; requests are consumed with an atomic exchange.
@@ -291,6 +297,7 @@ class HostSession {
     cvfile::StreamParser echoParser_;
     std::thread hostThread_;
     std::atomic<bool> sessionActive_{false};
+    std::atomic<std::uint64_t> generation_{0};
 
     std::mutex queueMutex_;
     std::condition_variable queueChanged_;

@@ -75,6 +75,9 @@ struct UiEvent {
     std::uint64_t wParam = 0;
     std::int64_t lParam = 0;
     std::variant<NoPayload, HostOutput, BinaryTransferMessage, std::string> payload;
+    // Which session posted it (HostSession::generation), so that the window
+    // can tell the news of a session it has since ended.
+    std::uint64_t session = 0;
 
     // Null when the event carries no payload of that type.
     const HostOutput* hostOutput() const { return std::get_if<HostOutput>(&payload); }

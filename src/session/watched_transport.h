@@ -28,6 +28,7 @@ class WatchedTransport final : public ITransport {
         Note(count >= 0);
         return count;
     }
+    void Interrupt() override { inner_->Interrupt(); }
     std::string Description() const override { return inner_->Description(); }
 
   private:

@@ -8,6 +8,7 @@
 
 #include <random>
 
+#include "link/tcp_test_server.h"
 #include "sim/simulator.h"
 #include "window_harness.h"
 
@@ -19,7 +20,7 @@ using namespace std::chrono_literals;
 
 const QString kActive = QStringLiteral("HOSTMODE ACTIVE");
 
-class WindowLinkTest : public testing::Test {
+class WindowLinkTest : public ::testing::Test {
   protected:
     void SetUp() override { TestApplication(); }
     void TearDown() override {
@@ -166,22 +167,45 @@ TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
     }
 }
 
-TEST_F(WindowLinkTest, DisconnectDuringTheDialogueEndsTheAttemptAtOnce) {
+TEST_F(WindowLinkTest, DisconnectDuringTheDialogueOrTheConnectEndsTheAttemptAtOnce) {
     StartModem(0, 5);
+    testing::UnansweredTcpServer unanswered;
+    // A chattering modem keeps the dialogue going; a full accept queue keeps
+    // the connect waiting for its 5 s limit.
+    for (const std::uint16_t port : {sim->modem(0).tcpPort(), unanswered.port()}) {
+        SCOPED_TRACE(port);
+        Application& w = Open("telnet=127.0.0.1\n");
+        Control<QPushButton>(w, kIdNetworkSelector)->click();
+        Control<QLineEdit>(w, kIdTcpPort)->setText(QString::number(port));
+        PressPortButton();
+        EXPECT_EQ(StatusText(w), QStringLiteral("STARTING HOSTMODE..."));
+        ASSERT_TRUE(w.flags().sessionActive);
+        QTest::qWait(300);
+        QElapsedTimer clock;
+        clock.start();
+        PressPortButton();
+        EXPECT_LT(clock.elapsed(), 1000) << "cancelling waited for the attempt";
+        EXPECT_FALSE(w.session().HasTransport());
+        EXPECT_FALSE(w.flags().sessionActive);
+        EXPECT_EQ(StatusText(w), QStringLiteral("MODEM DISCONNECTED"));
+    }
+}
+
+TEST_F(WindowLinkTest, NewsOfAnEndedSessionLeavesTheNextOneRunning) {
+    StartModem();
     Application& w = Open("telnet=127.0.0.1\n");
     Control<QPushButton>(w, kIdNetworkSelector)->click();
     Control<QLineEdit>(w, kIdTcpPort)->setText(QString::number(sim->modem(0).tcpPort()));
     PressPortButton();
-    EXPECT_EQ(StatusText(w), QStringLiteral("STARTING HOSTMODE..."));
-    ASSERT_TRUE(w.flags().sessionActive);
-    QTest::qWait(300);
-    QElapsedTimer clock;
-    clock.start();
-    PressPortButton();
-    EXPECT_LT(clock.elapsed(), 1000) << "cancelling waited for the dialogue";
-    EXPECT_FALSE(w.session().HasTransport());
-    EXPECT_FALSE(w.flags().sessionActive);
-    EXPECT_EQ(StatusText(w), QStringLiteral("MODEM DISCONNECTED"));
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; }));
+    // The session fails just as the operator ends it and starts the next; the
+    // failure reaches the window only after that.
+    w.session().Post(UiEvent::Error("The modem closed the Telnet connection"));
+    w.Disconnect(false);
+    w.Connect(false);
+    ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; })) << StatusText(w).toStdString();
+    EXPECT_TRUE(w.flags().sessionActive);
+    EXPECT_TRUE(w.session().sessionActive());
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 // A listening TCP socket on 127.0.0.1 with a free port, for the Telnet tests.
 // The test accepts and plays the modem's side on the accepted descriptor.
 
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <thread>
 #include <utility>
 
 #include "fd_io.h"
@@ -72,6 +74,30 @@ class ScopedFd {
 
   private:
     Descriptor fd_;
+};
+
+// A listener whose accept queue is full, so that it drops further handshakes:
+// a connect to it waits out its limit.
+class UnansweredTcpServer {
+  public:
+    UnansweredTcpServer() : server_(0) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(server_.port());
+        for (ScopedFd& filler : fillers_) {
+            filler.Reset(net::OpenSocket(AF_INET, SOCK_STREAM, 0));
+            net::SetBlocking(filler.get(), false);
+            connect(filler.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+
+    std::uint16_t port() const { return server_.port(); }
+
+  private:
+    TcpTestServer server_;
+    std::array<ScopedFd, 3> fillers_;
 };
 
 }  // namespace corvina::testing

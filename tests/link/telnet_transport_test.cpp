@@ -196,26 +196,38 @@ TEST(TelnetTransportConnectTest, FailedConnectNamesTheCause) {
     }
 }
 
-TEST(TelnetTransportConnectTest, UnansweredConnectGivesUpAfterTheLimit) {
-    // With its accept queue full the listener drops further handshakes.
-    TcpTestServer server(0);
-    std::vector<std::unique_ptr<ScopedFd>> fillers;
-    for (int i = 0; i < 3; ++i) {
-        auto filler = std::make_unique<ScopedFd>(net::OpenSocket(AF_INET, SOCK_STREAM, 0));
-        net::SetBlocking(filler->get(), false);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(server.port());
-        connect(filler->get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-        fillers.push_back(std::move(filler));
+TEST(TelnetTransportConnectTest, UnansweredConnectGivesUpAfterTheLimitOrWhenInterrupted) {
+    enum class Interrupt { Never, Before, During };
+    struct Case {
+        Interrupt interrupt;
+        std::chrono::milliseconds limit;
+        std::uint32_t expected;
+    };
+    // The interrupted connects have a limit far beyond the test's time-out.
+    const Case cases[] = {{Interrupt::Never, 300ms, net::kTimedOut},
+                          {Interrupt::Before, 600s, net::kCancelled},
+                          {Interrupt::During, 600s, net::kCancelled}};
+    testing::UnansweredTcpServer server;
+    for (const Case& c : cases) {
+        auto transport = CreateTelnetTransport("127.0.0.1", server.port(), c.limit);
+        if (c.interrupt == Interrupt::Before) {
+            transport->Interrupt();
+        }
+        std::thread interrupter;
+        if (c.interrupt == Interrupt::During) {
+            interrupter = std::thread([&] {
+                std::this_thread::sleep_for(200ms);
+                transport->Interrupt();
+            });
+        }
+        std::string error;
+        EXPECT_FALSE(transport->Open(error));
+        if (interrupter.joinable()) {
+            interrupter.join();
+        }
+        EXPECT_EQ(error, "Cannot connect to 127.0.0.1:" + std::to_string(server.port()) + ": " +
+                             SystemErrorText(c.expected));
     }
-    std::this_thread::sleep_for(100ms);
-    auto transport = CreateTelnetTransport("127.0.0.1", server.port(), 300ms);
-    std::string error;
-    EXPECT_FALSE(transport->Open(error));
-    EXPECT_EQ(error, "Cannot connect to 127.0.0.1:" + std::to_string(server.port()) + ": " +
-                         SystemErrorText(net::kTimedOut));
 }
 
 }  // namespace

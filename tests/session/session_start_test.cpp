@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "link/tcp_test_server.h"
+#include "link/telnet_transport.h"
 #include "session_harness.h"
 
 namespace corvina::testing {
@@ -111,14 +113,20 @@ TEST(SessionStart, LinkFailureDuringDialogueFailsAndReleasesTheTransport) {
 }
 
 TEST(SessionStart, BackgroundStartReportsItsOutcomeAndIsCancelledAtOnce) {
-    enum class Outcome { Active, LinkFails, Cancelled };
-    for (const Outcome outcome : {Outcome::Active, Outcome::LinkFails, Outcome::Cancelled}) {
+    enum class Outcome { Active, LinkFails, Cancelled, CancelledWhileConnecting };
+    UnansweredTcpServer unanswered;
+    for (const Outcome outcome : {Outcome::Active, Outcome::LinkFails, Outcome::Cancelled,
+                                  Outcome::CancelledWhileConnecting}) {
         SCOPED_TRACE(static_cast<int>(outcome));
         SessionHarness h;
         h.modem.FailReads(outcome == Outcome::LinkFails ? "COM read failed: gone" : "");
         h.modem.SetChatter(outcome == Outcome::Cancelled);
         const auto started = std::chrono::steady_clock::now();
-        h.session.StartInBackground(h.modem.MakeTransport(), true, h.settings);
+        // The connect to a full accept queue would wait out its 5 s limit.
+        h.session.StartInBackground(outcome == Outcome::CancelledWhileConnecting
+                                        ? CreateTelnetTransport("127.0.0.1", unanswered.port())
+                                        : h.modem.MakeTransport(),
+                                    true, h.settings);
         switch (outcome) {
             case Outcome::Active:
                 EXPECT_TRUE(h.sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), 5s));
@@ -132,10 +140,11 @@ TEST(SessionStart, BackgroundStartReportsItsOutcomeAndIsCancelledAtOnce) {
                 break;
             }
             case Outcome::Cancelled:
+            case Outcome::CancelledWhileConnecting:
                 std::this_thread::sleep_for(200ms);
                 EXPECT_TRUE(h.session.Disconnect(true));
-                // Far below the dialogue's own limit: the stop cut it short.
-                EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+                // Far below the limits of the dialogue and of the connect.
+                EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
                 EXPECT_FALSE(h.session.HasTransport());
                 EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
                 EXPECT_EQ(h.modem.TerminalLog().find("JHOST"), std::string::npos);
