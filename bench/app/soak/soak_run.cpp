@@ -66,7 +66,7 @@ void SoakRun::OpenStation(int i) {
     std::ofstream(station.folder / "startup.txt")
         << "[Term]\nMYCALL " << station.call << "\n[Modem]\ntelnet=127.0.0.1\nautostart=on\n";
     ApplicationOptions options;
-    options.scriptFolder = station.folder;
+    options.folders = PortableFolders(station.folder);
     options.discover = [](std::uint32_t, std::string&) { return std::vector<DiscoveredModem>(); };
     options.chooseFile = [this, i](QWidget*, const QString&) { return stations_[i].chosen; };
     station.window = std::make_unique<Application>(std::move(options));
