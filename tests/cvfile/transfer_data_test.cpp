@@ -11,6 +11,13 @@
 namespace cvfile {
 namespace {
 
+// Without zopfli (the Windows builds) the sender's stream is zlib's level 6.
+#ifdef CORVINA_HAVE_ZOPFLI
+constexpr double kStrongerThanLevel6 = 0.99;
+#else
+constexpr double kStrongerThanLevel6 = 1;
+#endif
+
 using testing::Bytes;
 using testing::RandomBytes;
 using testing::SampleText;
@@ -77,7 +84,7 @@ TEST(TransferData, StrongestStreamInflatesWithZlibAndBeatsLevelSix) {
         double mostOfLevel6;
     } cases[] = {
         {"short text", SampleText(700), NoTimeLimit(), 1},
-        {"text over two parts", SampleText(160000), NoTimeLimit(), 0.99},
+        {"text over two parts", SampleText(160000), NoTimeLimit(), kStrongerThanLevel6},
         {"text with a noisy middle", mixed, NoTimeLimit(), 1},
         {"long runs", Bytes(140000, 0x2A), NoTimeLimit(), 1},
         {"text within the default limit", SampleText(30000), CompressionLimits{}, 1},
@@ -112,7 +119,10 @@ TEST(TransferData, StopRequestEndsCompression) {
     EXPECT_EQ(EncodeTransferData(text.data(), text.size(), counting).mode, CompressionMode::Zlib);
     EXPECT_GE(asked, 4);
 
-    for (const int stopAt : {1, 3, 5}) {
+    // Stops 4 and later come while zopfli runs, where it is built in.
+    const std::vector<int> stops =
+        kStrongerThanLevel6 < 1 ? std::vector<int>{1, 3, 5} : std::vector<int>{1, 3};
+    for (const int stopAt : stops) {
         SCOPED_TRACE(stopAt);
         int calls = 0;
         CompressionLimits stopping = NoTimeLimit();

@@ -71,7 +71,7 @@ TEST(TranscriptWriter, AppendsAcrossRestartsAndStartsAFileEachUtcDay) {
     testing::TemporaryFolder folder;
     const std::filesystem::path day1 = folder.path() / "log" / "2026-03-01.txt";
     std::filesystem::create_directories(day1.parent_path());
-    std::ofstream(day1) << "kept\n";
+    std::ofstream(day1, std::ios::binary) << "kept\n";
     auto now = At(1, 23h, 59min, 59s);
     const auto clock = [&now] { return now; };
     {
