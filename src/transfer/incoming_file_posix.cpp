@@ -2,17 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-
 #include "transfer/incoming_file.h"
 #include "transfer/rename_without_replacing.h"
+#include "transfer/write_all_posix.h"
 
 namespace corvina {
 namespace {
-
-// Largest single write to the file.
-constexpr std::size_t kMaxWrite = 65536;
 
 // rw-r--r--: a received file must never become executable.
 constexpr mode_t kReceivedFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH;
@@ -30,19 +25,7 @@ class PosixIncomingFile final : public IncomingFile {
         if (fd_ < 0) {
             return false;
         }
-        while (size > 0) {
-            const std::size_t piece = std::min(size, kMaxWrite);
-            const ssize_t written = ::write(fd_, data, piece);
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written <= 0) {
-                return false;
-            }
-            data += written;
-            size -= static_cast<std::size_t>(written);
-        }
-        return true;
+        return WriteAll(fd_, data, size);
     }
 
     bool FlushAndClose() override {

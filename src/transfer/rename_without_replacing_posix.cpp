@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "transfer/rename_without_replacing.h"
+#include "transfer/write_all_posix.h"
 
 namespace corvina {
 namespace {
@@ -40,21 +41,6 @@ bool IsUnsupported(int code) {
 // vfat and exfat on Linux answer link() with EPERM.
 bool IsLinkUnsupported(int code) {
     return IsUnsupported(code) || code == EPERM;
-}
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 bool CopyContents(int source, int target) {
