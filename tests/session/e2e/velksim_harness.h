@@ -6,18 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "session/host_session.h"
+#include "session_harness.h"
 #include "sim/simulator.h"
-#include "support/recording_event_sink.h"
-#include "support/temporary_folder.h"
 
 namespace corvina::testing {
 
-using namespace std::chrono_literals;
-
 // One request as velksim logged it.
 struct LoggedRequest {
-    std::string modem;
     int channel = 0;
     bool command = false;
     bool sequenceBit = false;
@@ -31,7 +26,6 @@ struct LoggedRequest {
 class SimLog {
   public:
     void Add(const std::string& line);
-    std::vector<std::string> Lines() const;
     // The requests `modem` received, in order.
     std::vector<LoggedRequest> Requests(const std::string& modem) const;
 
@@ -45,11 +39,11 @@ class SimLog {
 struct Station {
     Station() : session(sink, folder.path()) {}
 
-    // Opens a TCP link to `modem` and starts the session on channel 4.
-    bool ConnectTcp(velksim::Modem& modem, std::string& error);
-    // The same over the modem's pseudo-terminal.
-    bool ConnectPty(velksim::Modem& modem, std::string& error);
-    bool WaitActive(std::chrono::milliseconds timeout = 10s) const;
+    // Opens the modem's TCP port or pseudo-terminal, starts the session on
+    // channel 4 and waits until hostmode is active.
+    ::testing::AssertionResult Connect(velksim::Modem& modem, bool pty = false,
+                                       std::chrono::milliseconds timeout = 10s);
+    std::size_t Errors() const { return sink.Count(IsKind(UiEventKind::HostErrorEvent)); }
 
     TemporaryFolder folder;
     RecordingEventSink sink;
@@ -58,12 +52,10 @@ struct Station {
 };
 
 // Starts a simulator whose modems are named (and called) by `calls`, logging
-// into `log`. Modem options can be adjusted through `adjust` before the start.
+// into `log`; `adjust` may change the options first. A modem with a
+// pseudo-terminal gets a link path of its own.
 std::unique_ptr<velksim::Simulator> StartSimulator(
-    const std::vector<std::string>& calls, SimLog& log, double timeScale = 10.0,
-    const std::function<void(velksim::SimulatorOptions&)>& adjust = {});
-
-// Polls `condition` every few milliseconds until it holds; false on time-out.
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+    const std::vector<std::string>& calls, SimLog& log,
+    const std::function<void(velksim::SimulatorOptions&)>& adjust = {}, double timeScale = 10.0);
 
 }  // namespace corvina::testing
