@@ -67,29 +67,39 @@ TEST(SessionStart, LinkFailureDuringDialogueFailsAndReleasesTheTransport) {
     EXPECT_EQ(h.Errors(), 0u);
 }
 
-TEST(SessionStart, RejectedMyCommandEndsTheWorkerWithTheModemsText) {
+TEST(SessionStart, RejectedOrMalformedAnswerEndsTheWorkerWithItsText) {
     const struct {
+        std::string request;
         std::uint8_t code;
         std::string text;
         std::string expected;
     } cases[] = {
-        {2, "INVALID CALLSIGN",
+        {"I AB1CD", 2, "INVALID CALLSIGN",
          "startup.txt MY command was rejected by the modem: INVALID CALLSIGN"},
-        {1, "", "startup.txt MY command was rejected by the modem"},
+        {"I AB1CD", 1, "", "startup.txt MY command was rejected by the modem"},
+        {"L", 1, "1 2 3", "Invalid response to Hostmode L command"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
         SessionHarness h;
         h.settings.terminalCommands = {ToBytes("MYCALL AB1CD")};
         h.modem.SetHandler([&c](const FakeModem::Request& r, Bytes& answer) {
-            if (r.request.Text() == "I AB1CD") {
+            if (r.request.Text() == c.request) {
                 answer = ResponseFrame(r.request.channel, c.code, c.text);
             }
         });
-        ASSERT_TRUE(h.session.Start(h.modem.MakeTransport(), h.settings, h.startError));
+        const bool active = c.request == "L";
+        if (active) {
+            StartWithArqLink(h);
+            ASSERT_TRUE(h.session.QueueData(ToBytes("x"), OutboundKind::TransmitText));
+        } else {
+            ASSERT_TRUE(h.session.Start(h.modem.MakeTransport(), h.settings, h.startError));
+        }
         EXPECT_TRUE(h.sink.WaitFor(IsError(c.expected), 5s));
-        EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostmodeActiveEvent)), 0u);
+        EXPECT_EQ(h.sink.Count(IsKind(UiEventKind::HostmodeActiveEvent)), active ? 1u : 0u);
+        const std::size_t sent = h.modem.Requests().size();
         EXPECT_TRUE(h.session.Disconnect(false));
+        EXPECT_EQ(h.modem.Requests().size(), sent);  // nothing more after the error
     }
 }
 
