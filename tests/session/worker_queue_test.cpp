@@ -87,6 +87,7 @@ TEST(DataPacing, FullModemIsAskedEveryHalfSecondThenEach256BytesFollowTheirOwnQu
         if (IsCommand(r, "L")) {
             queries.push_back({r.at, {}});
         } else if (!r.request.command) {
+            ASSERT_FALSE(queries.empty()) << "data before any link query";
             queries.back().pieces.push_back(r.request.payload.size());
         } else if (!queries.empty() && r.request.channel == 255) {
             ++queries.back().pendingPolls;
