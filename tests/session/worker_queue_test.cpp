@@ -198,44 +198,6 @@ TEST(DataPacing, RefusedDataKeepsTheSessionAndWaitsForTheLinkToAnswer) {
     }
 }
 
-TEST(DataPacing, FileItemsReportProgressAndTheirEndWithoutEmptyFrames) {
-    const struct {
-        OutboundKind kind;
-        std::size_t size;
-        std::vector<std::uint64_t> percents;
-        std::uint64_t finished;
-    } cases[] = {
-        {OutboundKind::TextFile, 600, {42, 85, 100}, 1},
-        {OutboundKind::TextFile, 0, {100}, 1},
-        {OutboundKind::BinaryFile, 0, {}, 2},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
-        SessionHarness h;
-        StartWithArqLink(h);
-        const Bytes file = Pattern(c.size, 9);
-        QueueFile(h, file, c.kind);
-        ASSERT_TRUE(h.session.QueueData(ToBytes("after\r\n"), OutboundKind::TransmitText));
-        ASSERT_TRUE(h.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 3s));
-        std::vector<std::uint64_t> percents;
-        for (const UiEvent& e : h.sink.Events()) {
-            if (e.kind == UiEventKind::FileSendProgressEvent) {
-                percents.push_back(e.wParam);
-            } else if (e.kind == UiEventKind::FileSendFinishedEvent) {
-                EXPECT_EQ(e.wParam, c.finished);
-            }
-        }
-        EXPECT_EQ(percents, c.percents);
-        Bytes expected = file;
-        const Bytes after = ToBytes("after\r\n");
-        expected.insert(expected.end(), after.begin(), after.end());
-        ASSERT_TRUE(Eventually([&] { return h.modem.DataLog().size() == expected.size(); }));
-        EXPECT_EQ(h.modem.DataLog(), expected);
-        EXPECT_EQ(h.DataRequests().size(), (c.size + 255) / 256 + 1);
-        EXPECT_EQ(h.Errors(), 0u);
-    }
-}
-
 TEST(DataPacing, ItemWithdrawnWhileItsPieceIsSentEndsQuietly) {
     // The window cleans up a lost link while a piece is on the wire; then the
     // operator types again, or not.
