@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -15,81 +16,209 @@
 
 namespace corvina::testing {
 
-// A scripted modem behind an ITransport, for unit tests of the session. It
-// plays the terminal prompt and a plain CRC hostmode modem (answers to "G",
-// "G 3", "L", "I", "C", channel data, "JHOST0"), records every byte and
-// request, and lets a test replace any answer. Thread-safe: the session's
-// threads use the transport while the test inspects and steers the modem.
-// The FakeModem must outlive every transport it made.
+// A scripted modem behind an ITransport: it plays the terminal prompt and a
+// plain CRC hostmode modem, records every request, and lets a test replace any
+// answer. The session's threads use the transport while the test steers the
+// modem, hence the lock. The FakeModem must outlive every transport it made.
 class FakeModem {
   public:
     using Clock = std::chrono::steady_clock;
-
     struct Request {
         HostRequest request;
         Clock::time_point at;
         bool repeated = false;  // same bytes as the request before
     };
-
-    // Decides the bytes sent back for a request; `answer` holds the default
-    // answer and may be replaced (emptied for silence).
+    // Runs with the modem locked; `answer` holds the default and may be
+    // replaced (emptied for silence).
     using Handler = std::function<void(const Request&, Bytes& answer)>;
-    // Decides what the terminal sends back for bytes written in terminal mode;
-    // `reply` holds the default reply.
+    // `written` is an escape or a line ending in CR; `reply` holds the default.
     using TerminalHandler = std::function<void(const std::string& written, std::string& reply)>;
+    using Output = std::vector<std::pair<std::uint8_t, Bytes>>;
 
-    explicit FakeModem(std::uint8_t linkChannel = 4);
+    std::unique_ptr<ITransport> MakeTransport() { return std::make_unique<Transport>(*this); }
 
-    std::unique_ptr<ITransport> MakeTransport();
+    void SetHandler(Handler handler) {
+        Locked([&] { handler_ = std::move(handler); });
+    }
+    void SetTerminalHandler(TerminalHandler handler) {
+        Locked([&] { terminalHandler_ = std::move(handler); });
+    }
+    void SetStatus(std::uint8_t status, std::uint8_t level, std::uint8_t speed) {
+        Locked([&] {
+            status_ = {status, level, speed};
+            statusChanged_ = true;
+        });
+    }
+    void SetPendingFrames(std::uint32_t frames) {
+        Locked([&] { pendingFrames_ = frames; });
+    }
+    // Link output the next polls fetch; all at once, so no poll sees only part.
+    void QueueLinkOutputs(const Output& outputs, bool statusChanged = false) {
+        Locked([&] {
+            linkOutput_.insert(linkOutput_.end(), outputs.begin(), outputs.end());
+            statusChanged_ = statusChanged_ || statusChanged;
+        });
+    }
+    // Every later Read and Write fails with `error`, as on a dead link.
+    void FailReads(std::string error) {
+        Locked([&] { failure_ = std::move(error); });
+    }
 
-    void SetHandler(Handler handler);
-    void SetTerminalHandler(TerminalHandler handler);
-    void SetChatter(bool chatter);  // terminal mode prints on every read
-
-    // Modem state the default answers use.
-    void SetStatus(std::uint8_t status, std::uint8_t level, std::uint8_t speed);
-    void SetPendingFrames(std::uint32_t frames);
-    void QueueLinkOutput(std::uint8_t code, const Bytes& data);
-    // Queues several outputs and, with `statusChanged`, flags a status change,
-    // all at once so no poll sees only part of it.
-    void QueueLinkOutputs(const std::vector<std::pair<std::uint8_t, Bytes>>& outputs,
-                          bool statusChanged);
-    void SetCallSign(std::string call);
-    // The next Read fails with `error`, as a dead link does; all later ones too.
-    void FailReads(std::string error);
-    // From a handler only (the modem is locked then): `bytes` reach the reader
-    // after the answer, as an answer that arrives late does: on the next Read
-    // that finds nothing else, or before the answer to the next request.
-    void SendLaterLocked(const Bytes& bytes);
-
-    std::vector<Request> Requests() const;
-    std::string TerminalLog() const;  // every byte written while in terminal mode
-    Bytes DataLog() const;            // channel data accepted in hostmode
-    bool InHostmode() const;
-
-    // Waits until a request satisfies `predicate`; false on time-out.
-    bool WaitForRequest(const std::function<bool(const Request&)>& predicate,
-                        std::chrono::milliseconds timeout) const;
-    // Waits until `count` requests satisfy `predicate`; false on time-out.
-    bool WaitForRequests(const std::function<bool(const Request&)>& predicate, std::size_t count,
-                         std::chrono::milliseconds timeout) const;
-
-    // ITransport, used through MakeTransport's handle.
-    bool Write(const std::uint8_t* data, std::size_t size, std::string& error);
-    std::int32_t Read(std::uint8_t* buffer, std::size_t capacity, std::uint32_t timeoutMs,
-                      std::string& error);
+    std::vector<Request> Requests() const {
+        return Locked([&] { return requests_; });
+    }
+    std::string TerminalLog() const {
+        return Locked([&] { return terminalLog_; });
+    }
+    Bytes DataLog() const {
+        return Locked([&] { return dataLog_; });
+    }
+    bool InHostmode() const {
+        return Locked([&] { return hostmode_; });
+    }
 
   private:
-    void HandleTerminalLocked(const std::uint8_t* data, std::size_t size);
-    void HandleRequestLocked(const HostRequest& request);
-    Bytes DefaultAnswerLocked(const HostRequest& request);
+    class Transport : public ITransport {
+      public:
+        explicit Transport(FakeModem& modem) : modem_(modem) {}
+        bool Open(std::string&) override { return true; }
+        void Close() override {}
+        bool Write(const std::uint8_t* data, std::size_t size, std::string& error) override {
+            return modem_.Write(data, size, error);
+        }
+        std::int32_t Read(std::uint8_t* buffer, std::size_t capacity, std::uint32_t timeoutMs,
+                          std::string& error) override {
+            return modem_.Read(buffer, capacity, timeoutMs, error);
+        }
+        std::string Description() const override { return "fake modem"; }
 
-    const std::uint8_t linkChannel_;
+      private:
+        FakeModem& modem_;
+    };
+
+    template <typename F>
+    auto Locked(F f) const -> decltype(f()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        changed_.notify_all();
+        return f();
+    }
+
+    bool Write(const std::uint8_t* data, std::size_t size, std::string& error) {
+        return Locked([&] {
+            if (!failure_.empty()) {
+                error = failure_;
+                return false;
+            }
+            for (std::size_t i = 0; i < size && !hostmode_; ++i) {
+                HandleTerminalLocked(data[i]);
+                if (hostmode_) {  // whatever follows "JHOST5" in this write is framed
+                    data += i + 1;
+                    size -= i + 1;
+                }
+            }
+            if (hostmode_) {
+                for (const HostRequest& request : decoder_.Push(data, size)) {
+                    HandleRequestLocked(request);
+                }
+            }
+            return true;
+        });
+    }
+
+    std::int32_t Read(std::uint8_t* buffer, std::size_t capacity, std::uint32_t timeoutMs,
+                      std::string& error) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                          [&] { return !output_.empty() || !failure_.empty(); });
+        if (!failure_.empty()) {
+            error = failure_;
+            return -1;
+        }
+        const std::size_t count = std::min(capacity, output_.size());
+        std::copy_n(output_.begin(), count, buffer);
+        output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(count));
+        return static_cast<std::int32_t>(count);
+    }
+
+    void HandleTerminalLocked(std::uint8_t byte) {
+        terminalLog_.push_back(static_cast<char>(byte));
+        std::string written = "\x1b";
+        if (byte == '\r') {
+            written = terminalLine_ + "\r";
+            terminalLine_.clear();
+        } else if (byte != 0x1B) {
+            terminalLine_.push_back(static_cast<char>(byte));
+            return;
+        }
+        std::string reply = "\r\ncmd: ";
+        if (written == "JHOST5\r") {
+            reply.clear();
+            hostmode_ = true;
+            decoder_.Reset();
+        }
+        if (terminalHandler_) {
+            terminalHandler_(written, reply);
+        }
+        output_.insert(output_.end(), reply.begin(), reply.end());
+    }
+
+    void HandleRequestLocked(const HostRequest& request) {
+        Request record{request, Clock::now(), request.raw == lastRaw_ && !request.sequenceStart};
+        requests_.push_back(record);
+        if (!request.crcOk) {
+            return;
+        }
+        // A repetition gets the original's answer again, as a modem that
+        // detects repetitions sends it.
+        const Bytes original = record.repeated ? lastAnswer_ : DefaultAnswerLocked(request);
+        Bytes answer = original;
+        if (handler_) {
+            handler_(record, answer);
+        }
+        lastRaw_ = request.raw;
+        lastAnswer_ = original;
+        output_.insert(output_.end(), answer.begin(), answer.end());
+    }
+
+    Bytes DefaultAnswerLocked(const HostRequest& request) {
+        constexpr std::uint8_t kStatusChannel = 254;
+        constexpr std::uint8_t kOutputChannel = 255;
+        const std::string text = request.Text();
+        if (!request.command) {
+            dataLog_.insert(dataLog_.end(), request.payload.begin(), request.payload.end());
+        } else if (request.channel == kOutputChannel && text == "G") {
+            Bytes channels;
+            if (statusChanged_) {
+                channels.push_back(kStatusChannel + 1);
+            }
+            if (!linkOutput_.empty()) {
+                channels.push_back(4 + 1);  // the link channel
+            }
+            return ResponseFrame(kOutputChannel, 1, channels);
+        } else if (request.channel == kStatusChannel && text == "G 3") {
+            statusChanged_ = false;
+            return ResponseFrame(kStatusChannel, 7, Bytes(status_.begin(), status_.end()));
+        } else if (text == "G" && !linkOutput_.empty()) {
+            auto [code, data] = linkOutput_.front();
+            linkOutput_.pop_front();
+            return ResponseFrame(request.channel, code, data);
+        } else if (text == "I") {
+            return ResponseFrame(request.channel, 1, std::string("ab1cd"));  // taken in capitals
+        } else if (text == "C") {
+            return ResponseFrame(request.channel, 1, std::string("CHANNEL NOT CONNECTED"));
+        } else if (text == "L") {
+            return ResponseFrame(request.channel, 1,
+                                 "0 0 " + std::to_string(pendingFrames_) + " 0 0 0");
+        } else if (text == "JHOST0") {
+            hostmode_ = false;
+        }
+        return ResponseFrame(request.channel, 0);
+    }
+
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     Handler handler_;
     TerminalHandler terminalHandler_;
-    bool chatter_ = false;
     bool hostmode_ = false;
     std::string terminalLine_;
     std::string terminalLog_;
@@ -98,14 +227,12 @@ class FakeModem {
     Bytes lastRaw_;
     Bytes lastAnswer_;
     Bytes output_;  // bytes waiting to be read
-    Bytes later_;   // bytes that follow once output_ has been read
     Bytes dataLog_;
     std::string failure_;
-    std::uint8_t status_[3] = {0x07, 0, 0};
+    std::vector<std::uint8_t> status_ = {0x07, 0, 0};
     bool statusChanged_ = true;
     std::uint32_t pendingFrames_ = 0;
     std::deque<std::pair<std::uint8_t, Bytes>> linkOutput_;
-    std::string callSign_ = "AB1CD";
 };
 
 }  // namespace corvina::testing

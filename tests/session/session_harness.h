@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <memory>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,85 +13,13 @@
 
 #include "fake_modem.h"
 #include "session/host_session.h"
+#include "session/transfer_hooks.h"
 #include "support/recording_event_sink.h"
 #include "support/temporary_folder.h"
 
 namespace corvina::testing {
 
 using namespace std::chrono_literals;
-
-// A session started against a FakeModem, with a recording sink and a folder
-// for "shutdown.txt". Declared in this order so the session goes first.
-struct SessionHarness {
-    explicit SessionHarness(std::uint8_t channel = 4, TransferHooks* hooks = nullptr,
-                            TerminalDialogueLimits limits = {})
-        : modem(channel), session(sink, folder.path(), hooks, limits) {
-        settings.linkChannel = channel;
-    }
-
-    // Starts the session and waits for HostmodeActiveEvent.
-    bool StartAndWaitActive() {
-        std::string error;
-        if (!session.Start(modem.MakeTransport(), settings, error)) {
-            startError = error;
-            return false;
-        }
-        return sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), 5s).has_value();
-    }
-
-    // Requests after the hostmode start-up, in order.
-    std::vector<FakeModem::Request> RequestsWithText(const std::string& text) const {
-        std::vector<FakeModem::Request> found;
-        for (const auto& request : modem.Requests()) {
-            if (request.request.command && request.request.Text() == text) {
-                found.push_back(request);
-            }
-        }
-        return found;
-    }
-
-    std::vector<FakeModem::Request> DataRequests() const {
-        std::vector<FakeModem::Request> found;
-        for (const auto& request : modem.Requests()) {
-            if (!request.request.command) {
-                found.push_back(request);
-            }
-        }
-        return found;
-    }
-
-    TemporaryFolder folder;
-    FakeModem modem;
-    RecordingEventSink sink;
-    SessionSettings settings;
-    HostSession session;
-    std::string startError;
-};
-
-// A gate the fake modem's handler can hold the worker at. The handler runs
-// with the fake modem locked: while the worker waits here, the test must not
-// call the modem.
-struct Gate {
-    void Wait() {
-        std::unique_lock<std::mutex> lock(mutex);
-        reached = true;
-        changed.notify_all();
-        changed.wait_for(lock, 5s, [&] { return open; });
-    }
-    void WaitReached() {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait_for(lock, 5s, [&] { return reached; });
-    }
-    void Open() {
-        std::lock_guard<std::mutex> lock(mutex);
-        open = true;
-        changed.notify_all();
-    }
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool reached = false;
-    bool open = false;
-};
 
 // Polls `condition` until it holds; false when `timeout` passed first.
 inline bool Eventually(const std::function<bool()>& condition,
@@ -101,20 +29,119 @@ inline bool Eventually(const std::function<bool()>& condition,
         if (std::chrono::steady_clock::now() >= end) {
             return false;
         }
-        std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(2ms);
     }
     return true;
 }
 
-// Starts a session and brings the fake modem into an ARQ link.
-inline void StartWithArqLink(SessionHarness& h) {
-    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
-    h.modem.SetStatus(0x23, 3, 1);
-    ASSERT_TRUE(Eventually([&] { return h.session.arqConnected.load(); }, 2s));
-}
+// TransferHooks that record what the session routed to them, in order.
+class FakeTransferHooks : public TransferHooks {
+  public:
+    void OnStartRecord(const cvfile::TransferRecord& r) override { Add("Start", r); }
+    void OnDataRecord(const cvfile::TransferRecord& r) override { Add("Data", r); }
+    void OnEndRecord(const cvfile::TransferRecord& r) override { Add("End", r); }
+    void OnResultRecord(const cvfile::TransferRecord& r) override { Add("Result", r); }
+    void OnCancelRecord(const cvfile::TransferRecord& r) override { Add("Cancel", r); }
+    void OnDelayedRecord(const cvfile::TransferRecord& r) override { Add("Delayed", r); }
+    std::uint64_t ActiveOutgoingTransferId() override { return 0; }
+    void JoinFileSender() override {}
+    void AbandonIncomingTransfer() override {}
+    void ResetOutgoingTransfer() override {}
+
+    // "Start:<payload>" and the like, in the order the session routed them.
+    std::vector<std::string> Calls() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calls_;
+    }
+
+  private:
+    void Add(const char* what, const cvfile::TransferRecord& record) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back(what + (":" + ToString(record.payload)));
+    }
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+// A session on link channel 4 against a FakeModem, with a recording sink and
+// a folder for the scripts. Declared in this order so the session goes first.
+struct SessionHarness {
+    explicit SessionHarness(TransferHooks* hooks = nullptr) : session(sink, folder.path(), hooks) {
+        settings.linkChannel = 4;
+    }
+
+    bool StartAndWaitActive() {
+        if (!session.Start(modem.MakeTransport(), settings, startError)) {
+            return false;
+        }
+        return sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), 5s).has_value();
+    }
+
+    std::vector<FakeModem::Request> Requests(const std::function<bool(const HostRequest&)>& keep) {
+        std::vector<FakeModem::Request> found;
+        for (const auto& request : modem.Requests()) {
+            if (keep(request.request)) {
+                found.push_back(request);
+            }
+        }
+        return found;
+    }
+    bool WaitForRequests(const std::function<bool(const HostRequest&)>& keep,
+                         std::size_t count = 1) {
+        return Eventually([&] { return Requests(keep).size() >= count; });
+    }
+    bool WaitForCommand(const std::string& text) {
+        return Eventually([&] { return !RequestsWithText(text).empty(); });
+    }
+    std::vector<FakeModem::Request> RequestsWithText(const std::string& text) {
+        return Requests([&](const HostRequest& r) { return r.command && r.Text() == text; });
+    }
+    std::vector<FakeModem::Request> DataRequests() {
+        return Requests([](const HostRequest& r) { return !r.command; });
+    }
+    std::size_t Errors() const { return sink.Count(IsKind(UiEventKind::HostErrorEvent)); }
+
+    TemporaryFolder folder;
+    FakeModem modem;
+    RecordingEventSink sink;
+    SessionSettings settings;
+    HostSession session;
+    std::string startError;
+};
+
+// Holds the worker inside the fake modem's handler, once. The modem is locked
+// while the worker waits here, so the test must not call it meanwhile.
+struct Gate {
+    void Wait() {
+        reached.set_value();
+        opened.wait_for(5s);
+    }
+    bool WaitReached() { return hasReached.wait_for(5s) == std::future_status::ready; }
+    std::promise<void> reached;
+    std::promise<void> open;  // set_value() lets the worker go on
+    std::future<void> hasReached = reached.get_future();
+    std::future<void> opened = open.get_future();
+};
 
 inline bool IsCommand(const FakeModem::Request& request, const std::string& text) {
     return request.request.command && request.request.Text() == text;
+}
+
+// Holds the worker at the first attempt of command `text` (queued here).
+inline void HoldWorkerAt(SessionHarness& h, Gate& gate, const std::string& text) {
+    h.modem.SetHandler([&gate, text](const FakeModem::Request& r, Bytes&) {
+        if (IsCommand(r, text) && !r.repeated) {
+            gate.Wait();
+        }
+    });
+    h.session.QueueCommand(ToBytes(text));
+    ASSERT_TRUE(gate.WaitReached());
+}
+
+inline void StartWithArqLink(SessionHarness& h) {
+    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
+    h.modem.SetStatus(0x23, 3, 1);
+    ASSERT_TRUE(Eventually([&] { return h.session.arqConnected.load(); }));
 }
 
 }  // namespace corvina::testing

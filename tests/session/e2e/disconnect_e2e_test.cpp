@@ -8,23 +8,21 @@ namespace corvina::testing {
 namespace {
 
 TEST(DisconnectE2E, OrderlyEndSendsShutdownScriptJhost0AndTerminalCommands) {
-    struct Case {
+    const char* const kScript = "[Host]\n@T2 500\n@T3 100\n[Term]\nMYCALL ZZ9Z\n";
+    const struct {
         const char* name;
-        const char* script;  // null: no shutdown.txt
-        std::vector<std::string> hostCommands;
+        const char* script;                                               // null: no shutdown.txt
+        std::vector<std::pair<std::string, std::uint64_t>> hostCommands;  // and times sent
         std::vector<std::string> terminalLinesAfter;
-        bool answersLost = false;  // the modem runs every request but no answer arrives
+        bool answersLost;  // the modem runs every request but no answer arrives
+    } cases[] = {
+        {"with shutdown.txt", kScript, {{"@T2 500", 1}, {"@T3 100", 1}}, {"MYCALL ZZ9Z"}, false},
+        {"without shutdown.txt", nullptr, {}, {}, false},
+        // What follows an unanswered command is skipped, "JHOST0" is still sent
+        // (and must not pass for a repetition), the terminal commands are not.
+        {"answers lost", kScript, {{"@T2 500", 3}, {"@T3 100", 0}}, {}, true},
     };
-    const Case cases[] = {
-        {"with shutdown.txt",
-         "[Host]\n@T2 500\n[Term]\nMYCALL ZZ9Z\n",
-         {"@T2 500"},
-         {"MYCALL ZZ9Z"}},
-        {"without shutdown.txt", nullptr, {}, {}},
-        // "JHOST0" must not pass for a repetition of the unanswered command.
-        {"answers lost", "[Host]\n@T2 500\n[Term]\nMYCALL ZZ9Z\n", {"@T2 500"}, {}, true},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimLog log;
         auto sim = StartSimulator({"AB1CD"}, log);
@@ -33,19 +31,15 @@ TEST(DisconnectE2E, OrderlyEndSendsShutdownScriptJhost0AndTerminalCommands) {
         if (c.script != nullptr) {
             station.folder.WriteFile("shutdown.txt", c.script);
         }
-        std::string error;
-        ASSERT_TRUE(station.ConnectTcp(sim->modem(0), error)) << error;
-        ASSERT_TRUE(station.WaitActive());
+        ASSERT_TRUE(station.Connect(sim->modem(0)));
         const std::size_t linesBefore = sim->modem(0).counters().terminalLines.size();
-        if (c.answersLost) {
-            sim->modem(0).faults().dropEveryNth = 1;
-        }
+        sim->modem(0).faults().dropEveryNth = c.answersLost ? 1 : 0;
         EXPECT_TRUE(station.session.Disconnect(true));
         const auto seen = sim->modem(0).counters();
         EXPECT_FALSE(sim->modem(0).inHostmode());
         EXPECT_EQ(seen.Requests(4, "JHOST0"), 1u);
-        for (const std::string& command : c.hostCommands) {
-            EXPECT_EQ(seen.Requests(4, command), c.answersLost ? 3u : 1u) << command;
+        for (const auto& [command, times] : c.hostCommands) {
+            EXPECT_EQ(seen.Requests(4, command), times) << command;
         }
         EXPECT_EQ(std::vector<std::string>(
                       seen.terminalLines.begin() + static_cast<std::ptrdiff_t>(linesBefore),
@@ -55,24 +49,26 @@ TEST(DisconnectE2E, OrderlyEndSendsShutdownScriptJhost0AndTerminalCommands) {
     }
 }
 
-TEST(DisconnectE2E, AfterAnErrorNothingIsSentAndANewSessionStarts) {
+TEST(DisconnectE2E,
+     SilentModemEndsTheWorkerAfterThreeAttemptsThenNothingIsSentAndANewSessionStarts) {
     SimLog log;
     auto sim = StartSimulator({"AB1CD"}, log);
     ASSERT_TRUE(sim);
     Station station;
     station.folder.WriteFile("shutdown.txt", "[Host]\n@T2 500\n");
-    std::string error;
-    ASSERT_TRUE(station.ConnectTcp(sim->modem(0), error)) << error;
-    ASSERT_TRUE(station.WaitActive());
-    sim->modem(0).faults().reportFramesWaiting = 8;
-    station.session.linkCanSend = true;
-    station.session.QueueCommand({'F', 'O', 'O'});
-    ASSERT_TRUE(station.sink.WaitFor(
-        IsOutputContaining(HostOutputKind::ReceivedText, "*** HOSTMODE ERROR: "), 3s));
-
+    ASSERT_TRUE(station.Connect(sim->modem(0)));
     // A worker error: the modem stops answering.
     sim->modem(0).faults().dropProbability = 1.0;
     ASSERT_TRUE(station.sink.WaitFor(IsError("CRC Hostmode request timed out after retries"), 6s));
+    // The last request went out three times, unchanged, about a second apart.
+    const auto requests = log.Requests("AB1CD");
+    ASSERT_GE(requests.size(), 3u);
+    for (std::size_t i = requests.size() - 2; i < requests.size(); ++i) {
+        EXPECT_EQ(requests[i].text, requests[i - 1].text);
+        EXPECT_EQ(requests[i].sequenceBit, requests[i - 1].sequenceBit);
+        EXPECT_GE(requests[i].at - requests[i - 1].at, 1150ms);
+        EXPECT_LT(requests[i].at - requests[i - 1].at, 2000ms);
+    }
     const std::uint64_t seen = sim->modem(0).counters().requestsTotal;
     EXPECT_TRUE(station.session.Disconnect(false));
     EXPECT_EQ(sim->modem(0).counters().requestsTotal, seen);
@@ -82,8 +78,7 @@ TEST(DisconnectE2E, AfterAnErrorNothingIsSentAndANewSessionStarts) {
     sim->modem(0).faults().dropProbability = 0.0;
     sim->modem(0).DropClient();
     Station again;
-    ASSERT_TRUE(again.ConnectTcp(sim->modem(0), error)) << error;
-    EXPECT_TRUE(again.WaitActive());
+    ASSERT_TRUE(again.Connect(sim->modem(0)));
     EXPECT_TRUE(again.session.Disconnect(true));
 }
 

@@ -1,7 +1,8 @@
 // Faults between the program and velksim: lost and garbled answers, a closed
-// TCP connection, a hung-up pseudo-terminal.
+// TCP connection, a hung-up pseudo-terminal, refused data.
 #include <gtest/gtest.h>
 
+#include "cvhost/sirvex_commands.h"
 #include "cvrk/connect_text.h"
 #include "e2e/velksim_harness.h"
 
@@ -10,22 +11,22 @@ namespace {
 
 TEST(FaultsE2E, LostLateAndCorruptedAnswersStillDeliverEveryByteExactlyOnce) {
     SimLog log;
-    auto sim = StartSimulator({"AB1CD", "XY2Z"}, log, 20.0, [](velksim::SimulatorOptions& o) {
-        for (auto& modem : o.modems) {
-            modem.faults.dropProbability = 0.02;
-            modem.faults.corruptEveryNth = 50;
-            modem.faults.lateEveryNth = 25;
-        }
-        o.seed = 7;
-    });
+    auto sim = StartSimulator(
+        {"AB1CD", "XY2Z"}, log,
+        [](velksim::SimulatorOptions& o) {
+            for (auto& modem : o.modems) {
+                modem.faults.dropProbability = 0.02;
+                modem.faults.corruptEveryNth = 50;
+                modem.faults.lateEveryNth = 25;
+            }
+            o.seed = 7;
+        },
+        20.0);
     ASSERT_TRUE(sim);
     Station a;
     Station b;
-    std::string error;
-    ASSERT_TRUE(a.ConnectTcp(sim->modem(0), error)) << error;
-    ASSERT_TRUE(b.ConnectTcp(sim->modem(1), error)) << error;
-    ASSERT_TRUE(a.WaitActive());
-    ASSERT_TRUE(b.WaitActive());
+    ASSERT_TRUE(a.Connect(sim->modem(0)));
+    ASSERT_TRUE(b.Connect(sim->modem(1)));
     a.session.QueueCommand(cvrk::BuildRobustConnectCommand("XY2Z"));
     ASSERT_TRUE(Eventually([&] { return a.session.arqConnected && b.session.arqConnected; }, 10s));
 
@@ -35,68 +36,73 @@ TEST(FaultsE2E, LostLateAndCorruptedAnswersStillDeliverEveryByteExactlyOnce) {
         text += "line " + std::to_string(line) + " of the long exchange\r\n";
     }
     for (std::size_t at = 0; at < text.size(); at += 500) {
-        const std::string part = text.substr(at, 500);
-        ASSERT_TRUE(a.session.QueueData({part.begin(), part.end()}, OutboundKind::TransmitText));
+        ASSERT_TRUE(a.session.QueueData(ToBytes(text.substr(at, 500)), OutboundKind::TransmitText));
     }
+    const auto received = [&] {
+        return JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText);
+    };
+    const auto echoed = [&] { return JoinedOutput(a.sink.Events(), HostOutputKind::EchoText); };
     ASSERT_TRUE(Eventually(
-        [&] {
-            return JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText).size() >=
-                       text.size() &&
-                   JoinedOutput(a.sink.Events(), HostOutputKind::EchoText).size() >= text.size();
-        },
-        60s));
+        [&] { return received().size() >= text.size() && echoed().size() >= text.size(); }, 60s));
     // Compared as booleans: a mismatch of 5,000 bytes is unreadable in full.
-    const std::string received = JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText);
-    const std::string echoed = JoinedOutput(a.sink.Events(), HostOutputKind::EchoText);
-    EXPECT_TRUE(received == text) << received.size() << " bytes received";
-    EXPECT_TRUE(echoed == text) << echoed.size() << " bytes echoed";
+    EXPECT_TRUE(received() == text) << received().size() << " bytes received";
+    EXPECT_TRUE(echoed() == text) << echoed().size() << " bytes echoed";
 
     const auto seen = sim->modem(0).counters();
     EXPECT_GT(seen.answersDropped + seen.answersCorrupted, 0u);
     EXPECT_GT(seen.repetitions, 0u);
     EXPECT_GT(sim->modem(1).counters().answersLate, 0u);
-    EXPECT_EQ(a.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
-    EXPECT_EQ(b.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
+    EXPECT_EQ(a.Errors() + b.Errors(), 0u);
     a.session.Disconnect(false);
     b.session.Disconnect(false);
 }
 
 TEST(FaultsE2E, ModemThatDropsTheConnectionEndsTheWorkerWithTheTransportsText) {
-    struct Case {
-        const char* name;
-        bool pty;
-    };
-    for (const Case c :
-         {Case{"TCP closed by the modem", false}, Case{"pseudo-terminal hung up", true}}) {
-        SCOPED_TRACE(c.name);
+    for (const bool pty : {false, true}) {
+        SCOPED_TRACE(pty ? "pseudo-terminal hung up" : "TCP closed by the modem");
         SimLog log;
-        auto sim = StartSimulator({"AB1CD"}, log, 10.0, [&](velksim::SimulatorOptions& o) {
-            o.modems[0].pty = c.pty;
-            o.modems[0].ptyLink = std::filesystem::temp_directory_path() /
-                                  ("corvina-session-fault-" + std::to_string(::getpid()));
-        });
+        auto sim = StartSimulator({"AB1CD"}, log,
+                                  [&](velksim::SimulatorOptions& o) { o.modems[0].pty = pty; });
         ASSERT_TRUE(sim);
         Station station;
-        std::string error;
-        ASSERT_TRUE(c.pty ? station.ConnectPty(sim->modem(0), error)
-                          : station.ConnectTcp(sim->modem(0), error))
-            << error;
-        ASSERT_TRUE(station.WaitActive());
+        ASSERT_TRUE(station.Connect(sim->modem(0), pty));
         sim->modem(0).faults().closeAtRequest =
             static_cast<std::uint32_t>(sim->modem(0).counters().requestsTotal + 2);
         const auto failure = station.sink.WaitFor(IsKind(UiEventKind::HostErrorEvent), 5s);
-        ASSERT_TRUE(failure);
-        ASSERT_NE(failure->errorText(), nullptr);
-        if (c.pty) {
+        ASSERT_TRUE(failure && failure->errorText());
+        if (pty) {
             EXPECT_EQ(failure->errorText()->rfind("COM read failed: ", 0), 0u)
                 << *failure->errorText();
         } else {
             EXPECT_EQ(*failure->errorText(), "The modem closed the Telnet connection");
         }
-        EXPECT_EQ(station.sink.Count(IsKind(UiEventKind::HostErrorEvent)), 1u);
+        EXPECT_EQ(station.Errors(), 1u);
         EXPECT_TRUE(station.session.Disconnect(false));
         EXPECT_FALSE(station.session.HasTransport());
     }
+}
+
+TEST(FaultsE2E, RefusedDataIsOfferedAgainWhileTheLinkLasts) {
+    SimLog log;
+    auto sim = StartSimulator({"AB1CD"}, log);
+    ASSERT_TRUE(sim);
+    velksim::Modem& modem = sim->modem(0);
+    Station station;
+    ASSERT_TRUE(station.Connect(modem));
+    station.session.linkState = kLinkFec;
+    station.session.QueueCommand(cvhost::BuildSirvexFecStartCommand(cvhost::SirvexFecMode::S1));
+    ASSERT_TRUE(Eventually([&] { return station.session.linkCanSend.load(); }, 5s));
+
+    modem.faults().rejectData = true;
+    ASSERT_TRUE(station.session.QueueData(ToBytes("hi\r\n"), OutboundKind::TransmitText));
+    ASSERT_TRUE(Eventually([&] { return modem.counters().dataFramesRejected >= 3; }, 5s));
+    modem.faults().rejectData = false;
+    ASSERT_TRUE(Eventually([&] { return modem.counters().dataBytesAccepted == 4; }, 5s));
+    EXPECT_EQ(JoinedOutput(station.sink.Events(), HostOutputKind::ReceivedText),
+              "*** HOSTMODE ERROR: DATA REJECTED\r\n");
+    EXPECT_EQ(station.Errors(), 0u);
+    EXPECT_TRUE(station.session.Disconnect(true));
+    EXPECT_FALSE(modem.inHostmode());
 }
 
 }  // namespace

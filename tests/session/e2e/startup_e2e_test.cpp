@@ -7,50 +7,36 @@
 namespace corvina::testing {
 namespace {
 
-std::vector<std::uint8_t> B(const std::string& text) {
-    return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
 TEST(StartupE2E, TerminalDialogueAndHostmodeStartUpOnTheWire) {
-    struct Case {
+    const struct {
         const char* name;
         std::string startMenu;
         bool silent;
         bool pty;
-        std::vector<std::string> leadingLines;  // typed before the script's commands
-    };
-    const Case cases[] = {
+        std::vector<std::string> lines;  // typed before the script's commands
+    } cases[] = {
         {"ready at once, TCP", "", false, false, {}},
         {"ready at once, pseudo-terminal", "", false, true, {}},
         {"starts in a sub-menu", "pac", false, false, {"Q"}},
         {"silent until QUIT", "", true, false, {"QUIT"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimLog log;
-        auto sim = StartSimulator({"AB1CD"}, log, 10.0, [&](velksim::SimulatorOptions& o) {
+        auto sim = StartSimulator({"AB1CD"}, log, [&](velksim::SimulatorOptions& o) {
             o.modems[0].terminal.startMenu = c.startMenu;
             o.modems[0].terminal.silentUntilQuit = c.silent;
             o.modems[0].pty = c.pty;
-            o.modems[0].ptyLink = std::filesystem::temp_directory_path() /
-                                  ("corvina-session-e2e-" + std::to_string(::getpid()));
         });
         ASSERT_TRUE(sim);
         Station station;
-        station.settings.terminalCommands = {B("MYCALL XY2Z")};
-        station.settings.hostmodeCommands = {B("@T2 300")};
-        std::string error;
-        ASSERT_TRUE(c.pty ? station.ConnectPty(sim->modem(0), error)
-                          : station.ConnectTcp(sim->modem(0), error))
-            << error;
-        ASSERT_TRUE(station.WaitActive());
+        station.settings.terminalCommands = {ToBytes("MYCALL XY2Z")};
+        station.settings.hostmodeCommands = {ToBytes("@T2 300")};
+        ASSERT_TRUE(station.Connect(sim->modem(0), c.pty));
 
-        std::vector<std::string> lines = c.leadingLines;
-        for (const char* line : {"MYCALL XY2Z", "STATUS 2", "KTMC 0", "JHOST5"}) {
-            lines.push_back(line);
-        }
+        std::vector<std::string> lines = c.lines;
+        lines.insert(lines.end(), {"MYCALL XY2Z", "STATUS 2", "KTMC 0", "JHOST5"});
         EXPECT_EQ(sim->modem(0).counters().terminalLines, lines);
-
         const auto requests = log.Requests("AB1CD");
         const std::vector<std::pair<int, std::string>> expected = {
             {4, "%M 1"}, {4, "I XY2Z"}, {4, "@T2 300"}, {4, "I"}, {4, "C"}, {254, "G 3"}};
@@ -63,23 +49,35 @@ TEST(StartupE2E, TerminalDialogueAndHostmodeStartUpOnTheWire) {
             EXPECT_EQ(requests[i].sequenceBit, i % 2 == 1);
         }
         EXPECT_EQ(station.session.OwnCall(), "XY2Z");
-        EXPECT_EQ(JoinedOutput(station.sink.Events(), HostOutputKind::CommandText),
+        // The script's commands are shown before the session reports itself active.
+        const auto events = station.sink.Events();
+        const auto active =
+            std::find_if(events.begin(), events.end(), IsKind(UiEventKind::HostmodeActiveEvent));
+        EXPECT_EQ(JoinedOutput({events.begin(), active}, HostOutputKind::CommandText),
                   "[startup.txt Term] > MYCALL XY2Z\r\n[startup.txt Host] > @T2 300\r\n");
         EXPECT_TRUE(station.session.Disconnect(true));
     }
 }
 
-TEST(StartupE2E, PendingOutputIsPolledEveryHalfSecondWithAlternatingSequenceBits) {
+TEST(StartupE2E, ChatteringModemReachesHostmodeIsPolledAndLetsTheSessionGo) {
     SimLog log;
-    auto sim = StartSimulator({"AB1CD"}, log);
+    auto sim = StartSimulator({"AB1CD"}, log, [](velksim::SimulatorOptions& o) {
+        o.modems[0].faults.chatterMs = 5;  // far below the host's silence gap
+    });
     ASSERT_TRUE(sim);
+    velksim::Modem& modem = sim->modem(0);
     Station station;
-    std::string error;
-    ASSERT_TRUE(station.ConnectTcp(sim->modem(0), error)) << error;
-    ASSERT_TRUE(station.WaitActive());
-    std::this_thread::sleep_for(2200ms);
-    station.session.Disconnect(false);
+    ASSERT_TRUE(station.Connect(modem, false, 20s));
 
+    // The modem did talk throughout, and the dialogue still ran to the end.
+    const velksim::Counters seen = modem.counters();
+    EXPECT_GE(seen.chatterLines, 100u);
+    EXPECT_EQ(seen.terminalLines, (std::vector<std::string>{"STATUS 2", "KTMC 0", "JHOST5"}));
+    EXPECT_EQ(station.session.OwnCall(), "AB1CD");
+
+    // In hostmode the pending output is polled every half second, with sequence
+    // bits alternating and nothing ever repeated.
+    std::this_thread::sleep_for(2200ms);
     const auto requests = log.Requests("AB1CD");
     std::vector<std::chrono::steady_clock::time_point> polls;
     for (std::size_t i = 0; i < requests.size(); ++i) {
@@ -89,35 +87,11 @@ TEST(StartupE2E, PendingOutputIsPolledEveryHalfSecondWithAlternatingSequenceBits
         }
     }
     ASSERT_GE(polls.size(), 3u);
-    ASSERT_LE(polls.size(), 6u);
     for (std::size_t i = 1; i < polls.size(); ++i) {
         EXPECT_GE(polls[i] - polls[i - 1], 480ms);
         EXPECT_LT(polls[i] - polls[i - 1], 900ms);
     }
-    EXPECT_EQ(sim->modem(0).counters().repetitions, 0u);
-}
-
-TEST(StartupE2E, ChatteringModemStillReachesHostmodeAndLetsTheSessionGo) {
-    SimLog log;
-    auto sim = StartSimulator({"AB1CD"}, log, 10.0, [](velksim::SimulatorOptions& o) {
-        o.modems[0].faults.chatterMs = 5;  // far below the host's silence gap
-    });
-    ASSERT_TRUE(sim);
-    velksim::Modem& modem = sim->modem(0);
-    Station station;
-    const auto started = std::chrono::steady_clock::now();
-    std::string error;
-    ASSERT_TRUE(station.ConnectTcp(modem, error)) << error;
-    ASSERT_TRUE(station.WaitActive(20s));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
-
-    // The modem did talk throughout, and the dialogue still ran to the end.
-    const velksim::Counters seen = modem.counters();
-    EXPECT_GE(seen.chatterLines, 100u);
-    EXPECT_EQ(seen.terminalLines, (std::vector<std::string>{"STATUS 2", "KTMC 0", "JHOST5"}));
-    EXPECT_TRUE(modem.inHostmode());
-    ASSERT_TRUE(Eventually([&] { return modem.counters().Requests(254, "G 3") > 0; }, 5s));
-    EXPECT_EQ(station.session.OwnCall(), "AB1CD");
+    EXPECT_EQ(modem.counters().repetitions, 0u);
 
     // JHOST0 sets it chattering again; the orderly end must not wait for silence.
     const auto stopping = std::chrono::steady_clock::now();
