@@ -2,6 +2,9 @@
 // pseudo-terminal: the terminal dialogue, hostmode entry and the first polls.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "e2e/velksim_harness.h"
 
 namespace corvina::testing {
@@ -69,10 +72,15 @@ TEST(StartupE2E, ChatteringModemReachesHostmodeIsPolledAndLetsTheSessionGo) {
     Station station;
     ASSERT_TRUE(station.Connect(modem, false, 20s));
 
-    // The modem did talk throughout, and the dialogue still ran to the end.
+    // The modem did talk throughout, and the dialogue still ran to the end. A
+    // modem slowed down (a loaded machine, a sanitizer) can fall silent before
+    // its prompt comes and so be sent a "QUIT" on the way: that is the
+    // dialogue working as meant, so only the commands are compared.
     const velksim::Counters seen = modem.counters();
     EXPECT_GE(seen.chatterLines, 100u);
-    EXPECT_EQ(seen.terminalLines, (std::vector<std::string>{"STATUS 2", "KTMC 0", "JHOST5"}));
+    std::vector<std::string> commands = seen.terminalLines;
+    std::erase(commands, "QUIT");
+    EXPECT_EQ(commands, (std::vector<std::string>{"STATUS 2", "KTMC 0", "JHOST5"}));
     EXPECT_EQ(station.session.OwnCall(), "AB1CD");
 
     // In hostmode the pending output is polled every half second, with sequence
