@@ -1,12 +1,9 @@
 #include "link/telnet_transport.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include <thread>
-#include <vector>
+#include <numeric>
 
-#include "fd_io.h"
 #include "link/system_error.h"
 #include "tcp_test_server.h"
 
@@ -14,13 +11,12 @@ namespace corvina {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::Bytes;
 using testing::ReadBytes;
-using testing::ReadUntil;
 using testing::ScopedFd;
 using ::testing::StartsWith;
 using testing::TcpTestServer;
 using testing::WriteAll;
-using Bytes = std::vector<std::uint8_t>;
 
 // A transport connected to a test server whose accepted side the test plays.
 class TelnetTransportTest : public ::testing::Test {
@@ -33,34 +29,14 @@ class TelnetTransportTest : public ::testing::Test {
         ASSERT_TRUE(peer.valid());
     }
 
-    // Reads from the transport until `count` payload bytes arrived or a read failed.
-    Bytes ReadPayload(std::size_t count) {
-        Bytes got;
-        const auto deadline = testing::Clock::now() + 5s;
-        while (got.size() < count && testing::Clock::now() < deadline) {
-            std::vector<std::uint8_t> buffer(4096);
-            std::string error;
-            const std::int32_t n = transport->Read(buffer.data(), buffer.size(), 200, error);
-            if (n < 0) {
-                ADD_FAILURE() << error;
-                break;
-            }
-            got.insert(got.end(), buffer.begin(), buffer.begin() + n);
-        }
-        return got;
-    }
+    Bytes Read(std::size_t count) { return testing::ReadFromTransport(*transport, count); }
 
-    // Everything the transport sent before the marker byte it writes now.
-    Bytes SentBeforeMarker() {
-        const std::uint8_t marker = '.';
-        std::string error;
-        EXPECT_TRUE(transport->Write(&marker, 1, error)) << error;
-        Bytes got = ReadUntil(peer.get(), marker, 2000ms);
-        EXPECT_FALSE(got.empty());
-        if (!got.empty()) {
-            got.pop_back();
-        }
-        return got;
+    // Makes the peer's close a reset, as a modem's crash or a cut cable would.
+    void ResetPeer() {
+        linger abort{1, 0};
+        setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
+                   sizeof abort);
+        peer.Reset();
     }
 
     TcpTestServer server;
@@ -68,20 +44,21 @@ class TelnetTransportTest : public ::testing::Test {
     ScopedFd peer;
 };
 
-TEST_F(TelnetTransportTest, IacSplitAcrossTwoReceivesIsOneCommand) {
+TEST_F(TelnetTransportTest, CommandsSplitAcrossReceivesAreAnsweredAndNeverDelivered) {
     ASSERT_TRUE(WriteAll(peer.get(), {'a', 255}));
-    EXPECT_EQ(ReadPayload(1), Bytes{'a'});
+    EXPECT_EQ(Read(1), Bytes{'a'});
     ASSERT_TRUE(WriteAll(peer.get(), {253, 3, 'b', 255}));
-    EXPECT_EQ(ReadPayload(1), Bytes{'b'});
+    EXPECT_EQ(Read(1), Bytes{'b'});
     ASSERT_TRUE(WriteAll(peer.get(), {255, 'c'}));
-    EXPECT_EQ(ReadPayload(2), (Bytes{255, 'c'}));
-    EXPECT_EQ(SentBeforeMarker(), (Bytes{255, 251, 3}));
-}
+    EXPECT_EQ(Read(2), (Bytes{255, 'c'}));
+    // The answer to DO 3 went out before anything written later.
+    std::string error;
+    ASSERT_TRUE(transport->Write(Bytes{'.'}.data(), 1, error)) << error;
+    EXPECT_EQ(ReadBytes(peer.get(), 4, 2000ms), (Bytes{255, 251, 3, '.'}));
 
-TEST_F(TelnetTransportTest, ReceiveOfOnlyCommandsReturnsZeroWithoutWaitingForMore) {
+    // A receive of commands only returns at once with nothing.
     ASSERT_TRUE(WriteAll(peer.get(), {255, 241, 255, 252, 1}));
     Bytes buffer(64);
-    std::string error;
     const auto start = testing::Clock::now();
     EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 10000, error), 0);
     EXPECT_LT(testing::Clock::now() - start, 5s);
@@ -90,38 +67,26 @@ TEST_F(TelnetTransportTest, ReceiveOfOnlyCommandsReturnsZeroWithoutWaitingForMor
 
 TEST_F(TelnetTransportTest, QueuedBytesAreServedBeforeTheSocketIsTouched) {
     Bytes hundred(100);
-    for (std::size_t i = 0; i < hundred.size(); ++i) {
-        hundred[i] = static_cast<std::uint8_t>(i);
-    }
+    std::iota(hundred.begin(), hundred.end(), 0);
     ASSERT_TRUE(WriteAll(peer.get(), hundred));
-    Bytes first(10);
+    Bytes got(100);
     std::string error;
-    ASSERT_EQ(transport->Read(first.data(), first.size(), 2000, error), 10) << error;
+    ASSERT_EQ(transport->Read(got.data(), 10, 2000, error), 10) << error;
     // Were the socket read again, its end of stream would fail a read early.
     net::ShutdownAndClose(peer.release());
-    Bytes got = first;
-    for (int call = 1; call < 10; ++call) {
-        SCOPED_TRACE(call);
-        Bytes buffer(10);
-        ASSERT_EQ(transport->Read(buffer.data(), buffer.size(), 0, error), 10) << error;
-        got.insert(got.end(), buffer.begin(), buffer.end());
+    for (std::size_t at = 10; at < got.size(); at += 10) {
+        ASSERT_EQ(transport->Read(got.data() + at, 10, 0, error), 10) << error;
     }
     EXPECT_EQ(got, hundred);
-    Bytes buffer(10);
-    EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 2000, error), -1);
+    EXPECT_EQ(transport->Read(got.data(), 10, 2000, error), -1);
     EXPECT_EQ(error, "The modem closed the Telnet connection");
 }
 
-TEST_F(TelnetTransportTest, PeerClosingMidWriteFailsTheWriteWithoutKillingTheProcess) {
-    // Unread data at close makes the peer reset the connection.
-    const Bytes poke = {'p'};
+TEST_F(TelnetTransportTest, PeerResetMidWriteFailsTheWriteWithoutKillingTheProcess) {
     std::string error;
-    ASSERT_TRUE(transport->Write(poke.data(), poke.size(), error));
+    ASSERT_TRUE(transport->Write(Bytes{'p'}.data(), 1, error));
     ASSERT_EQ(ReadBytes(peer.get(), 1, 2000ms).size(), 1u);
-    linger abort{1, 0};
-    setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
-               sizeof abort);
-    peer.Reset();
+    ResetPeer();
     const Bytes big(16u << 20, 0x55);
     EXPECT_FALSE(transport->Write(big.data(), big.size(), error));
     EXPECT_THAT(error, StartsWith("Telnet send failed: "));
@@ -131,13 +96,9 @@ TEST_F(TelnetTransportTest, PeerClosingMidWriteFailsTheWriteWithoutKillingThePro
 }
 
 TEST_F(TelnetTransportTest, PayloadOfTheReceiveIsDeliveredWholeWhenAnAnswerCannotBeSent) {
-    const Bytes wire = {'h', 'e', 255, 253, 3, 'l', 'l', 'o'};
-    ASSERT_TRUE(WriteAll(peer.get(), wire));
-    linger abort{1, 0};
-    setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
-               sizeof abort);
+    ASSERT_TRUE(WriteAll(peer.get(), {'h', 'e', 255, 253, 3, 'l', 'l', 'o'}));
     std::this_thread::sleep_for(100ms);  // let the data land before the reset
-    peer.Reset();
+    ResetPeer();
     std::this_thread::sleep_for(100ms);
     Bytes buffer(3);  // smaller than the receive: the rest waits in the queue
     std::string error;
@@ -160,73 +121,62 @@ TEST_F(TelnetTransportTest, OpenOnAnOpenLinkReconnectsAndDropsQueuedBytes) {
     EXPECT_EQ(ReadBytes(peer.get(), 1, 2000ms).size(), 0u) << "old connection not closed";
     EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 0, error), 0);
     ASSERT_TRUE(WriteAll(second.get(), {'n'}));
-    EXPECT_EQ(ReadPayload(1), Bytes{'n'});
+    EXPECT_EQ(Read(1), Bytes{'n'});
 }
 
 TEST(TelnetTransportConnectTest, FailedConnectNamesTheCause) {
+    enum class Interrupt { Never, Before, During };
     std::uint16_t closedPort = 0;
     {
         TcpTestServer closed;
         closedPort = closed.port();
     }
-    const std::string refused = "127.0.0.1:" + std::to_string(closedPort);
+    testing::UnansweredTcpServer unanswered;
+    const std::string silent = "127.0.0.1:" + std::to_string(unanswered.port()) + ": ";
     const struct {
         std::string host;
         std::uint16_t port;
+        std::chrono::milliseconds limit;
+        Interrupt interrupt;
         std::string error;  // the whole text, or its start when it ends in ": "
     } cases[] = {
         // Winsock tells of the refusal apart from writability; missing it
         // would wait out the limit and report a time-out instead.
-        {"127.0.0.1", closedPort,
-         "Cannot connect to " + refused + ": " + SystemErrorText(net::kConnectionRefused)},
+        {"127.0.0.1", closedPort, 600s, Interrupt::Never,
+         "Cannot connect to 127.0.0.1:" + std::to_string(closedPort) + ": " +
+             SystemErrorText(net::kConnectionRefused)},
         // Not the empty name: Windows resolves that to the local machine.
-        {"no-such-host.invalid", 3000, "Cannot resolve modem address: "},
+        {"no-such-host.invalid", 3000, 600s, Interrupt::Never, "Cannot resolve modem address: "},
+        {"127.0.0.1", unanswered.port(), 300ms, Interrupt::Never,
+         "Cannot connect to " + silent + SystemErrorText(net::kTimedOut)},
+        // The interrupted connects have a limit far beyond the test's time-out.
+        {"127.0.0.1", unanswered.port(), 600s, Interrupt::Before,
+         "Cannot connect to " + silent + SystemErrorText(net::kCancelled)},
+        {"127.0.0.1", unanswered.port(), 600s, Interrupt::During,
+         "Cannot connect to " + silent + SystemErrorText(net::kCancelled)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
-        auto transport = CreateTelnetTransport(c.host, c.port);
+        auto transport = CreateTelnetTransport(c.host, c.port, c.limit);
+        if (c.interrupt == Interrupt::Before) {
+            transport->Interrupt();
+        }
+        std::thread interrupter([&] {
+            if (c.interrupt == Interrupt::During) {
+                std::this_thread::sleep_for(200ms);
+                transport->Interrupt();
+            }
+        });
         std::string error;
         EXPECT_FALSE(transport->Open(error));
+        interrupter.join();
+        EXPECT_EQ(error.find_first_of("\r\n"), std::string::npos) << error;
         if (c.error.ends_with(": ")) {
             EXPECT_THAT(error, StartsWith(c.error));
             EXPECT_GT(error.size(), c.error.size());
         } else {
             EXPECT_EQ(error, c.error);
         }
-    }
-}
-
-TEST(TelnetTransportConnectTest, UnansweredConnectGivesUpAfterTheLimitOrWhenInterrupted) {
-    enum class Interrupt { Never, Before, During };
-    struct Case {
-        Interrupt interrupt;
-        std::chrono::milliseconds limit;
-        std::uint32_t expected;
-    };
-    // The interrupted connects have a limit far beyond the test's time-out.
-    const Case cases[] = {{Interrupt::Never, 300ms, net::kTimedOut},
-                          {Interrupt::Before, 600s, net::kCancelled},
-                          {Interrupt::During, 600s, net::kCancelled}};
-    testing::UnansweredTcpServer server;
-    for (const Case& c : cases) {
-        auto transport = CreateTelnetTransport("127.0.0.1", server.port(), c.limit);
-        if (c.interrupt == Interrupt::Before) {
-            transport->Interrupt();
-        }
-        std::thread interrupter;
-        if (c.interrupt == Interrupt::During) {
-            interrupter = std::thread([&] {
-                std::this_thread::sleep_for(200ms);
-                transport->Interrupt();
-            });
-        }
-        std::string error;
-        EXPECT_FALSE(transport->Open(error));
-        if (interrupter.joinable()) {
-            interrupter.join();
-        }
-        EXPECT_EQ(error, "Cannot connect to 127.0.0.1:" + std::to_string(server.port()) + ": " +
-                             SystemErrorText(c.expected));
     }
 }
 

@@ -9,33 +9,33 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // Feeds text to the dialogue and returns what the modem printed.
-std::string Type(TerminalDialogue& dialogue, std::string& call, const std::string& text,
-                 bool* hostmode = nullptr) {
+std::string Type(TerminalDialogue& dialogue, std::string& call, const std::string& text) {
     TerminalDialogue::Result result;
     for (const char c : text) {
         dialogue.Feed(static_cast<std::uint8_t>(c), call, result);
     }
-    if (hostmode != nullptr) {
-        *hostmode = result.enterHostmode;
-    }
     return std::string(result.output.begin(), result.output.end());
 }
 
-std::string Greeting(const TerminalDialogue& dialogue) {
-    const Bytes g = dialogue.Greeting();
-    return std::string(g.begin(), g.end());
-}
-
-TEST(TerminalDialogue, GreetsEchoesAndAnswersEachLineWithAFreshPrompt) {
+TEST(TerminalDialogue, EchoesAnswersEachLineWithAPromptAndSetsOnlyAValidCall) {
     TerminalDialogue dialogue({"Velk test", "", false});
+    const Bytes greeting = dialogue.Greeting();
+    EXPECT_EQ(std::string(greeting.begin(), greeting.end()), "Velk test\r\ncmd: ");
     std::string call = "N0CALL";
-    EXPECT_EQ(Greeting(dialogue), "Velk test\r\ncmd: ");
     const std::string out = Type(dialogue, call, "status 2\r");
     EXPECT_EQ(out.rfind("status 2\r\n", 0), 0u) << out;  // echo first
     EXPECT_NE(out.find("STATUS: 2"), std::string::npos);
     EXPECT_TRUE(out.ends_with("cmd: "));
     EXPECT_EQ(Type(dialogue, call, "\x1b"), "\r\ncmd: ");
     EXPECT_EQ(Type(dialogue, call, "KTX\b\bTMC 0\r").find("KTX\b \b\b \bTMC 0"), 0u);
+
+    Type(dialogue, call, "mycall ab1cd\r");
+    EXPECT_EQ(call, "AB1CD");
+    Type(dialogue, call, "MY xy2z\r");
+    EXPECT_EQ(call, "XY2Z");
+    EXPECT_NE(Type(dialogue, call, "MY AB/1\r").find("invalid"), std::string::npos);
+    EXPECT_NE(Type(dialogue, call, "MYCALLX AB1\r").find("unknown"), std::string::npos);
+    EXPECT_EQ(call, "XY2Z");
 }
 
 TEST(TerminalDialogue, SubMenusPromptTheirOwnNameUntilQOrQuit) {
@@ -48,18 +48,6 @@ TEST(TerminalDialogue, SubMenusPromptTheirOwnNameUntilQOrQuit) {
         EXPECT_TRUE(Type(dialogue, call, "JHOST5\r").ends_with("pac: "));  // not here
         EXPECT_TRUE(Type(dialogue, call, quit).ends_with("cmd: "));
     }
-}
-
-TEST(TerminalDialogue, MycallAndItsAbbreviationsSetAValidCallOnly) {
-    TerminalDialogue dialogue({"", "", false});
-    std::string call = "N0CALL";
-    Type(dialogue, call, "mycall ab1cd\r");
-    EXPECT_EQ(call, "AB1CD");
-    Type(dialogue, call, "MY xy2z\r");
-    EXPECT_EQ(call, "XY2Z");
-    EXPECT_NE(Type(dialogue, call, "MY AB/1\r").find("invalid"), std::string::npos);
-    EXPECT_NE(Type(dialogue, call, "MYCALLX AB1\r").find("unknown"), std::string::npos);
-    EXPECT_EQ(call, "XY2Z");
 }
 
 TEST(Telnet, DoubledIacIsOneByteAndCommandsVanishEvenWhenSplit) {
