@@ -38,18 +38,6 @@ TEST(TerminalDialogue, EchoesAnswersEachLineWithAPromptAndSetsOnlyAValidCall) {
     EXPECT_EQ(call, "XY2Z");
 }
 
-TEST(TerminalDialogue, SubMenusPromptTheirOwnNameUntilQOrQuit) {
-    for (const std::string quit : {"Q\r", "QUIT\r", "quit\r"}) {
-        SCOPED_TRACE(quit);
-        TerminalDialogue dialogue({"", "", false});
-        std::string call = "N0CALL";
-        EXPECT_TRUE(Type(dialogue, call, "PAC\r").ends_with("pac: "));
-        EXPECT_EQ(Type(dialogue, call, "\x1b"), "\r\npac: ");
-        EXPECT_TRUE(Type(dialogue, call, "JHOST5\r").ends_with("pac: "));  // not here
-        EXPECT_TRUE(Type(dialogue, call, quit).ends_with("cmd: "));
-    }
-}
-
 TEST(Telnet, DoubledIacIsOneByteAndCommandsVanishEvenWhenSplit) {
     TelnetCodec codec;
     const Bytes first = {'A', 255, 255, 'B', 255, 253};  // DO split from its option
