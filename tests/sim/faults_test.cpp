@@ -15,7 +15,7 @@ using Kind = cvhost::ParseEvent::Kind;
 
 class Faulty : public SimFixture {};
 
-TEST_F(Faulty, CorruptedLateNoisyAndMarkedAnswersShowAtTheHost) {
+TEST_F(Faulty, CorruptedMarkedAndGarbledAnswersShowAtTheHost) {
     const struct {
         std::string name;
         std::atomic<std::uint32_t> Faults::*fault;
@@ -39,20 +39,6 @@ TEST_F(Faulty, CorruptedLateNoisyAndMarkedAnswersShowAtTheHost) {
         EXPECT_EQ(sim_->modem(0).counters().*c.counter, 1u);
         sim_.reset();
     }
-
-    // A late answer comes after the host has given up; its retry meets it.
-    StartSim(Options({"AB1CD"}));
-    auto host = Host(0);
-    sim_->modem(0).faults().lateMs = 400;
-    sim_->modem(0).faults().lateEveryNth = 1;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(host->Command(kChannel, "I", 250ms));
-    sim_->modem(0).faults().lateEveryNth = 0;
-    const auto late = host->Repeat(1000ms);
-    ASSERT_TRUE(late);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 390ms);
-    EXPECT_EQ(Text(*late), "AB1CD");
-    EXPECT_EQ(sim_->modem(0).counters().answersLate, 1u);
 }
 
 // Which of 16 pipelined requests were answered. Each goes on its own channel,

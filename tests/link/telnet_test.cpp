@@ -1,10 +1,11 @@
-#include "link/telnet_transport.h"
-
 #include <gmock/gmock.h>
 
+#include <deque>
 #include <numeric>
 
 #include "link/system_error.h"
+#include "link/telnet_receiver.h"
+#include "link/telnet_transport.h"
 #include "tcp_test_server.h"
 
 namespace corvina {
@@ -17,6 +18,85 @@ using testing::ScopedFd;
 using ::testing::StartsWith;
 using testing::TcpTestServer;
 using testing::WriteAll;
+
+struct Decoded {
+    Bytes payload;
+    Bytes replies;
+};
+
+// Runs `wire` through `receiver` and collects what it yields.
+Decoded Decode(TelnetReceiver& receiver, const Bytes& wire) {
+    std::deque<std::uint8_t> queue;
+    Decoded out;
+    TelnetReply reply{};
+    for (std::uint8_t byte : wire) {
+        if (receiver.Feed(byte, queue, reply)) {
+            out.replies.insert(out.replies.end(), reply.begin(), reply.end());
+        }
+    }
+    out.payload.assign(queue.begin(), queue.end());
+    return out;
+}
+
+TEST(TelnetReceiverTest, StripsCommandsAndAnswersOptionRequests) {
+    struct Case {
+        const char* name;
+        Bytes wire;
+        Bytes payload;
+        Bytes replies;
+    };
+    const std::vector<Case> cases = {
+        {"doubled IAC is one payload byte", {1, 255, 255, 2}, {1, 255, 2}, {}},
+        {"WILL 3 accepted", {255, 251, 3}, {}, {255, 253, 3}},
+        {"DO 0 accepted", {255, 253, 0}, {}, {255, 251, 0}},
+        {"WILL 44 accepted", {255, 251, 44}, {}, {255, 253, 44}},
+        {"DO 44 accepted", {255, 253, 44}, {}, {255, 251, 44}},
+        {"WILL 1 refused", {255, 251, 1}, {}, {255, 254, 1}},
+        {"DO 24 refused", {255, 253, 24}, {}, {255, 252, 24}},
+        {"WONT unanswered", {7, 255, 252, 3, 8}, {7, 8}, {}},
+        {"DONT unanswered", {255, 254, 0}, {}, {}},
+        {"repeated offers answered once",
+         {255, 251, 3, 255, 251, 3, 255, 253, 0, 255, 253, 0},
+         {},
+         {255, 253, 3, 255, 251, 0}},
+        {"repeated refusals",
+         {255, 251, 1, 255, 253, 1, 255, 251, 1},
+         {},
+         {255, 254, 1, 255, 252, 1, 255, 254, 1}},
+        {"WONT and DONT reopen the answer",
+         {255, 251, 3, 255, 252, 3, 255, 251, 3, 255, 253, 3, 255, 254, 3, 255, 253, 3},
+         {},
+         {255, 253, 3, 255, 253, 3, 255, 251, 3, 255, 251, 3}},
+        {"NOP and GA dropped", {'a', 255, 241, 'b', 255, 249, 'c'}, {'a', 'b', 'c'}, {}},
+        {"subnegotiation removed", {'A', 255, 250, 44, 1, 2, 255, 240, 'B'}, {'A', 'B'}, {}},
+        {"IAC IAC inside subnegotiation does not end it",
+         {255, 250, 44, 255, 255, 240, 9, 255, 240, 'Z'},
+         {'Z'},
+         {}},
+        {"option byte 255 after WILL is an option, not data",
+         {255, 251, 255, 'x'},
+         {'x'},
+         {255, 254, 255}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TelnetReceiver receiver;
+        const Decoded out = Decode(receiver, c.wire);
+        EXPECT_EQ(out.payload, c.payload);
+        EXPECT_EQ(out.replies, c.replies);
+        EXPECT_EQ(receiver.State(), TelnetData);
+    }
+}
+
+TEST(TelnetReceiverTest, ResetForgetsAnUnfinishedCommandAndAgreedOptions) {
+    TelnetReceiver receiver;
+    Decode(receiver, {255, 251, 3, 255, 250, 1});
+    ASSERT_EQ(receiver.State(), TelnetSubnegotiation);
+    receiver.Reset();
+    const Decoded out = Decode(receiver, {'q', 255, 251, 3});
+    EXPECT_EQ(out.payload, Bytes{'q'});
+    EXPECT_EQ(out.replies, (Bytes{255, 253, 3})) << "a new connection agrees afresh";
+}
 
 // A transport connected to a test server whose accepted side the test plays.
 class TelnetTransportTest : public ::testing::Test {
@@ -178,6 +258,37 @@ TEST(TelnetTransportConnectTest, FailedConnectNamesTheCause) {
             EXPECT_EQ(error, c.error);
         }
     }
+}
+
+// Windows fails the receive of a datagram longer than the buffer; discovery
+// must still see its start and the next one whole, as on POSIX.
+TEST(SocketLayerTest, LongDatagramIsCutToTheBufferAndTheNextArrivesWhole) {
+    sockaddr_in addresses[2] = {testing::Loopback(0), testing::Loopback(0)};
+    const ScopedFd sockets[2] = {ScopedFd(net::OpenSocket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)),
+                                 ScopedFd(net::OpenSocket(AF_INET, SOCK_DGRAM, IPPROTO_UDP))};
+    for (int i = 0; i < 2; ++i) {
+        auto* address = reinterpret_cast<sockaddr*>(&addresses[i]);
+        bind(sockets[i].get(), address, sizeof addresses[i]);
+        socklen_t length = sizeof addresses[i];
+        getsockname(sockets[i].get(), address, &length);
+    }
+    const Bytes longOne = testing::Pattern(300);
+    const Bytes shortOne(40, 0xEE);
+    for (const Bytes* datagram : {&longOne, &shortOne}) {
+        ASSERT_EQ(sendto(sockets[1].get(), reinterpret_cast<const char*>(datagram->data()),
+                         static_cast<int>(datagram->size()), 0,
+                         reinterpret_cast<const sockaddr*>(&addresses[0]), sizeof addresses[0]),
+                  static_cast<int>(datagram->size()));
+    }
+    Bytes buffer(256);
+    sockaddr_in from{};
+    ASSERT_EQ(net::WaitSocket(sockets[0].get(), false, 2000), 1);
+    ASSERT_EQ(net::ReceiveDatagram(sockets[0].get(), buffer.data(), buffer.size(), from), 256);
+    EXPECT_EQ(buffer, Bytes(longOne.begin(), longOne.begin() + 256));
+    EXPECT_EQ(from.sin_port, addresses[1].sin_port);
+    ASSERT_EQ(net::WaitSocket(sockets[0].get(), false, 2000), 1);
+    ASSERT_EQ(net::ReceiveDatagram(sockets[0].get(), buffer.data(), buffer.size(), from), 40);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 40), shortOne);
 }
 
 }  // namespace

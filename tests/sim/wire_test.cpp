@@ -1,5 +1,10 @@
+// The modem's wire pieces without a network: answer frames, the terminal
+// dialogue and Telnet.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
+#include "sim/response_builder.h"
 #include "sim/telnet.h"
 #include "sim/terminal_dialogue.h"
 
@@ -8,6 +13,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+Bytes Ascii(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
 // Feeds text to the dialogue and returns what the modem printed.
 std::string Type(TerminalDialogue& dialogue, std::string& call, const std::string& text) {
     TerminalDialogue::Result result;
@@ -15,6 +24,20 @@ std::string Type(TerminalDialogue& dialogue, std::string& call, const std::strin
         dialogue.Feed(static_cast<std::uint8_t>(c), call, result);
     }
     return std::string(result.output.begin(), result.output.end());
+}
+
+TEST(ResponseBuilder, MatchesKnownAnswersByteForByte) {
+    EXPECT_EQ(BuildResponse(4, 0, {}), (Bytes{0xAA, 0xAA, 0x04, 0x00, 0x27, 0x68}));
+    EXPECT_EQ(BuildResponse(4, 1, Ascii("OK")),
+              (Bytes{0xAA, 0xAA, 0x04, 0x01, 0x4F, 0x4B, 0x00, 0xA3, 0x10}));
+    EXPECT_EQ(BuildResponse(4, 7, Bytes{0x41, 0xAA, 0x43}),
+              (Bytes{0xAA, 0xAA, 0x04, 0x07, 0x02, 0x41, 0xAA, 0x00, 0x43, 0x33, 0x90}));
+}
+
+TEST(ResponseBuilder, RefusesCodesAndSizesNoAnswerCanCarry) {
+    EXPECT_THROW(BuildResponse(4, 9, {}), std::invalid_argument);
+    EXPECT_THROW(BuildResponse(4, 7, {}), std::invalid_argument);
+    EXPECT_THROW(BuildResponse(4, 8, Bytes(257, 1)), std::invalid_argument);
 }
 
 TEST(TerminalDialogue, EchoesAnswersEachLineWithAPromptAndSetsOnlyAValidCall) {
