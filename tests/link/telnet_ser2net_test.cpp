@@ -13,6 +13,7 @@
 
 #include "link/telnet_transport.h"
 #include "pseudo_terminal.h"
+#include "support/temporary_folder.h"
 
 namespace corvina {
 namespace {
@@ -26,17 +27,12 @@ using testing::ScopedFd;
 class Ser2netProcess {
   public:
     Ser2netProcess(const std::string& devicePath, std::uint16_t port) {
-        char pattern[] = "/tmp/corvina-ser2net-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) {
-            return;
-        }
-        folder_ = pattern;
-        const std::string config = (folder_ / "ser2net.yaml").string();
+        const std::string config = folder_.WriteFile("ser2net.yaml", "").string();
         std::ofstream(config) << "%YAML 1.1\n---\nconnection: &corvina\n"
                               << "  accepter: telnet,tcp,127.0.0.1," << port << "\n"
                               << "  connector: serialdev," << devicePath << ",115200n81,local\n";
-        const std::string log = (folder_ / "ser2net.log").string();
-        const std::string pidFile = (folder_ / "ser2net.pid").string();
+        const std::string log = (folder_.path() / "ser2net.log").string();
+        const std::string pidFile = (folder_.path() / "ser2net.pid").string();
         const pid_t parent = getpid();
         pid_ = fork();
         if (pid_ == 0) {
@@ -50,24 +46,22 @@ class Ser2netProcess {
         }
     }
     ~Ser2netProcess() {
-        if (pid_ > 0) {
+        if (pid_ > 0) {  // kill(-1, ...) would reach every process we may signal
             kill(pid_, SIGTERM);
             waitpid(pid_, nullptr, 0);
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
     Ser2netProcess(const Ser2netProcess&) = delete;
     Ser2netProcess& operator=(const Ser2netProcess&) = delete;
 
     bool running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
     std::string Log() const {
-        std::ifstream in(folder_ / "ser2net.log");
+        std::ifstream in(folder_.path() / "ser2net.log");
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
   private:
-    std::filesystem::path folder_;
+    testing::TemporaryFolder folder_;
     pid_t pid_ = -1;
 };
 
