@@ -1,9 +1,11 @@
-// The modem's wire pieces without a network: answer frames, the terminal
-// dialogue and Telnet.
+// The modem's wire pieces without a network: frames, the terminal dialogue
+// and Telnet.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+#include "cvhost/request.h"
+#include "sim/request_parser.h"
 #include "sim/response_builder.h"
 #include "sim/telnet.h"
 #include "sim/terminal_dialogue.h"
@@ -24,6 +26,19 @@ std::string Type(TerminalDialogue& dialogue, std::string& call, const std::strin
         dialogue.Feed(static_cast<std::uint8_t>(c), call, result);
     }
     return std::string(result.output.begin(), result.output.end());
+}
+
+TEST(RequestParser, CorruptedCrcIsReportedAndTheNextFrameStillParses) {
+    Bytes wire = cvhost::BuildRequest(255, true, false, false, Ascii("G"));
+    wire.back() ^= 0x01;
+    const Bytes good = cvhost::BuildRequest(255, true, true, false, Ascii("G"));
+    wire.insert(wire.end(), good.begin(), good.end());
+    RequestParser parser;
+    const auto events = parser.Push(wire.data(), wire.size());
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, RequestEvent::Kind::CrcError);
+    EXPECT_EQ(events[1].kind, RequestEvent::Kind::Request);
+    EXPECT_TRUE(events[1].request.sequenceBit);
 }
 
 TEST(ResponseBuilder, MatchesKnownAnswersByteForByte) {
@@ -51,6 +66,10 @@ TEST(TerminalDialogue, EchoesAnswersEachLineWithAPromptAndSetsOnlyAValidCall) {
     EXPECT_TRUE(out.ends_with("cmd: "));
     EXPECT_EQ(Type(dialogue, call, "\x1b"), "\r\ncmd: ");
     EXPECT_EQ(Type(dialogue, call, "KTX\b\bTMC 0\r").find("KTX\b \b\b \bTMC 0"), 0u);
+    // A sub-menu prompts its own name and takes no hostmode switch until left.
+    EXPECT_TRUE(Type(dialogue, call, "PAC\r").ends_with("pac: "));
+    EXPECT_NE(Type(dialogue, call, "JHOST5\r").find("not available"), std::string::npos);
+    EXPECT_TRUE(Type(dialogue, call, "QUIT\r").ends_with("cmd: "));
 
     Type(dialogue, call, "mycall ab1cd\r");
     EXPECT_EQ(call, "AB1CD");
