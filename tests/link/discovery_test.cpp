@@ -1,57 +1,75 @@
 #include "link/discovery.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sched.h>
+#include <unistd.h>
 
-#include "discovery_responder.h"
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
 #include "link/broadcast_targets.h"
 #include "link/discovery_reply.h"
 
 namespace corvina {
 namespace {
 
+using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-using testing::MakeReply;
+using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t Ip(int a, int b, int c, int d) {
     return static_cast<std::uint32_t>(a) << 24 | static_cast<std::uint32_t>(b) << 16 |
            static_cast<std::uint32_t>(c) << 8 | static_cast<std::uint32_t>(d);
 }
 
-TEST(DiscoveryReplyTest, ReadsEveryFieldOfAReply) {
-    const Bytes reply = MakeReply(0xBB8, "VELK-1");
-    const auto modem = ParseDiscoveryReply(reply.data(), reply.size(), "192.168.1.20");
-    ASSERT_TRUE(modem);
-    EXPECT_EQ(modem->address, "192.168.1.20");
-    EXPECT_EQ(modem->port, 3000);
-    EXPECT_EQ(modem->replyByte, 0x5A);
-    EXPECT_EQ(modem->replyValue, 0x1122334455667788u);
-    EXPECT_EQ(modem->modemName, "VELK-1");
+// A reply datagram of `size` bytes (cut short when below 32) with `magic`, the
+// Telnet `port`, the name bytes `name` (at most 9) and recognisable filler.
+Bytes MakeReply(std::uint16_t port, const std::string& name, std::size_t size = 32,
+                const char* magic = "DSCV") {
+    Bytes reply(std::max<std::size_t>(size, 32), 0);
+    std::memcpy(reply.data(), magic, 4);
+    reply[5] = 0x5A;
+    for (int i = 0; i < 8; ++i) {
+        reply[12 + i] = static_cast<std::uint8_t>(0x11 * (i + 1));
+    }
+    reply[20] = static_cast<std::uint8_t>(port >> 8);
+    reply[21] = static_cast<std::uint8_t>(port & 0xFF);
+    std::memcpy(reply.data() + 23, name.data(), std::min<std::size_t>(name.size(), 9));
+    reply.resize(size);
+    return reply;
 }
 
-TEST(DiscoveryReplyTest, NameEndsAtNulAndLosesTrailingBlanks) {
-    struct Case {
+TEST(DiscoveryReplyTest, ReadsTheFieldsAndTheNameUpToNulWithoutTrailingBlanks) {
+    const struct {
         Bytes nameBytes;
         std::string name;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {{'A', 'B', 0, 'x', 'y', 'z', 'z', 'z', 'z'}, "AB"},
         {Bytes(9, ' '), ""},
         {{'M', 'o', 'd', 'e', 'm', ' ', ' ', 0, 'q'}, "Modem"},
         {{'N', 'I', 'N', 'E', 'C', 'H', 'A', 'R', 'S'}, "NINECHARS"},
         {{' ', 'L', 'e', 'a', 'd', 0, 0, 0, 0}, " Lead"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Bytes reply = MakeReply(3000, "", 40);
+        Bytes reply = MakeReply(0xBB8, "", 40);
         std::copy(c.nameBytes.begin(), c.nameBytes.end(), reply.begin() + 23);
         reply[32] = 'X';  // bytes past the name field never join it
-        const auto modem = ParseDiscoveryReply(reply.data(), reply.size(), "10.0.0.1");
+        const auto modem = ParseDiscoveryReply(reply.data(), reply.size(), "192.168.1.20");
         ASSERT_TRUE(modem);
+        EXPECT_EQ(modem->address, "192.168.1.20");
+        EXPECT_EQ(modem->port, 3000);
+        EXPECT_EQ(modem->replyByte, 0x5A);
+        EXPECT_EQ(modem->replyValue, 0x1122334455667788u);
         EXPECT_EQ(modem->modemName, c.name);
     }
 }
 
-TEST(DiscoveryLabelTest, NamesTheModemOrFallsBackToTheFamilyName) {
+TEST(DiscoveryReplyTest, LabelNamesTheModemOrFallsBackToTheFamilyName) {
     DiscoveredModem modem{"10.1.2.3", 3000, 0, 0, "Shack"};
     EXPECT_EQ(DiscoveryLabel(modem), u"Shack - 10.1.2.3:3000");
     modem.modemName.clear();
@@ -62,29 +80,226 @@ TEST(DiscoveryLabelTest, NamesTheModemOrFallsBackToTheFamilyName) {
 }
 
 TEST(BroadcastTargetsTest, OneTargetPerBroadcastAddressLoopbackSkipped) {
-    struct Case {
+    const std::uint32_t mask24 = Ip(255, 255, 255, 0);
+    const struct {
         const char* name;
         std::vector<InterfaceAddress> interfaces;
         std::vector<std::uint32_t> targets;
-    };
-    const std::uint32_t mask24 = Ip(255, 255, 255, 0);
-    const std::vector<Case> cases = {
-        {"two interfaces on one subnet",
-         {{Ip(192, 168, 1, 5), mask24}, {Ip(192, 168, 1, 9), mask24}},
-         {Ip(192, 168, 1, 255)}},
+    } cases[] = {
         {"two subnets",
          {{Ip(10, 0, 0, 1), Ip(255, 0, 0, 0)}, {Ip(192, 168, 1, 5), mask24}},
          {Ip(10, 255, 255, 255), Ip(192, 168, 1, 255)}},
-        {"loopback only", {{Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)}}, {kLimitedBroadcast}},
         {"no interfaces", {}, {kLimitedBroadcast}},
         {"loopback beside a real one",
          {{Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)}, {Ip(172, 16, 4, 2), Ip(255, 255, 252, 0)}},
          {Ip(172, 16, 7, 255)}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(BroadcastTargets(c.interfaces), c.targets);
     }
+}
+
+// Runs a shell command; true when it exited with 0.
+bool Shell(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A network namespace with its loopback up, so broadcasts really travel
+// between real interfaces. Needs root, as the tests have in CI.
+class NetworkNamespace {
+  public:
+    explicit NetworkNamespace(const std::string& tag)
+        : name_("cvl" + std::to_string(getpid()) + tag) {
+        Shell("ip netns del " + name_);
+        ok_ = Shell("ip netns add " + name_) && Exec("ip link set lo up");
+    }
+    ~NetworkNamespace() { Shell("ip netns del " + name_); }
+    NetworkNamespace(const NetworkNamespace&) = delete;
+    NetworkNamespace& operator=(const NetworkNamespace&) = delete;
+
+    bool ok() const { return ok_; }
+    bool Exec(const std::string& command) const {
+        return Shell("ip netns exec " + name_ + " " + command);
+    }
+
+    // Moves the calling thread into the namespace, so every socket it makes
+    // lives there.
+    bool Enter() const {
+        const int fd = open(("/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
+        const bool entered = fd >= 0 && setns(fd, CLONE_NEWNET) == 0;
+        if (fd >= 0) {
+            close(fd);
+        }
+        return entered;
+    }
+
+    // Joins this namespace to `other` with a veth pair, addresses in CIDR.
+    bool Join(const std::string& tag, const std::string& address, const NetworkNamespace& other,
+              const std::string& otherAddress) const {
+        const std::string mine = name_ + tag;
+        const std::string theirs = other.name_ + tag;
+        return Shell("ip link add " + mine + " netns " + name_ + " type veth peer name " + theirs +
+                     " netns " + other.name_) &&
+               Exec("ip addr add " + address + " dev " + mine) &&
+               other.Exec("ip addr add " + otherAddress + " dev " + theirs) &&
+               Exec("ip link set " + mine + " up") && other.Exec("ip link set " + theirs + " up");
+    }
+
+  private:
+    std::string name_;
+    bool ok_ = false;
+};
+
+// A modem's discovery side: answers every "DSCV" probe on port 1101 with the
+// datagrams given, and counts the probes.
+class DiscoveryResponder {
+  public:
+    DiscoveryResponder(const NetworkNamespace& space, std::vector<Bytes> answers)
+        : answers_(std::move(answers)) {
+        thread_ = std::thread([this, &space] {
+            if (space.Enter()) {
+                Serve();
+            }
+            ready_ = true;
+        });
+        while (!ready_) {
+            std::this_thread::yield();
+        }
+    }
+    ~DiscoveryResponder() {
+        stop_ = true;
+        thread_.join();
+    }
+    DiscoveryResponder(const DiscoveryResponder&) = delete;
+    DiscoveryResponder& operator=(const DiscoveryResponder&) = delete;
+
+    bool listening() const { return listening_; }
+    int probes() const { return probes_; }
+
+  private:
+    void Serve() {
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(kDiscoveryPort);
+        listening_ = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+        ready_ = true;
+        while (listening_ && !stop_) {
+            pollfd entry{fd, POLLIN, 0};
+            std::uint8_t probe[64];
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            if (poll(&entry, 1, 20) <= 0 ||
+                recvfrom(fd, probe, sizeof probe, 0, reinterpret_cast<sockaddr*>(&from), &length) !=
+                    4 ||
+                std::memcmp(probe, "DSCV", 4) != 0) {
+                continue;
+            }
+            ++probes_;
+            for (const Bytes& answer : answers_) {
+                sendto(fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                       length);
+            }
+        }
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+
+    std::vector<Bytes> answers_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> ready_{false};
+    std::atomic<bool> listening_{false};
+    std::atomic<int> probes_{0};
+    std::thread thread_;
+};
+
+struct Search {
+    std::vector<std::uint32_t> targets;
+    std::vector<DiscoveredModem> modems;
+    std::string error;
+    Clock::duration took{};
+};
+
+Search SearchFrom(const NetworkNamespace& searcher, std::uint32_t timeoutMs) {
+    Search search;
+    std::thread inside([&] {
+        ASSERT_TRUE(searcher.Enter());
+        search.targets = BroadcastTargets(LocalInterfaceAddresses(net::kInvalidSocket));
+        const auto start = Clock::now();
+        search.modems = DiscoverModems(timeoutMs, search.error);
+        search.took = Clock::now() - start;
+    });
+    inside.join();
+    EXPECT_TRUE(search.error.empty()) << search.error;
+    return search;
+}
+
+// The searcher's namespace and the modem's, joined on 10.201.0.0/24: the
+// searcher is .1, the modem .2.
+class DiscoveryNetworkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(searcher.ok() && modem.ok()) << "cannot create network namespaces (root?)";
+        ASSERT_TRUE(searcher.Join("a", "10.201.0.1/24", modem, "10.201.0.2/24"));
+    }
+
+    NetworkNamespace searcher{"s"};
+    NetworkNamespace modem{"m"};
+};
+
+TEST_F(DiscoveryNetworkTest, ModemAnsweringEveryProbeIsListedOnce) {
+    DiscoveryResponder responder(modem, {MakeReply(3000, "Shack   ")});
+    ASSERT_TRUE(responder.listening());
+    const Search search = SearchFrom(searcher, 1500);
+    EXPECT_EQ(responder.probes(), 2) << "one round at the start, one a second later";
+    ASSERT_EQ(search.modems.size(), 1u);
+    EXPECT_EQ(search.modems[0].address, "10.201.0.2");
+    EXPECT_EQ(search.modems[0].port, 3000);
+    EXPECT_EQ(search.modems[0].modemName, "Shack");
+    EXPECT_GE(search.took, 1400ms);
+}
+
+TEST_F(DiscoveryNetworkTest, ForeignOversizedAndFloodingDatagramsAreIgnored) {
+    std::vector<Bytes> answers = {
+        MakeReply(3001, "short", 31),
+        MakeReply(3002, "foreign", 32, "DSCX"),
+        {'D', 'S', 'C', 'V'},
+        MakeReply(4000, "Big", 600),
+        MakeReply(3000, std::string("AB\0garbage", 10)),
+        MakeReply(3000, "again"),  // same address and port: dropped
+    };
+    for (int i = 0; i < 3000; ++i) {
+        answers.push_back(
+            Bytes(static_cast<std::size_t>(1 + i % 200), static_cast<std::uint8_t>(i)));
+    }
+    DiscoveryResponder responder(modem, answers);
+    ASSERT_TRUE(responder.listening());
+    const Search search = SearchFrom(searcher, 1200);
+    ASSERT_EQ(search.modems.size(), 2u);
+    EXPECT_EQ(search.modems[0].port, 4000);
+    EXPECT_EQ(search.modems[0].modemName, "Big");
+    EXPECT_EQ(search.modems[1].port, 3000);
+    EXPECT_EQ(search.modems[1].modemName, "AB");
+    EXPECT_LT(search.took, 3s) << "the flood held the search past its deadline";
+}
+
+TEST_F(DiscoveryNetworkTest, TwoInterfacesOnOneSubnetSendOneProbePerRound) {
+    ASSERT_TRUE(searcher.Join("c", "10.201.0.3/24", modem, "10.201.0.4/24"));
+    DiscoveryResponder responder(modem, {MakeReply(3000, "One")});
+    ASSERT_TRUE(responder.listening());
+    EXPECT_EQ(SearchFrom(searcher, 600).modems.size(), 1u);
+    EXPECT_EQ(responder.probes(), 1);
+}
+
+TEST(DiscoveryLoopbackOnlyTest, MachineWithOnlyLoopbackProbesTheLimitedBroadcastAndFindsNone) {
+    NetworkNamespace alone("l");
+    ASSERT_TRUE(alone.ok()) << "cannot create a network namespace (root?)";
+    const Search search = SearchFrom(alone, 300);
+    EXPECT_EQ(search.targets, std::vector<std::uint32_t>{kLimitedBroadcast});
+    EXPECT_TRUE(search.modems.empty());
+    EXPECT_GE(search.took, 290ms);
 }
 
 }  // namespace

@@ -11,45 +11,43 @@ namespace corvina {
 namespace {
 
 using Ports = std::vector<SerialPortInfo>;
+using Names = std::vector<std::u16string>;
 
-std::vector<std::u16string> Names(const Ports& ports) {
-    std::vector<std::u16string> names;
+Names NamesOf(const Ports& ports) {
+    Names names;
     for (const auto& port : ports) {
         names.push_back(port.portName);
     }
     return names;
 }
 
-TEST(PortListTest, SortsByCodeUnitsAndKeepsTheFirstOfEachName) {
-    Ports ports = {{u"COM2", u"COM2"},
+TEST(PortListTest, SortedUniqueByCodeUnitsThenTheMakersDevicesFirst) {
+    Ports ports = {{u"COM2", u"Prolific (COM2)"},
                    {u"COM10", u"USB Serial Port (COM10)"},
                    {u"COM1", u"Communications Port (COM1)"},
                    {u"COM10", u"COM10"},
+                   {u"COM7", u"=VELK KTM-II (COM7)"},
                    {u"/dev/ttyUSB1", u"x"},
-                   {u"/dev/ttyACM0", u"y"}};
+                   {u"COM5", u"velk hr-5900 (COM5)"}};
     SortUniquePorts(ports);
-    EXPECT_EQ(Names(ports), (std::vector<std::u16string>{u"/dev/ttyACM0", u"/dev/ttyUSB1", u"COM1",
-                                                         u"COM10", u"COM2"}));
-    EXPECT_EQ(ports[3].description, u"USB Serial Port (COM10)");
-}
-
-TEST(PortListTest, MakersDevicesComeFirstInSortedOrder) {
-    Ports ports = {{u"COM1", u"Communications Port (COM1)"},
-                   {u"COM10", u"USB Serial Port (COM10)"},
-                   {u"COM2", u"Prolific (COM2)"},
-                   {u"COM5", u"velk hr-5900 (COM5)"},
-                   {u"COM7", u"=VELK KTM-II (COM7)"}};
+    EXPECT_EQ(NamesOf(ports),
+              (Names{u"/dev/ttyUSB1", u"COM1", u"COM10", u"COM2", u"COM5", u"COM7"}));
+    EXPECT_EQ(ports[2].description, u"USB Serial Port (COM10)") << "the first of each name stays";
     OrderMakerPortsFirst(ports);
-    EXPECT_EQ(Names(ports),
-              (std::vector<std::u16string>{u"COM5", u"COM7", u"COM1", u"COM10", u"COM2"}));
+    EXPECT_EQ(NamesOf(ports),
+              (Names{u"COM5", u"COM7", u"/dev/ttyUSB1", u"COM1", u"COM10", u"COM2"}));
+    // A refresh keeps the previous port selected wherever it moved.
+    EXPECT_EQ(SelectionAfterRefresh(ports, u"COM10"), 4u);
+    EXPECT_EQ(SelectionAfterRefresh(ports, u"COM9"), 0u);
+    EXPECT_EQ(SelectionAfterRefresh(ports, u"com10"), 0u) << "names compare exactly";
+    EXPECT_EQ(SelectionAfterRefresh(ports, u""), 0u);
 }
 
 TEST(PortListTest, LabelsDropTheLeadingEqualsAndFixTheOldSpelling) {
-    struct Case {
+    const struct {
         std::u16string description;
         std::u16string label;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {u"=Velk HR-5900 (COM3)", u"Velk HR-5900 (COM3)"},
         {u"=vElK", u"vElK"},
         {u"=Other (COM3)", u"=Other (COM3)"},
@@ -60,34 +58,25 @@ TEST(PortListTest, LabelsDropTheLeadingEqualsAndFixTheOldSpelling) {
         {u"=", u"="},
         {u"", u""},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.description.begin(), c.description.end()));
         EXPECT_EQ(SerialPortLabel(c.description), c.label);
     }
 }
 
-TEST(PortListTest, RefreshKeepsThePreviousPortWhereverItMoved) {
-    const Ports ports = {{u"COM5", u"Velk"}, {u"COM1", u"a"}, {u"COM4", u"b"}};
-    EXPECT_EQ(SelectionAfterRefresh(ports, u"COM4"), 2u);
-    EXPECT_EQ(SelectionAfterRefresh(ports, u"COM9"), 0u);
-    EXPECT_EQ(SelectionAfterRefresh(ports, u"com4"), 0u) << "names compare exactly";
-    EXPECT_EQ(SelectionAfterRefresh(ports, u""), 0u);
-}
-
 TEST(PortListTest, FriendlyNamesComeFromVendorAndModel) {
-    struct Case {
+    const struct {
         std::string vendor;
         std::string model;
         std::u16string name;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {"Velk", "HR-5900", u"Velk HR-5900 (ttyUSB0)"},
         {"FTDI", "FT232R_USB_UART", u"FTDI FT232R USB UART (ttyUSB0)"},
         {"", "CP2102_", u"CP2102 (ttyUSB0)"},
         {"Prolific", "", u"Prolific (ttyUSB0)"},
         {"", "", u"/dev/ttyUSB0"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.vendor + "/" + c.model);
         EXPECT_EQ(FriendlyPortName(c.vendor, c.model, u"/dev/ttyUSB0"), c.name);
     }
@@ -99,16 +88,14 @@ TEST(SerialPortEnumerationTest, ListIsSortedUniqueAndHoldsOnlyPortNames) {
     ASSERT_TRUE(pty.ok());
 #endif
     const Ports ports = EnumerateSerialPorts();
-    for (std::size_t i = 1; i < ports.size(); ++i) {
-        EXPECT_LT(ports[i - 1].portName, ports[i].portName);
-    }
-    for (const auto& port : ports) {
-        EXPECT_FALSE(port.description.empty());
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        EXPECT_TRUE(i == 0 || ports[i - 1].portName < ports[i].portName);
+        EXPECT_FALSE(ports[i].description.empty());
 #ifdef _WIN32
-        EXPECT_TRUE(port.portName.starts_with(u"COM"));
+        EXPECT_TRUE(ports[i].portName.starts_with(u"COM"));
 #else
-        EXPECT_NE(port.portName, pty.slavePath16());
-        EXPECT_NE(port.portName.find(u"/dev/"), std::u16string::npos);
+        EXPECT_NE(ports[i].portName, pty.slavePath16()) << "a pseudo-terminal is no port";
+        EXPECT_TRUE(ports[i].portName.starts_with(u"/dev/"));
 #endif
     }
 }

@@ -1,66 +1,46 @@
 #pragma once
 
-// A pseudo-terminal pair standing in for a serial port: the transport opens
-// the slave by its path, the test plays the device on the master.
-
 #ifdef __APPLE__
 #include <util.h>
 #else
 #include <pty.h>
 #endif
 #include <termios.h>
-#include <unistd.h>
 
-#include <string>
+#include "tcp_test_server.h"
 
 namespace corvina::testing {
 
+// The transport opens the slave by its path; the test plays the device on the
+// master, which must not echo or translate.
 class PseudoTerminal {
   public:
     PseudoTerminal() {
+        int master = -1;
+        int slave = -1;
         char name[256] = {};
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-            master_ = slave_ = -1;
-            return;
+        if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+            master_.Reset(master);
+            slave_.Reset(slave);
+            slavePath_ = name;
+            termios raw{};
+            tcgetattr(slave, &raw);
+            cfmakeraw(&raw);
+            tcsetattr(slave, TCSANOW, &raw);
         }
-        slavePath_ = name;
-        // The master side must not echo or translate what the test writes.
-        termios raw{};
-        tcgetattr(slave_, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(slave_, TCSANOW, &raw);
     }
-    ~PseudoTerminal() {
-        CloseMaster();
-        CloseSlave();
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    bool ok() const { return master_ >= 0; }
-    int master() const { return master_; }
-    int slave() const { return slave_; }
+    bool ok() const { return master_.valid(); }
+    int master() const { return master_.get(); }
+    int slave() const { return slave_.get(); }
     const std::string& slavePath() const { return slavePath_; }
-    std::u16string slavePath16() const {
-        return std::u16string(slavePath_.begin(), slavePath_.end());
-    }
-
-    void CloseMaster() {
-        if (master_ >= 0) {
-            close(master_);
-            master_ = -1;
-        }
-    }
-    void CloseSlave() {
-        if (slave_ >= 0) {
-            close(slave_);
-            slave_ = -1;
-        }
-    }
+    std::u16string slavePath16() const { return {slavePath_.begin(), slavePath_.end()}; }
+    void CloseMaster() { master_.Reset(); }
+    void CloseSlave() { slave_.Reset(); }
 
   private:
-    int master_ = -1;
-    int slave_ = -1;
+    ScopedFd master_;
+    ScopedFd slave_;
     std::string slavePath_;
 };
 

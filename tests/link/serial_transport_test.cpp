@@ -1,14 +1,12 @@
 #include "link/serial_transport.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
-#include <termios.h>
 
 #include <fstream>
-#include <thread>
 
-#include "fd_io.h"
+#include "link/device_wait.h"
 #include "link/serial_diagnostics.h"
 #include "pseudo_terminal.h"
 #include "support/temporary_folder.h"
@@ -17,14 +15,13 @@ namespace corvina {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::AllByteValues;
+using testing::Bytes;
 using testing::Clock;
 using ::testing::HasSubstr;
 using testing::PseudoTerminal;
 using testing::ReadBytes;
 using ::testing::StartsWith;
 using testing::WriteAll;
-using Bytes = std::vector<std::uint8_t>;
 
 class SerialTransportTest : public ::testing::Test {
   protected:
@@ -35,59 +32,31 @@ class SerialTransportTest : public ::testing::Test {
         ASSERT_TRUE(transport->Open(error)) << error;
     }
 
-    Bytes ReadFromTransport(std::size_t count) {
-        Bytes got;
-        const auto deadline = Clock::now() + 5s;
-        while (got.size() < count && Clock::now() < deadline) {
-            Bytes buffer(4096);
-            std::string error;
-            const std::int32_t n = transport->Read(buffer.data(), buffer.size(), 200, error);
-            if (n < 0) {
-                ADD_FAILURE() << error;
-                break;
-            }
-            got.insert(got.end(), buffer.begin(), buffer.begin() + n);
-        }
-        return got;
-    }
-
     PseudoTerminal pty;
     std::unique_ptr<ITransport> transport;
 };
 
-TEST_F(SerialTransportTest, EveryByteValueTravelsBothWaysUnchanged) {
-    const Bytes all = AllByteValues();
-    std::string error;
-    EXPECT_TRUE(transport->Write(nullptr, 0, error)) << error;
-    ASSERT_TRUE(transport->Write(all.data(), all.size(), error)) << error;
-    EXPECT_EQ(ReadBytes(pty.master(), all.size(), 2000ms), all);
-    ASSERT_TRUE(WriteAll(pty.master(), all));
-    EXPECT_EQ(ReadFromTransport(all.size()), all);
-}
-
-TEST_F(SerialTransportTest, OpenLeavesTheLineRawEightBitWithoutFlowControl) {
+TEST_F(SerialTransportTest, RawEightBitLineCarriesEveryByteBothWaysWhileTheDeviceDrains) {
     termios settings{};
     ASSERT_EQ(tcgetattr(pty.slave(), &settings), 0);
-    EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-    EXPECT_EQ(settings.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
-    EXPECT_NE(settings.c_cflag & CLOCAL, 0u);
-    EXPECT_NE(settings.c_cflag & CREAD, 0u);
+    EXPECT_EQ(settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+              static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
     EXPECT_EQ(settings.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u);
     EXPECT_EQ(settings.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(settings.c_oflag & OPOST, 0u);
-}
 
-TEST_F(SerialTransportTest, LargeWriteArrivesWholeWhileTheDeviceDrains) {
-    Bytes big(300000);
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<std::uint8_t>(i * 7);
-    }
+    // Far more than the terminal buffers: the write must wait for the device.
+    const Bytes big = testing::Pattern(300000);
     Bytes received;
     std::thread device([&] { received = ReadBytes(pty.master(), big.size(), 10000ms); });
     std::string error;
+    EXPECT_TRUE(transport->Write(nullptr, 0, error)) << error;
     EXPECT_TRUE(transport->Write(big.data(), big.size(), error)) << error;
     device.join();
     EXPECT_EQ(received, big);
+    const Bytes all = testing::Pattern(256);
+    ASSERT_TRUE(WriteAll(pty.master(), all));
+    EXPECT_EQ(testing::ReadFromTransport(*transport, all.size()), all);
 }
 
 TEST_F(SerialTransportTest, ReadWaitsOnlyAsLongAsItMust) {
@@ -96,7 +65,6 @@ TEST_F(SerialTransportTest, ReadWaitsOnlyAsLongAsItMust) {
     auto start = Clock::now();
     EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 0, error), 0);
     EXPECT_LT(Clock::now() - start, 100ms) << "a zero time-out waited";
-
     start = Clock::now();
     EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 150, error), 0);
     EXPECT_GE(Clock::now() - start, 140ms) << "returned before the time-out";
@@ -120,10 +88,10 @@ TEST_F(SerialTransportTest, SecondOpenReopensAndPurgesPendingInput) {
     Bytes buffer(64);
     EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 100, error), 0);
     ASSERT_TRUE(WriteAll(pty.master(), {'y'}));
-    EXPECT_EQ(ReadFromTransport(1), Bytes{'y'});
+    EXPECT_EQ(testing::ReadFromTransport(*transport, 1), Bytes{'y'});
 }
 
-TEST_F(SerialTransportTest, SecondTransportOnTheSamePortIsRefused) {
+TEST_F(SerialTransportTest, SecondTransportOnTheSamePortIsRefusedUntilTheFirstCloses) {
     auto second = CreateSerialTransport(pty.slavePath16());
     std::string error;
     EXPECT_FALSE(second->Open(error));
@@ -155,13 +123,10 @@ TEST_F(SerialTransportTest, DeviceVanishingDuringAWaitEndsTheReadAndFailsWrites)
     error.clear();
     EXPECT_FALSE(transport->Write(buffer.data(), buffer.size(), error));
     EXPECT_THAT(error, StartsWith("COM write failed: "));
-}
 
-TEST_F(SerialTransportTest, ClosedTransportRefusesReadAndWrite) {
     transport->Close();
     transport->Close();
-    Bytes buffer(4);
-    std::string error;
+    error.clear();
     EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 0, error), -1);
     EXPECT_EQ(error, "COM port is not connected");
     error.clear();
@@ -169,51 +134,41 @@ TEST_F(SerialTransportTest, ClosedTransportRefusesReadAndWrite) {
     EXPECT_EQ(error, "COM port is not connected");
 }
 
-TEST(SerialTransportRateTest, ZeroKeepsThePortsRateAndAStandardRateIsSet) {
+TEST(SerialTransportOpenTest, RateIsKeptAtZeroOrSetAndFailuresNameThePortAndTheStep) {
     PseudoTerminal pty;
     ASSERT_TRUE(pty.ok());
     termios settings{};
     tcgetattr(pty.slave(), &settings);
     cfsetspeed(&settings, B4800);
     ASSERT_EQ(tcsetattr(pty.slave(), TCSANOW, &settings), 0);
-    std::string error;
-    {
-        auto keep = CreateSerialTransport(pty.slavePath16());
-        ASSERT_TRUE(keep->Open(error)) << error;
-        tcgetattr(pty.slave(), &settings);
-        EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B4800));
-    }
-    auto fast = CreateSerialTransport(pty.slavePath16(), 115200);
-    ASSERT_TRUE(fast->Open(error)) << error;
-    tcgetattr(pty.slave(), &settings);
-    EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B115200));
-    EXPECT_EQ(cfgetispeed(&settings), static_cast<speed_t>(B115200));
-}
-
-TEST(SerialTransportOpenTest, FailuresNameThePortAndTheStep) {
-    PseudoTerminal pty;
-    ASSERT_TRUE(pty.ok());
-    struct Case {
+    const struct {
         std::u16string port;
         std::uint32_t rate;
-        std::string message;
-    };
-    const std::vector<Case> cases = {
+        std::string error;  // empty: opens, and the line then runs at `speed`
+        speed_t speed;
+    } cases[] = {
+        {pty.slavePath16(), 0, "", B4800},
+        {pty.slavePath16(), 115200, "", B115200},
         {u"/dev/corvina-no-such-port", 0,
-         "Cannot open /dev/corvina-no-such-port: No such file or directory"},
-        {u"/dev/null", 0, "Cannot read /dev/null settings: Inappropriate ioctl for device"},
+         "Cannot open /dev/corvina-no-such-port: No such file or directory", 0},
+        {u"/dev/null", 0, "Cannot read /dev/null settings: Inappropriate ioctl for device", 0},
         {pty.slavePath16(), 12345,
-         "Cannot configure " + pty.slavePath() + " for 12345 baud: Invalid argument"},
+         "Cannot configure " + pty.slavePath() + " for 12345 baud: Invalid argument", 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
         auto transport = CreateSerialTransport(c.port, c.rate);
         std::string error;
-        EXPECT_FALSE(transport->Open(error));
-        EXPECT_EQ(error, c.message);
-        error.clear();
-        std::uint8_t byte = 0;
-        EXPECT_EQ(transport->Read(&byte, 1, 0, error), -1) << "left open after a failed Open";
+        EXPECT_EQ(transport->Open(error), c.error.empty());
+        EXPECT_EQ(error, c.error);
+        if (c.error.empty()) {
+            tcgetattr(pty.slave(), &settings);
+            EXPECT_EQ(cfgetospeed(&settings), c.speed);
+            EXPECT_EQ(cfgetispeed(&settings), c.speed);
+        } else {
+            std::uint8_t byte = 0;
+            EXPECT_EQ(transport->Read(&byte, 1, 0, error), -1) << "left open after a failed Open";
+        }
     }
 }
 
@@ -241,20 +196,18 @@ std::string OpenErrorAsNobody(const std::string& path) {
         error.append(chunk, static_cast<std::size_t>(n));
     }
     close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
+    waitpid(child, nullptr, 0);
     return error;
 }
 
 TEST(SerialTransportOpenTest, RefusedAccessNamesTheGroupThatOwnsTheDevice) {
+    namespace fs = std::filesystem;
     testing::TemporaryFolder folder;
-    const std::filesystem::path device = folder.WriteFile("ttyRESTRICTED", "");
-    std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_all |
-                                                    std::filesystem::perms::group_exec |
-                                                    std::filesystem::perms::others_exec);
-    std::filesystem::permissions(
-        device, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                    std::filesystem::perms::group_read | std::filesystem::perms::group_write);
+    const fs::path device = folder.WriteFile("ttyRESTRICTED", "");
+    fs::permissions(folder.path(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(device, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::group_write);
     ASSERT_EQ(chown(device.c_str(), 0, 0), 0);
     EXPECT_EQ(OpenErrorAsNobody(device.string()),
               "Cannot open " + device.string() +
@@ -262,43 +215,83 @@ TEST(SerialTransportOpenTest, RefusedAccessNamesTheGroupThatOwnsTheDevice) {
                   "-aG root $USER\", then log in again)");
 }
 
-// Reading the process table and the adapter settings from fake /proc and /sys
-// trees keeps these independent of what runs and what is plugged in here.
+// Fake /proc and /sys trees keep these independent of what runs and what is
+// plugged in here.
 TEST(SerialDiagnosticsTest, HolderAndLatencyAreReadFromTheSystemTrees) {
-    testing::TemporaryFolder root;
     namespace fs = std::filesystem;
-    const fs::path device = root.path() / "ttyUSB0";
-    root.WriteFile("ttyUSB0", "");
-    fs::create_symlink(device, root.path() / "usb-FTDI_FT232R_A1B2-if00-port0");
-    const std::string byId = (root.path() / "usb-FTDI_FT232R_A1B2-if00-port0").string();
+    testing::TemporaryFolder root;
+    const fs::path device = root.WriteFile("ttyUSB0", "");
+    const fs::path byId = root.path() / "usb-FTDI_FT232R_A1B2-if00-port0";
+    fs::create_symlink(device, byId);
     const fs::path proc = root.path() / "proc";
-    fs::create_directories(proc / "4711" / "fd");
-    fs::create_directories(proc / "self" / "fd");
-    fs::create_directories(proc / "815" / "fd");
+    for (const char* pid : {"4711", "self", "815"}) {
+        fs::create_directories(proc / pid / "fd");
+    }
     std::ofstream(proc / "4711" / "comm") << "minicom\n";
     fs::create_symlink("/dev/null", proc / "815" / "fd" / "0");
     fs::create_symlink(device, proc / "4711" / "fd" / "3");
     const fs::path timer = root.path() / "sys/class/tty/ttyUSB0/device/latency_timer";
     fs::create_directories(timer.parent_path());
 
-    EXPECT_EQ(SerialPortHolder(byId, proc), "minicom (pid 4711)");
+    EXPECT_EQ(SerialPortHolder(byId.string(), proc), "minicom (pid 4711)");
     EXPECT_EQ(SerialPortHolder("/dev/null", root.path() / "nothing"), "");
-    struct Case {
-        const char* timer;
+    EXPECT_EQ(SerialPortHolder((root.path() / "absent").string(), proc), "");
+    EXPECT_EQ(SerialLatencyHint((root.path() / "absent").string(), root.path() / "sys"), "");
+    const struct {
+        const char* content;
         bool hint;
-    };
-    for (const Case& c : {Case{"16\n", true}, Case{"2\n", false}, Case{"1", false}, Case{"", false},
-                          Case{"x9", false}}) {
-        SCOPED_TRACE(c.timer);
-        std::ofstream(timer) << c.timer;
-        const std::string hint = SerialLatencyHint(byId, root.path() / "sys");
-        EXPECT_EQ(!hint.empty(), c.hint);
-        if (c.hint) {
-            EXPECT_THAT(hint, StartsWith(byId + ": "));
-            EXPECT_THAT(hint, HasSubstr("16 ms"));
-            EXPECT_THAT(hint, HasSubstr("ATTR{latency_timer}=\"1\""));
+    } timers[] = {{"16\n", true}, {"2\n", false}, {"1", false}, {"", false}, {"x9", false}};
+    for (const auto& [content, hint] : timers) {
+        SCOPED_TRACE(content);
+        std::ofstream(timer) << content;
+        const std::string text = SerialLatencyHint(byId.string(), root.path() / "sys");
+        EXPECT_EQ(!text.empty(), hint);
+        if (hint) {
+            EXPECT_THAT(text, StartsWith(byId.string() + ": "));
+            EXPECT_THAT(text, HasSubstr("16 ms"));
+            EXPECT_THAT(text, HasSubstr("ATTR{latency_timer}=\"1\""));
         }
     }
+}
+
+// The poll() wait and the select() one macOS uses behave alike on a terminal.
+TEST(DeviceWaitTest, TerminalBecomesReadableWhenTheDeviceSendsAndIsWritable) {
+    for (const auto wait : {WaitDevice, WaitDeviceWithSelect}) {
+        SCOPED_TRACE(wait == WaitDevice ? "poll" : "select");
+        PseudoTerminal pty;
+        ASSERT_TRUE(pty.ok());
+        pollfd entry{pty.slave(), POLLIN, 0};
+        EXPECT_EQ(wait(entry, 20), 0);
+        ASSERT_EQ(write(pty.master(), "x", 1), 1);
+        entry = {pty.slave(), POLLIN, 0};
+        ASSERT_EQ(wait(entry, 2000), 1);
+        EXPECT_EQ(entry.revents, POLLIN);
+        entry = {pty.slave(), POLLOUT, 0};
+        ASSERT_EQ(wait(entry, 2000), 1);
+        EXPECT_EQ(entry.revents, POLLOUT);
+    }
+}
+
+TEST(DeviceWaitTest, SelectRefusesADescriptorBeyondItsSet) {
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit saved = limit;
+    limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, std::min<rlim_t>(limit.rlim_max, 2048));
+    setrlimit(RLIMIT_NOFILE, &limit);
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    const int high = dup2(pty.slave(), FD_SETSIZE + 1);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    pollfd negative{-1, POLLIN, 0};
+    EXPECT_EQ(WaitDeviceWithSelect(negative, 0), -1);
+    if (high < 0) {
+        GTEST_SKIP() << "cannot open a descriptor above FD_SETSIZE here";
+    }
+    pollfd entry{high, POLLIN, 0};
+    errno = 0;
+    EXPECT_EQ(WaitDeviceWithSelect(entry, 0), -1);
+    EXPECT_EQ(errno, EINVAL);
+    close(high);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "raw_client.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -15,6 +14,12 @@
 namespace velksim::test {
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
+std::chrono::milliseconds Left(Clock::time_point end) {
+    return std::max(0ms, std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()));
+}
+}  // namespace
 
 std::string Text(const cvhost::Frame& frame) {
     return std::string(frame.payload.begin(), frame.payload.end());
@@ -42,36 +47,31 @@ bool RawClient::OpenDevice(const std::string& path) {
     return fd_.valid();
 }
 
-bool RawClient::Write(const std::vector<std::uint8_t>& bytes) {
-    const std::vector<std::uint8_t> wire = tcp_ ? TelnetCodec::Encode(bytes) : bytes;
+bool RawClient::Write(const Bytes& bytes) {
+    const Bytes wire = tcp_ ? TelnetCodec::Encode(bytes) : bytes;
     return WriteAll(fd_.get(), wire.data(), wire.size(), 2000ms);
 }
 
-std::vector<std::uint8_t> RawClient::ReadChunk(std::chrono::milliseconds wait, bool& closed) {
-    closed = false;
+Bytes RawClient::ReadChunk(std::chrono::milliseconds wait, bool& closed) {
     pollfd p{fd_.get(), POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(std::max<long>(wait.count(), 0))) <= 0) {
+    closed = false;
+    if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0) {
         return {};
     }
     std::uint8_t buffer[8192];
     const ssize_t n = (p.revents & POLLIN) != 0 ? ::read(fd_.get(), buffer, sizeof buffer) : 0;
-    if (n <= 0) {
-        closed = true;
+    closed = n <= 0;
+    if (closed) {
         return {};
     }
-    return tcp_ ? telnet_.Decode(buffer, static_cast<std::size_t>(n))
-                : std::vector<std::uint8_t>(buffer, buffer + n);
+    return tcp_ ? telnet_.Decode(buffer, static_cast<std::size_t>(n)) : Bytes(buffer, buffer + n);
 }
 
-std::vector<std::uint8_t> RawClient::ReadBytes(std::chrono::milliseconds duration,
-                                               std::size_t enough) {
-    std::vector<std::uint8_t> out = std::move(leftover_);
-    leftover_.clear();
+Bytes RawClient::ReadBytes(std::chrono::milliseconds duration) {
+    Bytes out = std::exchange(leftover_, {});
     const auto end = Clock::now() + duration;
-    bool closed = false;
-    while (out.size() < enough && !closed && Clock::now() < end) {
-        const auto chunk = ReadChunk(
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()), closed);
+    for (bool closed = false; !closed && Clock::now() < end;) {
+        const Bytes chunk = ReadChunk(Left(end), closed);
         out.insert(out.end(), chunk.begin(), chunk.end());
     }
     return out;
@@ -80,13 +80,9 @@ std::vector<std::uint8_t> RawClient::ReadBytes(std::chrono::milliseconds duratio
 std::string RawClient::ReadText(std::chrono::milliseconds duration, const std::string& needle) {
     std::string text;
     const auto end = Clock::now() + duration;
-    while (Clock::now() < end) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-        const auto chunk = ReadBytes(needle.empty() ? left : std::min(left, 20ms));
+    while (Clock::now() < end && (needle.empty() || text.find(needle) == std::string::npos)) {
+        const Bytes chunk = ReadBytes(needle.empty() ? Left(end) : std::min(Left(end), 20ms));
         text.append(chunk.begin(), chunk.end());
-        if (!needle.empty() && text.find(needle) != std::string::npos) {
-            break;
-        }
     }
     return text;
 }
@@ -102,12 +98,12 @@ bool RawClient::WaitClosed(std::chrono::milliseconds duration) {
 
 bool RawClient::EnterHostmode() {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        Write(std::vector<std::uint8_t>{0x1B});
+        Write(Bytes{0x1B});
         if (ReadText(1000ms, "cmd: ").find("cmd: ") != std::string::npos) {
             Write("JHOST5\r");
             ReadBytes(30ms);
-            sequenceBit = false;
-            sequenceStart = true;
+            sequenceBit_ = false;
+            sequenceStart_ = true;
             return true;
         }
     }
@@ -119,8 +115,7 @@ std::optional<cvhost::Frame> RawClient::AwaitAnswer(std::uint8_t channel,
     const auto end = Clock::now() + timeout;
     bool closed = false;
     while (!closed && Clock::now() < end) {
-        const std::vector<std::uint8_t> payload = ReadChunk(
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()), closed);
+        const Bytes payload = ReadChunk(Left(end), closed);
         // Byte by byte, so that what follows the answer (a prompt after
         // JHOST0) stays readable.
         std::vector<cvhost::ParseEvent> found;
@@ -131,8 +126,8 @@ std::optional<cvhost::Frame> RawClient::AwaitAnswer(std::uint8_t channel,
                 events_.push_back(event);
                 if (event.kind == cvhost::ParseEvent::Kind::Frame &&
                     event.frame.channel == channel) {
-                    sequenceBit = !sequenceBit;
-                    sequenceStart = false;
+                    sequenceBit_ = !sequenceBit_;
+                    sequenceStart_ = false;
                     leftover_.assign(payload.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                                      payload.end());
                     return event.frame;
@@ -144,9 +139,9 @@ std::optional<cvhost::Frame> RawClient::AwaitAnswer(std::uint8_t channel,
 }
 
 std::optional<cvhost::Frame> RawClient::Transact(std::uint8_t channel, bool command,
-                                                 const std::vector<std::uint8_t>& payload,
+                                                 const Bytes& payload,
                                                  std::chrono::milliseconds timeout) {
-    lastRequest_ = cvhost::BuildRequest(channel, command, sequenceBit, sequenceStart, payload);
+    lastRequest_ = cvhost::BuildRequest(channel, command, sequenceBit_, sequenceStart_, payload);
     lastChannel_ = channel;
     if (!Write(lastRequest_)) {
         return std::nullopt;
@@ -160,44 +155,34 @@ std::optional<cvhost::Frame> RawClient::Repeat(std::chrono::milliseconds timeout
         return std::nullopt;
     }
     // The sequence bits stay as the first answer left them.
-    const bool bit = sequenceBit;
-    const bool start = sequenceStart;
+    const bool bit = sequenceBit_;
+    const bool start = sequenceStart_;
     auto answer = AwaitAnswer(lastChannel_, timeout);
-    sequenceBit = bit;
-    sequenceStart = start;
+    sequenceBit_ = bit;
+    sequenceStart_ = start;
     return answer;
 }
 
 std::vector<cvhost::Frame> RawClient::Drain(std::uint8_t channel) {
-    std::vector<cvhost::Frame> frames = std::move(stash_);
-    stash_.clear();
-    for (int i = 0; i < 100000; ++i) {
-        const auto answer = Command(channel, "G");
-        if (!answer || answer->code == 0) {
-            break;
-        }
+    std::vector<cvhost::Frame> frames = std::exchange(stash_, {});
+    for (auto answer = Command(channel, "G"); answer && answer->code != 0;
+         answer = Command(channel, "G")) {
         frames.push_back(*answer);
     }
     return frames;
 }
 
-std::vector<std::uint8_t> RawClient::Status() {
+Bytes RawClient::Status() {
     const auto answer = Command(254, "G 3");
-    if (!answer || answer->code != 7) {
-        return {};
-    }
-    return answer->payload;
+    return answer && answer->code == 7 ? answer->payload : Bytes{};
 }
 
 bool RawClient::WaitLinkMessage(std::uint8_t channel, const std::string& text,
                                 std::chrono::milliseconds timeout) {
     const auto end = Clock::now() + timeout;
     while (Clock::now() < end) {
-        for (;;) {
-            const auto answer = Command(channel, "G");
-            if (!answer || answer->code == 0) {
-                break;
-            }
+        for (auto answer = Command(channel, "G"); answer && answer->code != 0;
+             answer = Command(channel, "G")) {
             if (answer->code == 3 && Text(*answer).find(text) != std::string::npos) {
                 return true;
             }
