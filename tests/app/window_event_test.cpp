@@ -242,6 +242,7 @@ TEST_F(WindowEventTest, ProgressBarsFollowTransfers) {
     Post(UiEvent::Transfer(Message(Kind::SendFinished, "")));
     EXPECT_FALSE(sending->isVisible());
     // A send ended by the link takes its bar along at the next refresh.
+    window->session().fileSendActive = true;
     SendProgress(10);
     EXPECT_TRUE(sending->isVisible());
     window->session().fileSendActive = false;
