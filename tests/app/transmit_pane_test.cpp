@@ -16,6 +16,12 @@ class TransmitPaneTest : public testing::Test {
     TransmitPaneTest() {
         pane.show();
         pane.setFocus();
+        Fill();
+    }
+
+    void Fill() {
+        pane.Reset();
+        pane.setPlainText(QString());
         QTest::keyClicks(&pane, "sent");
         pane.CommitLine();
         QTest::keyClicks(&pane, "typed");
@@ -55,11 +61,7 @@ TEST_F(TransmitPaneTest, SentTextCannotBeEdited) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        pane.Reset();
-        pane.setPlainText(QString());
-        QTest::keyClicks(&pane, "sent");
-        pane.CommitLine();
-        QTest::keyClicks(&pane, "typed");
+        Fill();
         PutCaret(c.position, c.anchor);
         QTest::keyClick(&pane, c.key, c.modifiers);
         EXPECT_EQ(pane.toPlainText(), c.expected);

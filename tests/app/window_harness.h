@@ -35,12 +35,12 @@ using namespace std::chrono_literals;
 // The status line's colour for errors.
 inline const QColor kErrorRed(184, 32, 38);
 
-// A network search that answers from a list instead of the network. The list
-// may be changed between searches; searches run on the window's discovery thread.
+// A network search that answers from a list, which the test may change
+// between searches; searches run on the window's discovery thread.
 class FakeDiscovery {
   public:
     void Answer(std::vector<DiscoveredModem> modems, std::string error = {}) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        const std::lock_guard<std::mutex> lock(mutex_);
         modems_ = std::move(modems);
         error_ = std::move(error);
     }
@@ -48,7 +48,7 @@ class FakeDiscovery {
         ApplicationOptions options;
         options.folders = PortableFolders(folder);
         options.discover = [this](std::uint32_t, std::string& error) {
-            std::lock_guard<std::mutex> lock(mutex_);
+            const std::lock_guard<std::mutex> lock(mutex_);
             error = error_;
             return modems_;
         };
