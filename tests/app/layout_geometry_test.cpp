@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace corvina {
 namespace {
@@ -53,6 +54,13 @@ TEST(LayoutGeometry, StatusFieldsFillTheRowAndNoWidthGoesBelowOneAtAnyWidth) {
         EXPECT_GE(std::min(g.comPortList.width, g.addressBox.width), 120);
         // The product name follows the logo, whatever width the logo measured.
         EXPECT_EQ(g.productLabel.x, g.logoLabel.x + g.logoLabel.width);
+        // The progress bars sit between each pane's label and its Clear button.
+        for (const auto& [bar, label, clear] :
+             {std::tuple{g.receiveProgress, g.receiveLabel, g.receiveClear},
+              std::tuple{g.echoProgress, g.echoLabel, g.echoClear}}) {
+            EXPECT_EQ(bar.x, label.x + label.width + 8);
+            EXPECT_EQ(bar.x + bar.width + 8, std::max(clear.x, bar.x + 9));
+        }
     }
 }
 

@@ -316,6 +316,14 @@ TEST_F(WindowEventTest, ConnectRefusesBadChannelAndBadAddress) {
     Click(*window, kIdPortButton);
     EXPECT_EQ(StatusText(*window), "Enter a valid modem address and Telnet port.");
     EXPECT_FALSE(window->flags().sessionActive);
+    // Return in the call sign box starts nothing; Escape skips a disabled command line.
+    auto* call = Control<QLineEdit>(*window, kIdCallSign);
+    call->setEnabled(true);
+    call->setFocus();
+    QTest::keyClick(call, Qt::Key_Return);
+    QTest::keyClick(call, Qt::Key_Escape);
+    EXPECT_EQ(StatusText(*window), "Enter a valid modem address and Telnet port.");
+    EXPECT_FALSE(Control<QLineEdit>(*window, kIdCommandLine)->hasFocus());
 }
 
 }  // namespace
