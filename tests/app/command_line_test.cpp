@@ -9,13 +9,7 @@ namespace {
 
 using Action = CommandLineAction;
 
-struct LineCase {
-    std::vector<std::string> arguments;
-    Action action;
-    std::string expected;  // Run: "portable|folder|link"; Error: part of the message
-};
-
-// Run results as one comparable line: portable flag, folder, link.
+// What a run takes from its command line: "portable|folder|link".
 std::string Summary(const CommandLine& line) {
     std::string link = "-";
     if (line.connect) {
@@ -28,7 +22,11 @@ std::string Summary(const CommandLine& line) {
 }
 
 TEST(ParseCommandLine, ReadsOurOptionsPassesToolkitOptionsAndRefusesTheRest) {
-    const LineCase cases[] = {
+    const struct {
+        std::vector<std::string> arguments;
+        Action action;
+        std::string expected;  // Run: the summary; Error: part of the message
+    } cases[] = {
         {{}, Action::Run, "-||-"},
         {{"--help"}, Action::Help, ""},
         {{"-h", "--bogus"}, Action::Help, ""},
@@ -52,12 +50,8 @@ TEST(ParseCommandLine, ReadsOurOptionsPassesToolkitOptionsAndRefusesTheRest) {
         {{"station.txt"}, Action::Error, "unexpected argument 'station.txt'"},
         {{"-platform"}, Action::Error, "option '-platform' needs a value"},
     };
-    for (const LineCase& c : cases) {
-        std::string joined;
-        for (const std::string& word : c.arguments) {
-            joined += word + " ";
-        }
-        SCOPED_TRACE(joined);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
         const CommandLine line = ParseCommandLine(c.arguments);
         EXPECT_EQ(line.action, c.action) << line.error;
         if (c.action == Action::Run) {
@@ -66,9 +60,6 @@ TEST(ParseCommandLine, ReadsOurOptionsPassesToolkitOptionsAndRefusesTheRest) {
             EXPECT_NE(line.error.find(c.expected), std::string::npos) << line.error;
         }
     }
-}
-
-TEST(ParseCommandLine, RefusesLinksThatCannotBeUsed) {
     for (const char* link : {"tcp:", "tcp::3000", "tcp:h:0", "tcp:h:65536", "tcp:h:30x", "tcp:h:",
                              "tcp:::1", "tcp:[::1", "tcp:[::1]x", "udp:h", "serial:", "COM3"}) {
         SCOPED_TRACE(link);
@@ -77,7 +68,7 @@ TEST(ParseCommandLine, RefusesLinksThatCannotBeUsed) {
 }
 
 TEST(AnswerWithoutWindow, PrintsHelpAndVersionOrTheErrorWithExitCodeTwo) {
-    struct {
+    const struct {
         std::vector<std::string> arguments;
         std::optional<int> code;
         std::string out, err;

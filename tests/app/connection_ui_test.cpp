@@ -2,174 +2,118 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <map>
+#include <sstream>
 #include <string>
-#include <vector>
 
 namespace corvina {
 namespace {
 
-ConnectionFlags Session() {
+// Flags by name, as in "session arq binary"; a number is the call sign's length.
+ConnectionFlags Flags(const std::string& names) {
     ConnectionFlags f;
-    f.sessionActive = true;
+    const std::map<std::string, bool*> members = {
+        {"session", &f.sessionActive},
+        {"arq", &f.arqActive},
+        {"fecsending", &f.fecSending},
+        {"fec", &f.fecActive},
+        {"fecstarting", &f.fecStarting},
+        {"fecending", &f.fecEnding},
+        {"callpending", &f.callPending},
+        {"abortpending", &f.abortPending},
+        {"calling", &f.calling},
+        {"file", &f.fileSendActive},
+        {"incoming", &f.incomingTransferActive},
+        {"binary", &f.binarySendActive},
+        {"binaryabort", &f.binaryAbortRequested},
+        {"changeover", &f.changeoverPending},
+        {"searching", &f.discoveryRunning},
+    };
+    std::istringstream words(names);
+    for (std::string word; words >> word;) {
+        if (std::isdigit(static_cast<unsigned char>(word[0]))) {
+            f.callSignLength = std::stoi(word);
+        } else {
+            *members.at(word) = true;
+        }
+    }
     return f;
 }
 
-ConnectionFlags ArqLink() {
-    ConnectionFlags f = Session();
-    f.arqActive = true;
-    return f;
-}
-
-TEST(ConnectionUi, WithoutSessionOnlyLinkChoiceIsOpen) {
-    const ConnectionUiState ui = ComputeConnectionUi({});
-    EXPECT_EQ(ui.portButtonText, "Connect");
-    EXPECT_TRUE(ui.linkSelectionEnabled);
-    EXPECT_TRUE(ui.netFindEnabled);
-    EXPECT_TRUE(ui.linkSettingsEnabled);
-    EXPECT_FALSE(ui.commandEnabled);
-    EXPECT_FALSE(ui.transmitEnabled);
-    EXPECT_FALSE(ui.callButtonEnabled);
-    EXPECT_FALSE(ui.callSignEnabled);
-    EXPECT_FALSE(ui.broadcastEnabled);
-    EXPECT_FALSE(ui.fecModeEnabled);
-    EXPECT_FALSE(ui.actionButtonsReady);
-
-    ConnectionFlags searching;
-    searching.discoveryRunning = true;
-    EXPECT_FALSE(ComputeConnectionUi(searching).netFindEnabled);
-}
-
-TEST(ConnectionUi, IdleSessionOffersCallAndBroadcast) {
-    ConnectionFlags f = Session();
-    f.callSignLength = 1;
-    ConnectionUiState ui = ComputeConnectionUi(f);
-    EXPECT_EQ(ui.portButtonText, "Disconnect port");
-    EXPECT_FALSE(ui.linkSelectionEnabled);
-    EXPECT_FALSE(ui.linkSettingsEnabled);
-    EXPECT_TRUE(ui.commandEnabled);
-    EXPECT_TRUE(ui.callSignEnabled);
-    EXPECT_FALSE(ui.callButtonEnabled) << "one character is not a call sign";
-    EXPECT_TRUE(ui.broadcastEnabled);
-    EXPECT_TRUE(ui.fecModeEnabled);
-    EXPECT_TRUE(ui.actionButtonsReady);
-    EXPECT_FALSE(ui.transmitEnabled);
-    EXPECT_FALSE(ui.binaryButtonEnabled);
-    EXPECT_FALSE(ui.disconnectEnabled);
-
-    f.callSignLength = 2;
-    ui = ComputeConnectionUi(f);
-    EXPECT_TRUE(ui.callButtonEnabled);
-    EXPECT_EQ(ui.callButtonText, "CONNECT");
-}
-
-TEST(ConnectionUi, CallInProgressTurnsCallButtonIntoAbort) {
-    struct Case {
-        const char* name;
-        bool callPending, calling, abortPending;
-        std::string_view text;
-        bool enabled;
+// The controls the operator may use, by name.
+std::string Enabled(const ConnectionUiState& ui) {
+    const std::pair<bool, const char*> controls[] = {
+        {ui.linkSelectionEnabled, "link"},    {ui.netFindEnabled, "find"},
+        {ui.linkSettingsEnabled, "settings"}, {ui.commandEnabled, "command"},
+        {ui.transmitEnabled, "transmit"},     {ui.binaryButtonEnabled, "binary"},
+        {ui.changeoverEnabled, "changeover"}, {ui.disconnectEnabled, "disconnect"},
+        {ui.fecModeEnabled, "fecmode"},       {ui.broadcastEnabled, "broadcast"},
+        {ui.callSignEnabled, "callsign"},     {ui.callButtonEnabled, "call"},
+        {ui.actionButtonsReady, "ready"},
     };
-    const std::vector<Case> cases = {
-        {"pending", true, false, false, "ABORT CALL", true},
-        {"calling", false, true, false, "ABORT CALL", true},
-        {"abort requested", true, true, true, "ABORTING...", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ConnectionFlags f = Session();
-        f.callSignLength = 0;  // the abort needs no call sign
-        f.callPending = c.callPending;
-        f.calling = c.calling;
-        f.abortPending = c.abortPending;
-        const ConnectionUiState ui = ComputeConnectionUi(f);
-        EXPECT_EQ(ui.callButtonText, c.text);
-        EXPECT_EQ(ui.callButtonEnabled, c.enabled);
-        EXPECT_FALSE(ui.callSignEnabled);
-        EXPECT_FALSE(ui.broadcastEnabled);
-        EXPECT_FALSE(ui.fecModeEnabled);
-        EXPECT_FALSE(ui.actionButtonsReady);
+    std::string names;
+    for (const auto& [enabled, name] : controls) {
+        if (enabled) {
+            names += (names.empty() ? "" : " ") + std::string(name);
+        }
     }
+    return names;
 }
 
-TEST(ConnectionUi, BroadcastStartAndEndLockTheBroadcastButton) {
-    ConnectionFlags starting = Session();
-    starting.fecStarting = true;
-    starting.callSignLength = 5;
-    ConnectionUiState ui = ComputeConnectionUi(starting);
-    EXPECT_EQ(ui.broadcastButtonText, "STARTING...");
-    EXPECT_FALSE(ui.broadcastEnabled);
-    EXPECT_FALSE(ui.fecModeEnabled);
-    EXPECT_FALSE(ui.callButtonEnabled);
-    EXPECT_FALSE(ui.callSignEnabled);
-
-    ConnectionFlags active = Session();
-    active.fecActive = true;
-    active.fecSending = true;
-    ui = ComputeConnectionUi(active);
-    EXPECT_EQ(ui.broadcastButtonText, "FEC END");
-    EXPECT_EQ(ui.disconnectButtonText, "FEC END");
-    EXPECT_TRUE(ui.broadcastEnabled);
-    EXPECT_TRUE(ui.disconnectEnabled);
-    EXPECT_TRUE(ui.transmitEnabled);
-    EXPECT_FALSE(ui.fecModeEnabled);
-    EXPECT_FALSE(ui.binaryButtonEnabled) << "binary files need an ARQ link";
-
-    ConnectionFlags ending = active;
-    ending.fecEnding = true;
-    ui = ComputeConnectionUi(ending);
-    EXPECT_FALSE(ui.broadcastEnabled);
-    EXPECT_FALSE(ui.disconnectEnabled);
-    EXPECT_FALSE(ui.transmitEnabled);
-}
-
-TEST(ConnectionUi, ArqLinkEnablesTransmitAndLinkActions) {
-    const ConnectionUiState ui = ComputeConnectionUi(ArqLink());
-    EXPECT_TRUE(ui.transmitEnabled);
-    EXPECT_TRUE(ui.binaryButtonEnabled);
-    EXPECT_TRUE(ui.changeoverEnabled);
-    EXPECT_TRUE(ui.disconnectEnabled);
-    EXPECT_EQ(ui.disconnectButtonText, "Disconnect ARQ");
-    EXPECT_FALSE(ui.broadcastEnabled);
-    EXPECT_FALSE(ui.callSignEnabled);
-    EXPECT_FALSE(ui.actionButtonsReady);
-
-    ConnectionFlags pending = ArqLink();
-    pending.changeoverPending = true;
-    EXPECT_FALSE(ComputeConnectionUi(pending).changeoverEnabled);
-}
-
-TEST(ConnectionUi, BusyTransfersLockTransmitButKeepBinaryAbort) {
-    struct Case {
-        const char* name;
-        bool fileSend, incoming, binarySend, abortRequested;
-        std::string_view binaryText;
-        bool binaryEnabled;
-    };
-    const std::vector<Case> cases = {
-        {"text file sending", true, false, false, false, "Send binary file...", false},
-        {"file arriving", false, true, false, false, "Send binary file...", false},
-        {"binary sending", true, false, true, false, "Abort binary transfer", true},
-        {"binary aborting", true, false, true, true, "Aborting...", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ConnectionFlags f = ArqLink();
-        f.fileSendActive = c.fileSend;
-        f.incomingTransferActive = c.incoming;
-        f.binarySendActive = c.binarySend;
-        f.binaryAbortRequested = c.abortRequested;
-        const ConnectionUiState ui = ComputeConnectionUi(f);
-        EXPECT_FALSE(ui.transmitEnabled);
-        EXPECT_EQ(ui.binaryButtonText, c.binaryText);
-        EXPECT_EQ(ui.binaryButtonEnabled, c.binaryEnabled);
-        EXPECT_TRUE(ui.changeoverEnabled);
+// The texts of the buttons that change: port, call, broadcast, binary file, disconnect.
+std::string Texts(const ConnectionUiState& ui) {
+    std::string texts;
+    for (const std::string_view text :
+         {ui.portButtonText, ui.callButtonText, ui.broadcastButtonText, ui.binaryButtonText,
+          ui.disconnectButtonText}) {
+        texts += (texts.empty() ? "" : "/") + std::string(text);
     }
+    return texts;
+}
 
-    ConnectionFlags idleBusy = Session();
-    idleBusy.incomingTransferActive = true;
-    const ConnectionUiState ui = ComputeConnectionUi(idleBusy);
-    EXPECT_FALSE(ui.broadcastEnabled);
-    EXPECT_FALSE(ui.fecModeEnabled);
+TEST(ConnectionUi, ControlsFollowTheSessionLinkCallBroadcastAndTransfers) {
+    const std::string off = "Connect/CONNECT/BROADCAST/Send binary file.../Disconnect ARQ";
+    const std::string idle = "Disconnect port/CONNECT/BROADCAST/Send binary file.../Disconnect ARQ";
+    const std::string calling =
+        "Disconnect port/ABORT CALL/BROADCAST/Send binary file.../Disconnect ARQ";
+    const std::string fec = "Disconnect port/CONNECT/FEC END/Send binary file.../FEC END";
+    const struct {
+        const char* flags;
+        const char* enabled;
+        std::string texts;
+    } cases[] = {
+        {"", "link find settings", off},
+        {"searching", "link settings", off},
+        // One character is no call sign.
+        {"session 1", "command fecmode broadcast callsign ready", idle},
+        {"session 2", "command fecmode broadcast callsign call ready", idle},
+        {"session 2 incoming", "command callsign call ready", idle},
+        // Aborting a call needs no call sign.
+        {"session callpending", "command call", calling},
+        {"session calling", "command call", calling},
+        {"session callpending calling abortpending", "command",
+         "Disconnect port/ABORTING.../BROADCAST/Send binary file.../Disconnect ARQ"},
+        {"session fecstarting 5", "command",
+         "Disconnect port/CONNECT/STARTING.../Send binary file.../Disconnect ARQ"},
+        // Binary files need an ARQ link.
+        {"session fec fecsending", "command transmit disconnect broadcast", fec},
+        {"session fec fecsending fecending", "command", fec},
+        {"session arq", "command transmit binary changeover disconnect", idle},
+        {"session arq changeover", "command transmit binary disconnect", idle},
+        {"session arq file", "command changeover disconnect", idle},
+        {"session arq incoming", "command changeover disconnect", idle},
+        {"session arq file binary", "command binary changeover disconnect",
+         "Disconnect port/CONNECT/BROADCAST/Abort binary transfer/Disconnect ARQ"},
+        {"session arq file binary binaryabort", "command changeover disconnect",
+         "Disconnect port/CONNECT/BROADCAST/Aborting.../Disconnect ARQ"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.flags);
+        const ConnectionUiState ui = ComputeConnectionUi(Flags(c.flags));
+        EXPECT_EQ(Enabled(ui), c.enabled);
+        EXPECT_EQ(Texts(ui), c.texts);
+    }
 }
 
 }  // namespace

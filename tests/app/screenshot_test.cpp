@@ -18,7 +18,7 @@ using namespace testing_support;
 TEST(WindowOnScreen, ShowsRealWindowWithHeaderBandAndSavesScreenshot) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"))
         << "this test needs an X server; run it through run_under_xvfb.sh";
-    ScratchFolder folder;
+    Folder folder;
     FakeDiscovery discovery;
     Application window(discovery.Options(folder.path()));
     window.show();

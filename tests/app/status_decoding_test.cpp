@@ -2,100 +2,78 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <string>
 
 namespace corvina {
 namespace {
 
-TEST(StatusDecoding, TextsForEachModeAndLevel) {
-    struct Case {
-        std::uint8_t status, level, speed;
-        const char* direction;
-        const char* state;
-        const char* mode;
-        bool sendIndicator;
-    };
-    const std::vector<Case> cases = {
-        {0x23, 3, 1, "RECEIVE", "IDLE", "S3  SL2", false},
-        {0x2B, 5, 0, "SEND", "IDLE", "S5  SL1", true},
-        {0x20, 9, 0, "RECEIVE", "ERR", "", false},
-        {0x20, 0, 0, "RECEIVE", "ERR", "", false},
-        {0x4F, 2, 3, "SEND", "STBY", "S2 FEC  SL4", true},
-        {0x40, 4, 0, "", "ERR", "S4/RUP FEC", false},
-        {0x40, 9, 0, "", "ERR", "SIRVEX FEC", false},
-        {0x40, 0, 0, "", "ERR", "SIRVEX FEC", false},
-        {0x70, 0, 0, "", "ERR", "CHANNEL BUSY", false},
-        {0x60, 0, 0, "", "ERR", "LISTEN", false},
-        {0x15, 0, 0, "", "PHASE", "AMTOR ARQ", false},
-        {0x3E, 0, 0, "", "SYNC", "AMTOR FEC", false},
-        {0x5C, 0, 0, "", "OVER", "RTTY/CW", false},
-        {0x02, 0, 0, "", "TFC", "", false},
-        {0x0F, 3, 0, "", "STBY", "", false},
-        {0x21, 1, 255, "RECEIVE", "RQ", "S1  SL256", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "status 0x" << std::hex << int{c.status} << " level "
-                                        << std::dec << int{c.level});
-        const StatusOutcome out = DecodeStatus({c.status, c.level, c.speed}, {});
-        EXPECT_EQ(out.directionText, c.direction);
-        EXPECT_EQ(out.stateText, c.state);
-        EXPECT_EQ(out.modeText, c.mode);
-        EXPECT_EQ(out.sendIndicator, c.sendIndicator);
+// The row's texts as "direction|state|mode", then the set flags by name.
+std::string Summary(const StatusOutcome& out) {
+    std::string summary = out.directionText + "|" + out.stateText + "|" + out.modeText + " /";
+    for (const auto& [set, name] : {std::pair{out.sendIndicator, "send"},
+                                    {out.arqActive, "arq"},
+                                    {out.fecActive, "fec"},
+                                    {out.fecSending, "fecsending"},
+                                    {out.calling, "calling"},
+                                    {out.stopTextFileSend, "stoptext"},
+                                    {out.fecStartConfirmed, "started"},
+                                    {out.fecEndConfirmed, "ended"},
+                                    {out.arqLinkEnded, "arqended"}}) {
+        if (set) {
+            summary += std::string(" ") + name;
+        }
     }
+    return summary;
 }
 
-TEST(StatusDecoding, LinkFlagsFollowTheModem) {
-    const StatusOutcome arq = DecodeStatus({0x23, 3, 1}, {});
-    EXPECT_TRUE(arq.arqActive);
-    EXPECT_FALSE(arq.fecActive);
-    EXPECT_FALSE(arq.fecSending);
-
-    const StatusOutcome standbyFec = DecodeStatus({0x4F, 1, 0}, {});
-    EXPECT_FALSE(standbyFec.fecSending) << "state 7 is standby";
-    EXPECT_FALSE(standbyFec.fecActive);
-
-    const StatusOutcome sendingFec = DecodeStatus({0x4B, 1, 0}, {});
-    EXPECT_TRUE(sendingFec.fecSending);
-    EXPECT_TRUE(sendingFec.fecActive);
-    EXPECT_FALSE(sendingFec.arqActive);
-}
-
-TEST(StatusDecoding, ArqCleanUpNeedsTheTransition) {
-    StatusPrevious linkUp;
-    linkUp.arqActive = true;
-    EXPECT_TRUE(DecodeStatus({0x07, 0, 0}, linkUp).arqLinkEnded);
-    EXPECT_FALSE(DecodeStatus({0x23, 3, 0}, linkUp).arqLinkEnded);
-    // A second poll without a link starts from arqActive false.
-    EXPECT_FALSE(DecodeStatus({0x07, 0, 0}, {}).arqLinkEnded);
-}
-
-TEST(StatusDecoding, BroadcastConfirmationsAndTextSendStop) {
-    StatusPrevious starting;
-    starting.fecStarting = true;
-    EXPECT_TRUE(DecodeStatus({0x4B, 1, 0}, starting).fecStartConfirmed);
-    EXPECT_FALSE(DecodeStatus({0x07, 0, 0}, starting).fecStartConfirmed);
-
-    StatusPrevious ending;
-    ending.fecEnding = true;
-    EXPECT_FALSE(DecodeStatus({0x4B, 1, 0}, ending).fecEndConfirmed);
-    EXPECT_TRUE(DecodeStatus({0x07, 0, 0}, ending).fecEndConfirmed);
-
-    StatusPrevious textUnderFec;
-    textUnderFec.fecActive = true;
-    textUnderFec.fileSendActive = true;
-    EXPECT_TRUE(DecodeStatus({0x07, 0, 0}, textUnderFec).stopTextFileSend);
-    EXPECT_FALSE(DecodeStatus({0x4B, 2, 0}, textUnderFec).stopTextFileSend);
-    StatusPrevious binaryUnderFec = textUnderFec;
-    binaryUnderFec.binarySendActive = true;
-    EXPECT_FALSE(DecodeStatus({0x07, 0, 0}, binaryUnderFec).stopTextFileSend);
-}
-
-TEST(StatusDecoding, CallingLastsUntilThePeerIsNamed) {
-    StatusPrevious pending;
-    pending.callPending = true;
-    EXPECT_TRUE(DecodeStatus({0x01, 0, 0}, pending).calling);
-    pending.peerConnected = true;
-    EXPECT_FALSE(DecodeStatus({0x01, 0, 0}, pending).calling);
+TEST(StatusDecoding, TextsAndFlagsFollowThePollAndWhatCameBefore) {
+    const StatusBytes noLink{0x07, 0, 0};
+    const StatusBytes broadcasting{0x4B, 1, 0};
+    const StatusPrevious fecText{.fecActive = true, .fileSendActive = true};
+    const struct {
+        StatusPrevious before;
+        StatusBytes bytes;
+        const char* expected;
+    } cases[] = {
+        {{}, {0x23, 3, 1}, "RECEIVE|IDLE|S3  SL2 / arq"},
+        {{}, {0x2B, 5, 0}, "SEND|IDLE|S5  SL1 / send arq"},
+        {{}, {0x20, 9, 0}, "RECEIVE|ERR| / arq"},
+        {{}, {0x20, 0, 0}, "RECEIVE|ERR| / arq"},
+        {{}, {0x21, 1, 255}, "RECEIVE|RQ|S1  SL256 / arq"},
+        {{}, {0x4F, 2, 3}, "SEND|STBY|S2 FEC  SL4 / send"},  // state 7 is standby
+        {{}, broadcasting, "SEND|IDLE|S1 FEC  SL1 / send fec fecsending"},
+        {{}, {0x40, 4, 0}, "|ERR|S4/RUP FEC /"},
+        {{}, {0x40, 9, 0}, "|ERR|SIRVEX FEC /"},
+        {{}, {0x40, 0, 0}, "|ERR|SIRVEX FEC /"},
+        {{}, {0x70, 0, 0}, "|ERR|CHANNEL BUSY /"},
+        {{}, {0x60, 0, 0}, "|ERR|LISTEN /"},
+        {{}, {0x15, 0, 0}, "|PHASE|AMTOR ARQ /"},
+        {{}, {0x3E, 0, 0}, "|SYNC|AMTOR FEC /"},
+        {{}, {0x5C, 0, 0}, "|OVER|RTTY/CW /"},
+        {{}, {0x02, 0, 0}, "|TFC| /"},
+        {{}, {0x0F, 3, 0}, "|STBY| /"},
+        // The clean-up after an ARQ link runs on the poll that finds it gone.
+        {{.arqActive = true}, noLink, "|STBY| / arqended"},
+        {{}, noLink, "|STBY| /"},
+        {{.fecStarting = true},
+         broadcasting,
+         "SEND|IDLE|S1 FEC  SL1 / send fec fecsending started"},
+        {{.fecStarting = true}, noLink, "|STBY| /"},
+        {{.fecEnding = true}, broadcasting, "SEND|IDLE|S1 FEC  SL1 / send fec fecsending"},
+        {{.fecEnding = true}, noLink, "|STBY| / ended"},
+        // A broadcast that ends stops a text file it carried, not a binary one.
+        {fecText, noLink, "|STBY| / stoptext"},
+        {fecText, broadcasting, "SEND|IDLE|S1 FEC  SL1 / send fec fecsending"},
+        {{.fecActive = true, .fileSendActive = true, .binarySendActive = true}, noLink, "|STBY| /"},
+        // Calling lasts until the peer is named.
+        {{.callPending = true}, {0x01, 0, 0}, "|RQ| / calling"},
+        {{.callPending = true, .peerConnected = true}, {0x01, 0, 0}, "|RQ| /"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "status 0x" << std::hex << int{c.bytes.status}
+                                          << " level " << std::dec << int{c.bytes.level});
+        EXPECT_EQ(Summary(DecodeStatus(c.bytes, c.before)), c.expected);
+    }
 }
 
 }  // namespace

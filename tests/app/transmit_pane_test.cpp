@@ -7,8 +7,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "qt_test_app.h"
-
 namespace corvina {
 namespace {
 
@@ -16,12 +14,17 @@ namespace {
 class TransmitPaneTest : public testing::Test {
   protected:
     TransmitPaneTest() {
-        testing_support::TestApplication();
         pane.show();
         pane.setFocus();
-        QTest::keyClicks(&pane, QStringLiteral("sent"));
+        Fill();
+    }
+
+    void Fill() {
+        pane.Reset();
+        pane.setPlainText(QString());
+        QTest::keyClicks(&pane, "sent");
         pane.CommitLine();
-        QTest::keyClicks(&pane, QStringLiteral("typed"));
+        QTest::keyClicks(&pane, "typed");
     }
 
     void PutCaret(int position, int anchor = -1) {
@@ -34,21 +37,17 @@ class TransmitPaneTest : public testing::Test {
     TransmitPane pane;
 };
 
-TEST_F(TransmitPaneTest, CommittedLineIsTheSentPart) {
-    EXPECT_EQ(pane.Committed(), 5);  // "sent" and its line break
-    EXPECT_EQ(pane.PendingText(), QStringLiteral("typed"));
-}
-
-TEST_F(TransmitPaneTest, DeletingIntoSentTextIsRefused) {
-    struct Case {
+// Keys near the mark between sent and unsent text: sent text stays, pasted
+// text lands at the end, and undo cannot take a sent line back.
+TEST_F(TransmitPaneTest, SentTextCannotBeEdited) {
+    QApplication::clipboard()->setText("PASTE");
+    const struct {
         const char* name;
-        int position;
-        int anchor;
+        int position, anchor;
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
-        QString expected;
-    };
-    const std::vector<Case> cases = {
+        const char* expected;
+    } cases[] = {
         {"backspace at the mark", 5, -1, Qt::Key_Backspace, Qt::NoModifier, "sent\ntyped"},
         {"delete at the mark", 5, -1, Qt::Key_Delete, Qt::NoModifier, "sent\ntyped"},
         {"backspace inside sent text", 2, -1, Qt::Key_Backspace, Qt::NoModifier, "sent\ntyped"},
@@ -57,14 +56,12 @@ TEST_F(TransmitPaneTest, DeletingIntoSentTextIsRefused) {
         {"word back over the mark", 7, -1, Qt::Key_Backspace, Qt::ControlModifier, "sent\nped"},
         {"backspace after the mark", 10, -1, Qt::Key_Backspace, Qt::NoModifier, "sent\ntype"},
         {"delete after the mark", 6, -1, Qt::Key_Delete, Qt::NoModifier, "sent\ntped"},
+        {"paste over sent text", 4, 0, Qt::Key_V, Qt::ControlModifier, "sent\ntypedPASTE"},
+        {"undo", 10, -1, Qt::Key_Z, Qt::ControlModifier, "sent\ntyped"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        pane.Reset();
-        pane.setPlainText(QString());
-        QTest::keyClicks(&pane, QStringLiteral("sent"));
-        pane.CommitLine();
-        QTest::keyClicks(&pane, QStringLiteral("typed"));
+        Fill();
         PutCaret(c.position, c.anchor);
         QTest::keyClick(&pane, c.key, c.modifiers);
         EXPECT_EQ(pane.toPlainText(), c.expected);
@@ -74,59 +71,65 @@ TEST_F(TransmitPaneTest, DeletingIntoSentTextIsRefused) {
 
 TEST_F(TransmitPaneTest, TypingInsideSentTextGoesToTheEnd) {
     // Any non-control character counts as typing, whatever its category.
-    const QString inputs[] = {
-        QStringLiteral("!"),      QStringLiteral("\t"),     QString::fromUtf8("\U0001F600"),
-        QStringLiteral("\u200D"), QStringLiteral("\u00AD"), QStringLiteral("\uE000"),
-        QStringLiteral("\u00A0"),
-    };
-    for (const QString& input : inputs) {
-        SCOPED_TRACE(input.toStdString());
-        pane.setPlainText(QStringLiteral("sent\ntyped"));
+    for (const char* input : {"!", "\t", "\U0001F600", "\u200D", "\u00AD", "\uE000", "\u00A0"}) {
+        SCOPED_TRACE(input);
+        pane.setPlainText("sent\ntyped");
         PutCaret(4, 1);  // "ent" selected
         QTest::sendKeyEvent(QTest::Click, &pane, Qt::Key_unknown, input, Qt::NoModifier);
-        EXPECT_EQ(pane.document()->toRawText(), QStringLiteral("sent\u2029typed") + input);
-        EXPECT_EQ(pane.PendingText(), QStringLiteral("typed") + input);
+        EXPECT_EQ(pane.document()->toRawText(), "sent\u2029typed" + QString::fromUtf8(input));
+        EXPECT_EQ(pane.PendingText(), "typed" + QString::fromUtf8(input));
     }
 }
 
 TEST_F(TransmitPaneTest, PendingTextKeepsNoBreakSpaceAndEndsLinesWithLineFeed) {
-    QTest::keyClicks(&pane, QStringLiteral("a\u00A0b"));
+    QTest::keyClicks(&pane, "a\u00A0b");
     QTest::keyClick(&pane, Qt::Key_Return);
     QTest::keyClick(&pane, Qt::Key_Return, Qt::ShiftModifier);  // a line, not a block, break
-    QTest::keyClicks(&pane, QStringLiteral("c"));
-    EXPECT_EQ(pane.PendingText(), QStringLiteral("typeda\u00A0b\n\nc"));
+    QTest::keyClicks(&pane, "c");
+    EXPECT_EQ(pane.PendingText(), "typeda\u00A0b\n\nc");
 }
 
-TEST_F(TransmitPaneTest, PasteOverSentTextLandsAtTheEnd) {
-    QApplication::clipboard()->setText(QStringLiteral("PASTE"));
-    PutCaret(4, 0);  // "sent" selected
-    QTest::keyClick(&pane, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntypedPASTE"));
-    EXPECT_EQ(pane.PendingText(), QStringLiteral("typedPASTE"));
+TEST_F(TransmitPaneTest, MarkerGoesBeforeUnsentText) {
+    PutCaret(7);
+    pane.InsertControlMarker("<Changeover / Break-in>\r\n");
+    EXPECT_EQ(pane.toPlainText(), "sent\n<Changeover / Break-in>\ntyped");
+    EXPECT_EQ(pane.PendingText(), "typed");
+    EXPECT_EQ(pane.textCursor().position(), pane.toPlainText().size());
+}
+
+TEST_F(TransmitPaneTest, OnlyTheCtrlYCharacterAsksForChangeover) {
+    QSignalSpy spy(&pane, &TransmitPane::changeoverRequested);
+    pane.moveCursor(QTextCursor::End);
+    QTest::sendKeyEvent(QTest::Click, &pane, Qt::Key_Y, "\x19", Qt::ControlModifier);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(pane.toPlainText(), "sent\ntyped");
+    // AltGr+Y comes as Control with Alt and types its character.
+    QTest::sendKeyEvent(QTest::Click, &pane, Qt::Key_Y, "\u2190",
+                        Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(pane.toPlainText(), "sent\ntyped\u2190");
 }
 
 TEST(TransmitPaneLimit, InputPastTheLimitIsRefusedWhole) {
-    testing_support::TestApplication();
-    struct Case {
+    const struct {
         const char* name;
         bool typed;  // typed key by key, else pasted at once
-        QString input;
+        const char* input;
         int selected;  // characters selected at the end before the input
-        QString expected;
-    };
-    // The pane holds "0123456789" with a limit of 11.
-    const std::vector<Case> cases = {
+        const char* expected;
+    } cases[] = {
+        // The pane holds "0123456789" with a limit of 11.
         {"paste that fills the pane", false, "a", 0, "0123456789a"},
         {"paste one past the limit", false, "ab", 0, "0123456789"},
         {"paste over a selection that frees room", false, "ab", 1, "012345678ab"},
         {"typing past the limit", true, "xy", 0, "0123456789x"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TransmitPane pane(nullptr, 11);
         pane.show();
         pane.setFocus();
-        QTest::keyClicks(&pane, QStringLiteral("0123456789"));
+        QTest::keyClicks(&pane, "0123456789");
         QTextCursor cursor = pane.textCursor();
         cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, c.selected);
         pane.setTextCursor(cursor);
@@ -138,43 +141,6 @@ TEST(TransmitPaneLimit, InputPastTheLimitIsRefusedWhole) {
         }
         EXPECT_EQ(pane.toPlainText(), c.expected);
     }
-}
-
-TEST_F(TransmitPaneTest, MarkerGoesBeforeUnsentText) {
-    PutCaret(7);
-    pane.InsertControlMarker(QStringLiteral("<Changeover / Break-in>\r\n"));
-    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\n<Changeover / Break-in>\ntyped"));
-    EXPECT_EQ(pane.PendingText(), QStringLiteral("typed"));
-    EXPECT_EQ(pane.textCursor().position(), pane.toPlainText().size());
-}
-
-TEST_F(TransmitPaneTest, OnlyTheCtrlYCharacterAsksForChangeover) {
-    struct Case {
-        const char* name;
-        Qt::KeyboardModifiers modifiers;
-        QString text;
-        int changeovers;
-        QString typed;
-    };
-    const Case cases[] = {
-        {"Ctrl+Y", Qt::ControlModifier, QStringLiteral("\x19"), 1, {}},
-        {"AltGr+Y typing a character", Qt::ControlModifier | Qt::AltModifier,
-         QStringLiteral("\u2190"), 0, QStringLiteral("\u2190")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QSignalSpy spy(&pane, &TransmitPane::changeoverRequested);
-        pane.setPlainText(QStringLiteral("sent\ntyped"));
-        pane.moveCursor(QTextCursor::End);
-        QTest::sendKeyEvent(QTest::Click, &pane, Qt::Key_Y, c.text, c.modifiers);
-        EXPECT_EQ(spy.count(), c.changeovers);
-        EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped") + c.typed);
-    }
-}
-
-TEST_F(TransmitPaneTest, UndoCannotTakeBackSentText) {
-    QTest::keyClick(&pane, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(pane.toPlainText(), QStringLiteral("sent\ntyped"));
 }
 
 }  // namespace

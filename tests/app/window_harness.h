@@ -10,12 +10,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
 #include <mutex>
-#include <random>
+#include <ostream>
 #include <string>
 
 #include "app/application.h"
@@ -23,55 +20,35 @@
 #include "app/echo_pane.h"
 #include "app/receive_pane.h"
 #include "app/transmit_pane.h"
-#include "qt_test_app.h"
+#include "support/temporary_folder.h"
+
+// Failure messages show a QString as text.
+inline std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << '"' << text.toStdString() << '"';
+}
 
 namespace corvina::testing_support {
 
-// A folder of its own for one window's scripts, removed at the end.
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("corvina-app-test-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+using Folder = corvina::testing::TemporaryFolder;
+using namespace std::chrono_literals;
 
-    const std::filesystem::path& path() const { return path_; }
+// The status line's colour for errors.
+inline const QColor kErrorRed(184, 32, 38);
 
-    void Write(const std::string& name, const std::string& content) const {
-        std::ofstream(path_ / name, std::ios::binary) << content;
-    }
-
-  private:
-    std::filesystem::path path_;
-};
-
-// A network search that answers from a list instead of the network. The list
-// may be changed between searches; searches run on the window's discovery thread.
+// A network search that answers from a list, which the test may change
+// between searches; searches run on the window's discovery thread.
 class FakeDiscovery {
   public:
     void Answer(std::vector<DiscoveredModem> modems, std::string error = {}) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        const std::lock_guard<std::mutex> lock(mutex_);
         modems_ = std::move(modems);
         error_ = std::move(error);
     }
-    int searches() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return searches_;
-    }
-    ApplicationOptions Options(std::filesystem::path folder) {
+    ApplicationOptions Options(const std::filesystem::path& folder) {
         ApplicationOptions options;
         options.folders = PortableFolders(folder);
         options.discover = [this](std::uint32_t, std::string& error) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++searches_;
+            const std::lock_guard<std::mutex> lock(mutex_);
             error = error_;
             return modems_;
         };
@@ -79,15 +56,13 @@ class FakeDiscovery {
     }
 
   private:
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::vector<DiscoveredModem> modems_;
     std::string error_;
-    int searches_ = 0;
 };
 
 // Runs the event loop until `done` holds or `timeout` passes; true when done.
-inline bool WaitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds(8000)) {
+inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 8s) {
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
@@ -100,7 +75,7 @@ inline bool WaitUntil(const std::function<bool()>& done,
     return true;
 }
 
-// Finds the controls of a window by id or by name.
+// Finds a control of a window by id or by name.
 template <class T>
 T* Control(Application& window, int id) {
     T* control = window.findChild<T*>(QString::number(id));
@@ -115,12 +90,28 @@ T* Named(Application& window, const char* name) {
     return control;
 }
 
+inline void Click(Application& window, int id) {
+    QTest::mouseClick(Control<QPushButton>(window, id), Qt::LeftButton);
+}
+
+inline QString LabelText(Application& window, const char* name) {
+    return Named<QLabel>(window, name)->text();
+}
+
 inline QString StatusText(Application& window) {
-    return Named<QLabel>(window, "statusLine")->text();
+    return LabelText(window, "statusLine");
+}
+
+inline QColor StatusColour(Application& window) {
+    return Named<QLabel>(window, "statusLine")->palette().color(QPalette::WindowText);
 }
 
 inline QString ReceiveText(Application& window) {
     return Control<ReceivePane>(window, kIdReceivePane)->toPlainText();
+}
+
+inline QString EchoText(Application& window) {
+    return Control<EchoPane>(window, kIdEchoPane)->toPlainText();
 }
 
 }  // namespace corvina::testing_support

@@ -9,58 +9,30 @@
 #include <random>
 
 #include "link/tcp_test_server.h"
-#include "sim/simulator.h"
-#include "window_harness.h"
+#include "station_windows.h"
 
 namespace corvina {
 namespace {
 
 using namespace testing_support;
-using namespace std::chrono_literals;
 
-const QString kActive = QStringLiteral("HOSTMODE ACTIVE");
-
-class WindowLinkTest : public ::testing::Test {
+class WindowLinkTest : public StationWindowsTest {
   protected:
-    void SetUp() override { TestApplication(); }
-    void TearDown() override {
-        window.reset();
-        sim.reset();
-    }
-
     // One modem on TCP and on a pseudo-terminal whose symlink lies under /dev,
     // as a device name in startup.txt must.
     void StartModem(std::uint16_t tcpPort = 0, std::uint32_t chatterMs = 0) {
         velksim::SimulatorOptions options;
-        velksim::ModemOptions modem;
+        velksim::ModemOptions& modem = options.modems.emplace_back();
         modem.name = "DEMO1";
         modem.tcpPort = tcpPort;
         modem.pty = true;
         modem.ptyLink = ptyLink;
         modem.faults.chatterMs = chatterMs;
-        options.modems.push_back(modem);
-        sim = std::make_unique<velksim::Simulator>(std::move(options));
-        std::string error;
-        ASSERT_TRUE(sim->Start(error)) << error;
+        StartModems(std::move(options));
     }
 
-    Application& Open(const std::string& modemSection) {
-        folder.Write("startup.txt", "[Term]\nMYCALL DEMO1\n[Modem]\n" + modemSection);
-        window = std::make_unique<Application>(discovery.Options(folder.path()));
-        window->show();
-        return *window;
-    }
+    int Count(const QString& text) { return ReceiveText(*windows[0]).count(text); }
 
-    void PressPortButton() {
-        QTest::mouseClick(Control<QPushButton>(*window, kIdPortButton), Qt::LeftButton);
-    }
-
-    int Count(const QString& text) const { return ReceiveText(*window).count(text); }
-
-    std::unique_ptr<velksim::Simulator> sim;
-    std::unique_ptr<Application> window;
-    ScratchFolder folder;
-    FakeDiscovery discovery;
     std::filesystem::path ptyLink =
         "/dev/shm/corvina-link-test-" + std::to_string(std::random_device{}());
 };
@@ -68,8 +40,8 @@ class WindowLinkTest : public ::testing::Test {
 TEST_F(WindowLinkTest, PseudoTerminalByPathFromStartupAndTypedWithItsBaudRate) {
     StartModem();
     Application& w =
-        Open("modem=KTM-II\nbaudrate=19200\ncomport=" + ptyLink.string() + "\nautostart=on\n");
-    ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; })) << StatusText(w).toStdString();
+        Open(0, "modem=KTM-II\nbaudrate=19200\ncomport=" + ptyLink.string() + "\nautostart=on\n");
+    ASSERT_TRUE(WaitActive(w)) << StatusText(w);
     const int device = open(sim->modem(0).ptyDevice().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(device, 0);
     termios settings{};
@@ -77,13 +49,13 @@ TEST_F(WindowLinkTest, PseudoTerminalByPathFromStartupAndTypedWithItsBaudRate) {
     close(device);
     EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B19200));
 
-    PressPortButton();
+    Click(w, kIdPortButton);
     ASSERT_FALSE(w.flags().sessionActive);
-    folder.Write("startup.txt", "[Term]\nMYCALL DEMO1\n");
+    folders[0].WriteFile("startup.txt", "[Term]\nMYCALL DEMO1\n");
     auto* box = Control<QComboBox>(w, kIdComPortList);
     box->setEditText(QString::fromStdString(ptyLink.string()));
-    PressPortButton();
-    ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; })) << StatusText(w).toStdString();
+    Click(w, kIdPortButton);
+    ASSERT_TRUE(WaitActive(w)) << StatusText(w);
     EXPECT_EQ(box->currentText().toStdString(), ptyLink.string()) << "the typed path was lost";
 }
 
@@ -91,31 +63,28 @@ TEST_F(WindowLinkTest, PseudoTerminalByPathFromStartupAndTypedWithItsBaudRate) {
 // stepping in while it waits.
 TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
     enum class Loss { HangUp, RestartOnSamePort, StopModem, StopsAnswering };
-    struct Case {
+    const struct {
         const char* name;
         bool serial;
         Loss loss;
         bool reconnect;
         bool operatorDisconnects;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"pseudo-terminal hung up and back", true, Loss::HangUp, true, false},
         {"modem restarted on the same TCP port", false, Loss::RestartOnSamePort, true, false},
         {"modem stops answering for a while", false, Loss::StopsAnswering, true, false},
         {"operator disconnects during the pause", false, Loss::StopModem, true, true},
         {"reconnect=off", false, Loss::HangUp, false, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         StartModem();
         const std::string link =
             c.serial ? "comport=" + ptyLink.string() + "\n" : "telnet=127.0.0.1\n";
-        Application& w = Open(link + "autostart=on\n" + (c.reconnect ? "" : "reconnect=off\n"));
+        Application& w = Open(0, link + "autostart=on\n" + (c.reconnect ? "" : "reconnect=off\n"));
         const std::uint16_t port = sim->modem(0).tcpPort();
-        Control<QLineEdit>(w, kIdTcpPort)->setText(QString::number(port));
-        ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; }))
-            << StatusText(w).toStdString();
-        const QString startup = QStringLiteral("[startup.txt Term] > MYCALL DEMO1");
+        ASSERT_TRUE(WaitActive(w)) << StatusText(w);
+        const QString startup = "[startup.txt Term] > MYCALL DEMO1";
         ASSERT_EQ(Count(startup), 1);
 
         switch (c.loss) {
@@ -131,7 +100,7 @@ TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
                 break;
             case Loss::StopsAnswering:
                 sim->modem(0).faults().dropEveryNth = 1;
-                ASSERT_TRUE(WaitUntil([&] { return Count(QStringLiteral("Link lost")) == 1; }));
+                ASSERT_TRUE(WaitUntil([&] { return Count("Link lost") == 1; }));
                 sim->modem(0).faults().dropEveryNth = 0;
                 break;
         }
@@ -139,30 +108,28 @@ TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
             ASSERT_TRUE(WaitUntil([&] { return !w.flags().sessionActive; }));
             QTest::qWait(2500);
             EXPECT_FALSE(w.flags().sessionActive) << "reconnected although turned off";
-            EXPECT_EQ(Count(QStringLiteral("Link lost")), 0);
+            EXPECT_EQ(Count("Link lost"), 0);
         } else if (c.operatorDisconnects) {
-            ASSERT_TRUE(WaitUntil([&] { return Count(QStringLiteral("Link lost")) == 1; }));
+            ASSERT_TRUE(WaitUntil([&] { return Count("Link lost") == 1; }));
             ASSERT_TRUE(w.flags().sessionActive) << "no way to stop the retries";
-            PressPortButton();
+            Click(w, kIdPortButton);
             EXPECT_FALSE(w.flags().sessionActive);
-            EXPECT_EQ(StatusText(w), QStringLiteral("MODEM DISCONNECTED"));
+            EXPECT_EQ(StatusText(w), "MODEM DISCONNECTED");
             StartModem(port);
             QTest::qWait(2500);
             EXPECT_FALSE(w.flags().sessionActive) << "retried after Disconnect";
         } else {
-            ASSERT_TRUE(
-                WaitUntil([&] { return Count(QStringLiteral("Link restored")) == 1; }, 15000ms))
-                << StatusText(w).toStdString();
-            ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; }));
+            ASSERT_TRUE(WaitUntil([&] { return Count("Link restored") == 1; }, 15s))
+                << StatusText(w);
+            ASSERT_TRUE(WaitActive(w));
             EXPECT_EQ(Count(startup), 2) << "start-up commands not run again";
-            EXPECT_LT(ReceiveText(w).indexOf(QStringLiteral("Link lost")),
-                      ReceiveText(w).indexOf(QStringLiteral("Link restored")));
+            EXPECT_LT(ReceiveText(w).indexOf("Link lost"), ReceiveText(w).indexOf("Link restored"));
             auto* command = Control<QLineEdit>(w, kIdCommandLine);
-            command->setText(QStringLiteral("I"));
+            command->setText("I");
             QTest::keyClick(command, Qt::Key_Return);
-            EXPECT_TRUE(WaitUntil([&] { return Count(QStringLiteral("DEMO1")) >= 2; }));
+            EXPECT_TRUE(WaitUntil([&] { return Count("DEMO1") >= 2; }));
         }
-        window.reset();
+        windows[0].reset();
         sim.reset();
     }
 }
@@ -174,37 +141,36 @@ TEST_F(WindowLinkTest, DisconnectDuringTheDialogueOrTheConnectEndsTheAttemptAtOn
     // the connect waiting for its 5 s limit.
     for (const std::uint16_t port : {sim->modem(0).tcpPort(), unanswered.port()}) {
         SCOPED_TRACE(port);
-        Application& w = Open("telnet=127.0.0.1\n");
-        Control<QPushButton>(w, kIdNetworkSelector)->click();
+        Application& w = Open(0, "telnet=127.0.0.1\n");
+        Click(w, kIdNetworkSelector);
         Control<QLineEdit>(w, kIdTcpPort)->setText(QString::number(port));
-        PressPortButton();
-        EXPECT_EQ(StatusText(w), QStringLiteral("STARTING HOSTMODE..."));
+        Click(w, kIdPortButton);
+        EXPECT_EQ(StatusText(w), "STARTING HOSTMODE...");
         ASSERT_TRUE(w.flags().sessionActive);
         QTest::qWait(300);
         QElapsedTimer clock;
         clock.start();
-        PressPortButton();
+        Click(w, kIdPortButton);
         // Well short of the 5 s connect limit it would otherwise wait out.
         EXPECT_LT(clock.elapsed(), 3000) << "cancelling waited for the attempt";
         EXPECT_FALSE(w.session().HasTransport());
         EXPECT_FALSE(w.flags().sessionActive);
-        EXPECT_EQ(StatusText(w), QStringLiteral("MODEM DISCONNECTED"));
+        EXPECT_EQ(StatusText(w), "MODEM DISCONNECTED");
     }
 }
 
 TEST_F(WindowLinkTest, NewsOfAnEndedSessionLeavesTheNextOneRunning) {
     StartModem();
-    Application& w = Open("telnet=127.0.0.1\n");
-    Control<QPushButton>(w, kIdNetworkSelector)->click();
-    Control<QLineEdit>(w, kIdTcpPort)->setText(QString::number(sim->modem(0).tcpPort()));
-    PressPortButton();
-    ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; }));
+    Application& w = Open(0, "telnet=127.0.0.1\n");
+    Click(w, kIdNetworkSelector);
+    Click(w, kIdPortButton);
+    ASSERT_TRUE(WaitActive(w));
     // The session fails just as the operator ends it and starts the next; the
     // failure reaches the window only after that.
     w.session().Post(UiEvent::Error("The modem closed the Telnet connection"));
     w.Disconnect(false);
     w.Connect(false);
-    ASSERT_TRUE(WaitUntil([&] { return StatusText(w) == kActive; })) << StatusText(w).toStdString();
+    ASSERT_TRUE(WaitActive(w)) << StatusText(w);
     EXPECT_TRUE(w.flags().sessionActive);
     EXPECT_TRUE(w.session().sessionActive());
 }
