@@ -3,10 +3,47 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <random>
 #include <stdexcept>
+#include <string_view>
 
 #include "cvfile/test_bytes.h"
+
+// Every allocation through operator new in this program is recorded, so that
+// the tests see what the decoder asked for.
+namespace {
+std::atomic<std::size_t> largestRequest{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    std::size_t seen = largestRequest.load();
+    while (size > seen && !largestRequest.compare_exchange_weak(seen, size)) {
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace cvfile {
 namespace {
@@ -20,7 +57,23 @@ constexpr double kStrongerThanLevel6 = 1;
 
 using testing::Bytes;
 using testing::RandomBytes;
-using testing::SampleText;
+
+// English-like text that deflate shrinks to roughly a third.
+Bytes SampleText(std::size_t size) {
+    static constexpr std::string_view kWords[] = {
+        "the ",  "modem ", "link ",       "station ",   "calls ", "a ",
+        "file ", "over ",  "noisy ",      "shortwave ", "and ",   "waits ",
+        "for ",  "an ",    "answer.\r\n", "Signal ",    "fades ", "again ",
+    };
+    std::mt19937 rng(7);
+    Bytes out;
+    while (out.size() < size) {
+        const auto word = kWords[rng() % std::size(kWords)];
+        out.insert(out.end(), word.begin(), word.end());
+    }
+    out.resize(size);
+    return out;
+}
 
 Bytes ZlibCompress(const Bytes& in, int level) {
     uLongf size = compressBound(static_cast<uLong>(in.size()));
@@ -32,44 +85,30 @@ Bytes ZlibCompress(const Bytes& in, int level) {
 
 TEST(TransferData, ChoosesZlibOnlyWhenItIsSmaller) {
     const Bytes equal(1000, 0x41);
-    const EncodedTransferData packed = EncodeTransferData(equal.data(), equal.size());
+    const auto packed = EncodeTransferData(equal.data(), equal.size());
     EXPECT_EQ(packed.mode, CompressionMode::Zlib);
     EXPECT_LT(packed.bytes.size(), equal.size());
 
     const Bytes random = RandomBytes(1000, 9);
-    const EncodedTransferData plain = EncodeTransferData(random.data(), random.size());
+    const auto plain = EncodeTransferData(random.data(), random.size());
     EXPECT_EQ(plain.mode, CompressionMode::None);
     EXPECT_EQ(plain.bytes, random);
+    const auto one = EncodeTransferData(random.data(), 1);
+    EXPECT_EQ(one.mode, CompressionMode::None);
+    EXPECT_EQ(one.bytes, Bytes{random[0]});
 
-    const EncodedTransferData nothing = EncodeTransferData(nullptr, 0);
+    const auto nothing = EncodeTransferData(nullptr, 0);
     EXPECT_EQ(nothing.mode, CompressionMode::None);
     EXPECT_TRUE(nothing.bytes.empty());
+    Bytes out{0xEE};
+    EXPECT_TRUE(DecodeTransferData(CompressionMode::None, nullptr, 0, 0, out));
+    EXPECT_TRUE(out.empty());
     EXPECT_THROW(EncodeTransferData(nullptr, 1), std::invalid_argument);
 }
 
-// Only zlib at level 6 runs.
-CompressionLimits Level6Only() {
-    CompressionLimits limits;
-    limits.timeShare = 0;
-    return limits;
-}
-
-CompressionLimits NoTimeLimit() {
-    CompressionLimits limits;
-    limits.timeShare = 1e9;
-    return limits;
-}
-
-TEST(TransferData, RoundTripsStoredAndCompressedInput) {
-    for (const Bytes& input : {Bytes{}, RandomBytes(5000, 4), SampleText(5000)}) {
-        SCOPED_TRACE(input.size());
-        const EncodedTransferData enc = EncodeTransferData(input.data(), input.size());
-        Bytes out{0xEE};
-        ASSERT_TRUE(
-            DecodeTransferData(enc.mode, enc.bytes.data(), enc.bytes.size(), input.size(), out));
-        EXPECT_EQ(out, input);
-    }
-}
+// Only zlib at level 6 runs, or every encoder as long as it likes.
+const CompressionLimits kLevel6Only{{}, kReferenceAirRate, 0};
+const CompressionLimits kNoTimeLimit{{}, kReferenceAirRate, 1e9};
 
 // Whatever encoder wins, plain zlib must read the stream, and it may never be
 // longer than zlib's own level 6.
@@ -83,20 +122,18 @@ TEST(TransferData, StrongestStreamInflatesWithZlibAndBeatsLevelSix) {
         CompressionLimits limits;
         double mostOfLevel6;
     } cases[] = {
-        {"short text", SampleText(700), NoTimeLimit(), 1},
-        {"text over two parts", SampleText(160000), NoTimeLimit(), kStrongerThanLevel6},
-        {"text with a noisy middle", mixed, NoTimeLimit(), 1},
-        {"long runs", Bytes(140000, 0x2A), NoTimeLimit(), 1},
+        {"short text", SampleText(700), kNoTimeLimit, 1},
+        {"text over two parts", SampleText(160000), kNoTimeLimit, kStrongerThanLevel6},
+        {"text with a noisy middle", mixed, kNoTimeLimit, 1},
+        {"long runs", Bytes(140000, 0x2A), kNoTimeLimit, 1},
         {"text within the default limit", SampleText(30000), CompressionLimits{}, 1},
-        {"level 6 only", SampleText(30000), Level6Only(), 1},
+        {"level 6 only", SampleText(30000), kLevel6Only, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const EncodedTransferData enc =
-            EncodeTransferData(c.input.data(), c.input.size(), c.limits);
+        const auto enc = EncodeTransferData(c.input.data(), c.input.size(), c.limits);
         ASSERT_EQ(enc.mode, CompressionMode::Zlib);
         EXPECT_LE(enc.bytes.size(), ZlibCompress(c.input, 6).size() * c.mostOfLevel6);
-
         uLongf size = static_cast<uLongf>(c.input.size());
         Bytes back(size);
         ASSERT_EQ(
@@ -111,7 +148,7 @@ TEST(TransferData, StrongestStreamInflatesWithZlibAndBeatsLevelSix) {
 TEST(TransferData, StopRequestEndsCompression) {
     const Bytes text = SampleText(4 << 20);
     int asked = 0;
-    CompressionLimits counting = Level6Only();
+    CompressionLimits counting = kLevel6Only;
     counting.stopRequested = [&asked] {
         ++asked;
         return false;
@@ -125,25 +162,22 @@ TEST(TransferData, StopRequestEndsCompression) {
     for (const int stopAt : stops) {
         SCOPED_TRACE(stopAt);
         int calls = 0;
-        CompressionLimits stopping = NoTimeLimit();
+        CompressionLimits stopping = kNoTimeLimit;
         stopping.stopRequested = [&calls, stopAt] { return ++calls == stopAt; };
         EXPECT_THROW(EncodeTransferData(text.data(), 3 << 20, stopping), CompressionStopped);
         EXPECT_EQ(calls, stopAt);
     }
 }
 
-TEST(TransferData, DecodesAStreamOfAnyLevel) {
-    const Bytes text = SampleText(300000);
-    const Bytes foreign = ZlibCompress(text, 9);
-    Bytes out;
-    EXPECT_TRUE(DecodeTransferData(CompressionMode::Zlib, foreign.data(), foreign.size(),
-                                   text.size(), out));
-    EXPECT_EQ(out, text);
-}
-
-TEST(TransferData, DecodeRefusesAnythingButAnExactStream) {
+TEST(TransferData, DecodesAnExactStreamOfAnyLevelAndNothingElse) {
     const Bytes text = SampleText(20000);
     const Bytes stream = ZlibCompress(text, 6);
+    const Bytes level9 = ZlibCompress(text, 9);
+    Bytes decoded;
+    EXPECT_TRUE(DecodeTransferData(CompressionMode::Zlib, level9.data(), level9.size(), text.size(),
+                                   decoded));
+    EXPECT_EQ(decoded, text);
+
     Bytes appended = stream;
     appended.push_back(0x00);
     const Bytes truncated(stream.begin(), stream.end() - 1);
@@ -176,6 +210,44 @@ TEST(TransferData, DecodeRefusesAnythingButAnExactStream) {
     }
     Bytes out;
     EXPECT_FALSE(DecodeTransferData(CompressionMode::None, nullptr, 4, 4, out));
+}
+
+// Largest single allocation made while decoding, and the verdict.
+std::pair<std::size_t, bool> DecodeWatched(const Bytes& stream, std::uint64_t expectedSize) {
+    Bytes out;
+    out.reserve(1);
+    largestRequest = 0;
+    const bool ok =
+        DecodeTransferData(CompressionMode::Zlib, stream.data(), stream.size(), expectedSize, out);
+    return {largestRequest.load(), ok};
+}
+
+// A peer's announced size must not make the decoder reserve memory the
+// compressed data could never fill.
+TEST(InflateBound, SizesBeyondWhatTheStreamCanHoldAreRefusedBeforeAllocating) {
+    // Runs of zeros are what deflate squeezes hardest (close to 1032:1).
+    const Bytes zeros(16 << 20, 0x00);
+    const EncodedTransferData enc = EncodeTransferData(zeros.data(), zeros.size());
+    ASSERT_EQ(enc.mode, CompressionMode::Zlib);
+    const std::uint64_t bound = MaxInflatedSize(enc.bytes.size());
+    ASSERT_GE(bound, zeros.size());
+    EXPECT_LT(bound, zeros.size() + zeros.size() / 50) << "bound is far looser than deflate";
+    for (std::uint64_t expected :
+         {bound + 1, std::uint64_t{1} << 40, std::numeric_limits<std::uint64_t>::max()}) {
+        const auto [largest, ok] = DecodeWatched(enc.bytes, expected);
+        EXPECT_FALSE(ok) << expected;
+        EXPECT_LT(largest, zeros.size()) << expected;
+    }
+    const auto [largestExact, okExact] = DecodeWatched(enc.bytes, zeros.size());
+    EXPECT_TRUE(okExact);
+    EXPECT_GE(largestExact, zeros.size());
+    // Wrong size, but not refusable up front: the decoder must try and fail.
+    const auto [largestAtBound, okAtBound] = DecodeWatched(enc.bytes, bound);
+    EXPECT_FALSE(okAtBound);
+    EXPECT_GE(largestAtBound, bound);
+
+    EXPECT_EQ(MaxInflatedSize(std::numeric_limits<std::size_t>::max()),
+              std::numeric_limits<std::uint64_t>::max());
 }
 
 }  // namespace

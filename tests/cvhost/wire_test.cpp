@@ -1,0 +1,165 @@
+// The framing both ways: CRC, requests as written, responses as read.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
+
+#include "cvhost/crc16.h"
+#include "cvhost/request.h"
+#include "cvhost/response_parser.h"
+#include "support/hostmode_wire.h"
+
+namespace cvhost {
+namespace {
+
+using corvina::testing::Bytes;
+using corvina::testing::ResponseFrame;
+using corvina::testing::ToBytes;
+using Kind = ParseEvent::Kind;
+
+// "AA AA 04 00" -> {0xAA, 0xAA, 0x04, 0x00}.
+Bytes Hex(const std::string& text) {
+    Bytes out;
+    std::istringstream in(text);
+    for (unsigned value = 0; in >> std::hex >> value;) {
+        out.push_back(static_cast<std::uint8_t>(value));
+    }
+    return out;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+ParseEvent FrameEvent(std::uint8_t channel, std::uint8_t code, Bytes payload) {
+    return ParseEvent{Kind::Frame, Frame{channel, code, std::move(payload)}};
+}
+
+ParseEvent Fault(Kind kind) {
+    return ParseEvent{kind, {}};
+}
+
+TEST(Crc16X25, PublishedCheckValueAndEmptyInput) {
+    const Bytes check = ToBytes("123456789");
+    EXPECT_EQ(Crc16X25(check.data(), check.size()), 0x906E);
+    EXPECT_EQ(Crc16X25(nullptr, 0), 0);
+    EXPECT_THROW(Crc16X25(nullptr, 1), std::invalid_argument);
+}
+
+TEST(BuildRequest, KnownWireBytesAndPayloadLimits) {
+    struct Case {
+        std::uint8_t channel;
+        bool command, sequenceBit, sequenceStart;
+        Bytes payload;
+        const char* wire;
+    } cases[] = {
+        {255, true, false, false, ToBytes("G"), "AA AA FF 01 00 47 6B 55"},
+        {255, true, false, true, ToBytes("G"), "AA AA FF 41 00 47 1D 53"},
+        {254, true, true, false, ToBytes("G 3"), "AA AA FE 81 02 47 20 33 B1 1C"},
+        {4, false, false, false, {0xAA}, "AA AA 04 00 00 AA 00 62 84"},  // stuffed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wire);
+        EXPECT_EQ(BuildRequest(c.channel, c.command, c.sequenceBit, c.sequenceStart,
+                               c.payload.data(), c.payload.size()),
+                  Hex(c.wire));
+    }
+    const Bytes full(257, 0x41);
+    EXPECT_EQ(BuildRequest(1, false, false, false, full.data(), 256)[4], 0xFF);
+    for (std::size_t size : {257u, 0u}) {
+        try {
+            BuildRequest(1, true, false, false, full.data(), size);
+            ADD_FAILURE() << size << " bytes accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_STREQ(e.what(), "CRC Hostmode payload must contain 1..256 bytes");
+        }
+    }
+    EXPECT_THROW(BuildRequest(1, true, false, false, nullptr, 1), std::invalid_argument);
+    EXPECT_THROW(BuildRequest(1, true, false, false, Bytes{}), std::invalid_argument);
+}
+
+// Each wire is followed by garbage and a good frame: the garbage goes without
+// an event and the parser recovers for the frame whatever came before.
+TEST(ResponseParser, DecodesResponsesAndRecoversAfterFaults) {
+    const Bytes ok = Hex("AA AA 04 01 4F 4B 00 A3 10");
+    Bytes data256(256);
+    for (std::size_t i = 0; i < data256.size(); ++i) {
+        data256[i] = static_cast<std::uint8_t>(i);
+    }
+    const Bytes text257(257, 'T');
+    struct Case {
+        const char* name;
+        Bytes wire;
+        std::vector<ParseEvent> expected;
+    } cases[] = {
+        {"code 0", Hex("AA AA 04 00 27 68"), {FrameEvent(4, 0, {})}},
+        {"code 1 text", ok, {FrameEvent(4, 1, ToBytes("OK"))}},
+        {"code 7 with stuffed AA",
+         Hex("AA AA 04 07 02 41 AA 00 43 33 90"),
+         {FrameEvent(4, 7, Hex("41 AA 43"))}},
+        {"echoed request", Hex("AA AA FF 01 00 47 6B 55"), {Fault(Kind::CrcError)}},
+        {"corrupted CRC", Hex("AA AA 04 01 4F 4B 00 A3 11"), {Fault(Kind::CrcError)}},
+        {"corrupted text", Hex("AA AA 04 01 4F 4C 00 A3 10"), {Fault(Kind::CrcError)}},
+        {"marker", Hex("AA AA AA 55"), {Fault(Kind::Marker)}},
+        {"escape 55 inside a body", Hex("AA AA 05 AA 55"), {Fault(Kind::FormatError)}},
+        {"code above 8", Hex("AA AA 05 09"), {Fault(Kind::FormatError)}},
+        {"unknown escape", Hex("AA AA 05 AA 01"), {Fault(Kind::FormatError)}},
+        {"AA AA inside a body restarts it",
+         Join({Hex("AA AA 04 01 4F 4B"), ok}),
+         {FrameEvent(4, 1, ToBytes("OK"))}},
+        // The channel byte 0x00 must not be read as the end of the text before.
+        {"channel 0 after a text",
+         Join({ok, ResponseFrame(0, 7, "AB")}),
+         {FrameEvent(4, 1, ToBytes("OK")), FrameEvent(0, 7, ToBytes("AB"))}},
+        {"longest data body", ResponseFrame(9, 8, data256), {FrameEvent(9, 8, data256)}},
+        {"text of a 262-byte body", ResponseFrame(2, 1, text257), {FrameEvent(2, 1, text257)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes wire = Join({c.wire, Hex("00 55 AA 13"), Hex("AA AA 09 01 4F 4B 00 D7 6C")});
+        std::vector<ParseEvent> expected = c.expected;
+        expected.push_back(FrameEvent(9, 1, ToBytes("OK")));
+        ResponseParser parser;
+        EXPECT_EQ(parser.Push(wire.data(), wire.size()), expected);
+    }
+}
+
+TEST(ResponseParser, EventComesExactlyWithTheLastByteOfTheImpliedBody) {
+    const Bytes runawayText = Join({Hex("AA AA 02 01"), Bytes(260, 'T')});
+    for (const Bytes& bytes : {Hex("AA AA 04 00 27 68"), Hex("AA AA 04 07 02 41 AA 00 43 33 90"),
+                               ResponseFrame(4, 5, Bytes{}), ResponseFrame(4, 6, Bytes{0}),
+                               ResponseFrame(4, 8, Bytes{0, 0}), runawayText}) {
+        SCOPED_TRACE(bytes.size());
+        ResponseParser parser;
+        EXPECT_TRUE(parser.Push(bytes.data(), bytes.size() - 1).empty());
+        EXPECT_EQ(parser.CurrentState(), ResponseParser::State::InFrame);
+        const auto events = parser.Push(&bytes.back(), 1);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].kind, bytes == runawayText ? Kind::FormatError : Kind::Frame);
+        EXPECT_EQ(parser.CurrentState(), ResponseParser::State::Hunting);
+    }
+}
+
+TEST(ResponseParser, EmptyPushAndResetLeaveNoTrace) {
+    const Bytes wire = Hex("AA AA 04 01 4F 4B 00 A3 10");
+    const std::vector<ParseEvent> ok{FrameEvent(4, 1, ToBytes("OK"))};
+    ResponseParser parser;
+    EXPECT_TRUE(parser.Push(wire.data(), 4).empty());
+    EXPECT_TRUE(parser.Push(nullptr, 5).empty());
+    EXPECT_TRUE(parser.Push(wire.data(), 0).empty());
+    EXPECT_EQ(parser.Push(wire.data() + 4, wire.size() - 4), ok);
+
+    EXPECT_TRUE(parser.Push(wire.data(), 5).empty());
+    parser.Reset();
+    EXPECT_EQ(parser.CurrentState(), ResponseParser::State::Hunting);
+    EXPECT_EQ(parser.ExpectedBodySize(), 0u);
+    EXPECT_EQ(parser.Push(wire.data(), wire.size()), ok);
+}
+
+}  // namespace
+}  // namespace cvhost
