@@ -1,22 +1,76 @@
-// Records on the wire: checksum, COBS, the record layout and the stream that
-// mixes records with plain text.
+// Files on the wire: checksum, COBS, the record layout, the stream that mixes
+// records with plain text, and the compressed transfer data.
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cvfile/cobs.h"
 #include "cvfile/crc32.h"
 #include "cvfile/record_codec.h"
 #include "cvfile/stream_parser.h"
-#include "cvfile/test_bytes.h"
+#include "cvfile/transfer_data.h"
+
+// Every allocation through operator new in this program is recorded, so that
+// the tests see what the decoder asked for.
+namespace {
+std::atomic<std::size_t> largestRequest{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    std::size_t seen = largestRequest.load();
+    while (size > seen && !largestRequest.compare_exchange_weak(seen, size)) {
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace cvfile {
 namespace {
 
-using namespace cvfile::testing;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes BytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// Deterministic pseudo-random bytes; with `nonZero` no byte is 0x00.
+Bytes RandomBytes(std::size_t size, std::uint32_t seed, bool nonZero = false) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> byte(nonZero ? 1 : 0, 255);
+    Bytes out(size);
+    for (auto& b : out) {
+        b = static_cast<std::uint8_t>(byte(rng));
+    }
+    return out;
+}
 
 TransferRecord MakeRecord(RecordType type, Bytes payload = {}) {
     return TransferRecord{type,        0x1122334455667788ull, 0xA1B2C3D4u, 0x0102030405060708ull,
@@ -156,34 +210,9 @@ TEST(RecordCodec, WritesTheLittleEndianLayout) {
                      static_cast<std::uint8_t>(crc >> 16), static_cast<std::uint8_t>(crc >> 24)}));
 }
 
-// Which check a single flipped bit of a Cancel record trips.
-std::string ExpectedErrorForFlip(const Bytes& flipped, std::size_t byte) {
-    if (byte < 8) {
-        return "CVFT magic does not match";
-    }
-    const bool typeOk = flipped[9] >= 1 && flipped[9] <= 5;
-    if (byte == 8 || byte == 10 || byte == 11 || (byte == 9 && !typeOk)) {
-        return "CVFT header is invalid";
-    }
-    if (byte >= 36 && byte < 40) {
-        return "CVFT payload length does not match";
-    }
-    return "CVFT record CRC32 does not match";
-}
-
-TEST(RecordCodec, EveryFlippedBitOfACancelRecordIsCaught) {
-    const Bytes raw = RawOf(EncodeRecord(MakeRecord(RecordType::Cancel)));
-    ASSERT_EQ(raw.size(), 44u);
-    ASSERT_EQ(DecodeError(CobsOf(raw, false)), "");
-    for (std::size_t bit = 0; bit < raw.size() * 8; ++bit) {
-        SCOPED_TRACE(bit);
-        Bytes flipped = raw;
-        flipped[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
-        EXPECT_EQ(DecodeError(CobsOf(flipped, false)), ExpectedErrorForFlip(flipped, bit / 8));
-    }
-}
-
-TEST(RecordCodec, ChecksBehindTheCrcCatchFieldsWithAValidTrailer) {
+// A broken field is named even where the CRC is broken too; the checks behind
+// the CRC are reached with a recomputed trailer.
+TEST(RecordCodec, DecodeNamesTheFirstFailedCheck) {
     const Bytes raw = RawOf(EncodeRecord(MakeRecord(RecordType::Result, {0x01})));
     auto with = [&](std::size_t at, std::uint8_t v) {
         Bytes r = raw;
@@ -200,12 +229,17 @@ TEST(RecordCodec, ChecksBehindTheCrcCatchFieldsWithAValidTrailer) {
     } cases[] = {
         {"not COBS", {0x05, 0x11}, "invalid COBS data"},
         {"43 bytes", CobsOf(shortRaw, false), "CVFT record is too short"},
+        {"magic", CobsOf(with(7, 0x02), true), "CVFT magic does not match"},
+        {"magic, CRC broken too", CobsOf(with(0, 'c'), false), "CVFT magic does not match"},
         {"version 2", CobsOf(with(8, 2), true), "CVFT header is invalid"},
+        {"version 2, CRC broken too", CobsOf(with(8, 2), false), "CVFT header is invalid"},
         {"type 0", CobsOf(with(9, 0), true), "CVFT header is invalid"},
         {"type 6", CobsOf(with(9, 6), true), "CVFT header is invalid"},
         {"reserved high byte", CobsOf(with(11, 0x80), true), "CVFT header is invalid"},
         {"length says 0", CobsOf(with(36, 0), true), "CVFT payload length does not match"},
         {"length says 2", CobsOf(with(36, 2), true), "CVFT payload length does not match"},
+        {"length, CRC broken too", CobsOf(with(36, 2), false),
+         "CVFT payload length does not match"},
         {"length 65,537", CobsOf(with(38, 1), true), "CVFT payload length does not match"},
         {"payload changed", CobsOf(with(40, 0x07), false), "CVFT record CRC32 does not match"},
         {"transfer id zero", CobsOf(zeroId, true), "CVFT transfer ID is zero"},
@@ -328,6 +362,205 @@ TEST(StreamParser, OverlongRecordIsDroppedUpToTheNextDelimiter) {
     const auto fresh = parser.Push(stream.data() + stream.size() - 5, 5);
     ASSERT_EQ(Kinds(fresh), std::vector{kText});
     EXPECT_EQ(fresh[0].bytes, BytesOf("after"));
+}
+
+// Without zopfli (the Windows builds) the sender's stream is zlib's level 6.
+#ifdef CORVINA_HAVE_ZOPFLI
+constexpr double kStrongerThanLevel6 = 0.99;
+#else
+constexpr double kStrongerThanLevel6 = 1;
+#endif
+
+// English-like text that deflate shrinks to roughly a third.
+Bytes SampleText(std::size_t size) {
+    static constexpr std::string_view kWords[] = {
+        "the ",  "modem ", "link ",       "station ",   "calls ", "a ",
+        "file ", "over ",  "noisy ",      "shortwave ", "and ",   "waits ",
+        "for ",  "an ",    "answer.\r\n", "Signal ",    "fades ", "again ",
+    };
+    std::mt19937 rng(7);
+    Bytes out;
+    while (out.size() < size) {
+        const auto word = kWords[rng() % std::size(kWords)];
+        out.insert(out.end(), word.begin(), word.end());
+    }
+    out.resize(size);
+    return out;
+}
+
+Bytes ZlibCompress(const Bytes& in, int level) {
+    uLongf size = compressBound(static_cast<uLong>(in.size()));
+    Bytes out(size);
+    EXPECT_EQ(compress2(out.data(), &size, in.data(), static_cast<uLong>(in.size()), level), Z_OK);
+    out.resize(size);
+    return out;
+}
+
+TEST(TransferData, ChoosesZlibOnlyWhenItIsSmaller) {
+    const Bytes equal(1000, 0x41);
+    const auto packed = EncodeTransferData(equal.data(), equal.size());
+    EXPECT_EQ(packed.mode, CompressionMode::Zlib);
+    EXPECT_LT(packed.bytes.size(), equal.size());
+
+    const Bytes random = RandomBytes(1000, 9);
+    const auto plain = EncodeTransferData(random.data(), random.size());
+    EXPECT_EQ(plain.mode, CompressionMode::None);
+    EXPECT_EQ(plain.bytes, random);
+    const auto one = EncodeTransferData(random.data(), 1);
+    EXPECT_EQ(one.mode, CompressionMode::None);
+    EXPECT_EQ(one.bytes, Bytes{random[0]});
+
+    const auto nothing = EncodeTransferData(nullptr, 0);
+    EXPECT_EQ(nothing.mode, CompressionMode::None);
+    EXPECT_TRUE(nothing.bytes.empty());
+    Bytes out{0xEE};
+    EXPECT_TRUE(DecodeTransferData(CompressionMode::None, nullptr, 0, 0, out));
+    EXPECT_TRUE(out.empty());
+    EXPECT_THROW(EncodeTransferData(nullptr, 1), std::invalid_argument);
+}
+
+// Only zlib at level 6 runs, or every encoder as long as it likes.
+const CompressionLimits kLevel6Only{{}, kReferenceAirRate, 0};
+const CompressionLimits kNoTimeLimit{{}, kReferenceAirRate, 1e9};
+
+// Whatever encoder wins, plain zlib must read the stream, and it may never be
+// longer than zlib's own level 6.
+TEST(TransferData, StrongestStreamInflatesWithZlibAndBeatsLevelSix) {
+    Bytes mixed = SampleText(60000);
+    const Bytes noise = RandomBytes(20000, 5);
+    mixed.insert(mixed.begin() + 30000, noise.begin(), noise.end());
+    struct Case {
+        const char* name;
+        Bytes input;
+        CompressionLimits limits;
+        double mostOfLevel6;
+    } cases[] = {
+        {"short text", SampleText(700), kNoTimeLimit, 1},
+        {"text over two parts", SampleText(160000), kNoTimeLimit, kStrongerThanLevel6},
+        {"text with a noisy middle", mixed, kNoTimeLimit, 1},
+        {"long runs", Bytes(140000, 0x2A), kNoTimeLimit, 1},
+        {"text within the default limit", SampleText(30000), CompressionLimits{}, 1},
+        {"level 6 only", SampleText(30000), kLevel6Only, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto enc = EncodeTransferData(c.input.data(), c.input.size(), c.limits);
+        ASSERT_EQ(enc.mode, CompressionMode::Zlib);
+        EXPECT_LE(enc.bytes.size(), ZlibCompress(c.input, 6).size() * c.mostOfLevel6);
+        uLongf size = static_cast<uLongf>(c.input.size());
+        Bytes back(size);
+        ASSERT_EQ(
+            uncompress(back.data(), &size, enc.bytes.data(), static_cast<uLong>(enc.bytes.size())),
+            Z_OK);
+        EXPECT_EQ(back, c.input);
+    }
+}
+
+// A stop request is asked at least once per MiB and ends the compression at
+// once, whichever encoder is running when it comes.
+TEST(TransferData, StopRequestEndsCompression) {
+    const Bytes text = SampleText(4 << 20);
+    int asked = 0;
+    CompressionLimits counting = kLevel6Only;
+    counting.stopRequested = [&asked] {
+        ++asked;
+        return false;
+    };
+    EXPECT_EQ(EncodeTransferData(text.data(), text.size(), counting).mode, CompressionMode::Zlib);
+    EXPECT_GE(asked, 4);
+
+    // Stops 4 and later come while zopfli runs, where it is built in.
+    const std::vector<int> stops =
+        kStrongerThanLevel6 < 1 ? std::vector<int>{1, 3, 5} : std::vector<int>{1, 3};
+    for (const int stopAt : stops) {
+        SCOPED_TRACE(stopAt);
+        int calls = 0;
+        CompressionLimits stopping = kNoTimeLimit;
+        stopping.stopRequested = [&calls, stopAt] { return ++calls == stopAt; };
+        EXPECT_THROW(EncodeTransferData(text.data(), 3 << 20, stopping), CompressionStopped);
+        EXPECT_EQ(calls, stopAt);
+    }
+}
+
+TEST(TransferData, DecodesAnExactStreamOfAnyLevelAndNothingElse) {
+    const Bytes text = SampleText(20000);
+    const Bytes stream = ZlibCompress(text, 6);
+    const Bytes level9 = ZlibCompress(text, 9);
+    Bytes decoded;
+    EXPECT_TRUE(DecodeTransferData(CompressionMode::Zlib, level9.data(), level9.size(), text.size(),
+                                   decoded));
+    EXPECT_EQ(decoded, text);
+
+    Bytes appended = stream;
+    appended.push_back(0x00);
+    const Bytes truncated(stream.begin(), stream.end() - 1);
+    Bytes badTrailer = stream;
+    badTrailer.back() ^= 0x01;
+    const auto zlib = CompressionMode::Zlib;
+    struct Case {
+        const char* name;
+        CompressionMode mode;
+        Bytes data;
+        std::uint64_t expectedSize;
+    } cases[] = {
+        {"size one short", zlib, stream, text.size() - 1},
+        {"size one over", zlib, stream, text.size() + 1},
+        {"byte appended", zlib, appended, text.size()},
+        {"last byte missing", zlib, truncated, text.size()},
+        {"checksum broken", zlib, badTrailer, text.size()},
+        {"expected size zero", zlib, stream, 0},
+        {"no data", zlib, {}, text.size()},
+        {"not a stream", zlib, text, text.size()},
+        {"undefined mode 1", static_cast<CompressionMode>(1), stream, text.size()},
+        {"undefined mode 3", static_cast<CompressionMode>(3), text, text.size()},
+        {"plain size mismatch", CompressionMode::None, text, text.size() + 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes out{0xEE};
+        EXPECT_FALSE(DecodeTransferData(c.mode, c.data.data(), c.data.size(), c.expectedSize, out));
+        EXPECT_TRUE(out.empty());
+    }
+    Bytes out;
+    EXPECT_FALSE(DecodeTransferData(CompressionMode::None, nullptr, 4, 4, out));
+}
+
+// Largest single allocation made while decoding, and the verdict.
+std::pair<std::size_t, bool> DecodeWatched(const Bytes& stream, std::uint64_t expectedSize) {
+    Bytes out;
+    out.reserve(1);
+    largestRequest = 0;
+    const bool ok =
+        DecodeTransferData(CompressionMode::Zlib, stream.data(), stream.size(), expectedSize, out);
+    return {largestRequest.load(), ok};
+}
+
+// A peer's announced size must not make the decoder reserve memory the
+// compressed data could never fill.
+TEST(InflateBound, SizesBeyondWhatTheStreamCanHoldAreRefusedBeforeAllocating) {
+    // Runs of zeros are what deflate squeezes hardest (close to 1032:1).
+    const Bytes zeros(16 << 20, 0x00);
+    const EncodedTransferData enc = EncodeTransferData(zeros.data(), zeros.size());
+    ASSERT_EQ(enc.mode, CompressionMode::Zlib);
+    const std::uint64_t bound = MaxInflatedSize(enc.bytes.size());
+    ASSERT_GE(bound, zeros.size());
+    EXPECT_LT(bound, zeros.size() + zeros.size() / 50) << "bound is far looser than deflate";
+    for (std::uint64_t expected :
+         {bound + 1, std::uint64_t{1} << 40, std::numeric_limits<std::uint64_t>::max()}) {
+        const auto [largest, ok] = DecodeWatched(enc.bytes, expected);
+        EXPECT_FALSE(ok) << expected;
+        EXPECT_LT(largest, zeros.size()) << expected;
+    }
+    const auto [largestExact, okExact] = DecodeWatched(enc.bytes, zeros.size());
+    EXPECT_TRUE(okExact);
+    EXPECT_GE(largestExact, zeros.size());
+    // Wrong size, but not refusable up front: the decoder must try and fail.
+    const auto [largestAtBound, okAtBound] = DecodeWatched(enc.bytes, bound);
+    EXPECT_FALSE(okAtBound);
+    EXPECT_GE(largestAtBound, bound);
+
+    EXPECT_EQ(MaxInflatedSize(std::numeric_limits<std::size_t>::max()),
+              std::numeric_limits<std::uint64_t>::max());
 }
 
 }  // namespace
