@@ -141,8 +141,6 @@ TEST(ParseCommandScript, ReportsTheFirstOffendingLineAndLeavesTheScriptEmpty) {
         {"[Modem]\nautostart=yes", "line 2: unsupported autostart value"},
         {"[Modem]\nautostart=on\n\nautostart=on", "line 4: duplicate autostart setting"},
         {"[Modem]\nreconnect=no", "line 2: unsupported reconnect value"},
-        {"[Modem]\nreconnect=on\nreconnect=off", "line 3: duplicate reconnect setting"},
-        {"[Modem]\nlog=no", "line 2: unsupported log value"},
         {"[Modem]\nlog=on\nlog=off", "line 3: duplicate log setting"},
         {"[Modem]\nspeed=9600", "line 2: unknown modem setting"},
         {"[Modem]\ncomport=/dev/ttyS0\ncomport=/dev/ttyS1", "line 3: duplicate comport setting",
