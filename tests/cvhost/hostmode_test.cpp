@@ -181,7 +181,7 @@ TEST(ParseLinkStatus, SixNumbersWithBlanksAndTrailingLineEndsOnly) {
         {ToBytes("0 0 3 0 0 0 7"), false, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("\"" + ToString(c.text) + "\"");
+        SCOPED_TRACE(ToString(c.text));
         LinkStatus status;
         status.values = {9, 9, 9, 9, 9, 9};
         EXPECT_EQ(ParseLinkStatus(c.text, status), c.ok);
