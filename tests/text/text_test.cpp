@@ -70,7 +70,7 @@ TEST(WideToModemBytesTest, LineEndsBecomeCrAndCharactersWithoutAByteOneQuestionM
     } cases[] = {
         {u"a\r\nb\nc\r", B("a\rb\rc\r")},
         {u"", {}},
-        {u"\n\r", B("\r\r")},  // LF CR is two line ends
+        {u"\n\r", B("\r\r")},                         // LF CR is two line ends
         {u"\u00FC\u20AC\u0081", {0xFC, 0x80, 0x81}},  // 0x81 is unassigned but kept
         {u"\u4E00", B("?")},
         {u"\u0100", B("?")},  // no best fit
