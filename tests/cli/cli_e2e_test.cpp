@@ -1,24 +1,108 @@
 // corvina-cli as a real child process against simulated modems over TCP.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <random>
 #include <thread>
 
-#include "child_process.h"
 #include "cli/exit_status.h"
 #include "sim/simulator.h"
 #include "support/temporary_folder.h"
+
+extern char** environ;
 
 namespace corvina::testing {
 namespace {
 
 using namespace std::chrono_literals;
 using nlohmann::json;
+
+// corvina-cli as a child process, its standard output and error written to
+// files, its standard input a pipe; killed and reaped if still running at the end.
+class ChildProcess {
+  public:
+    ChildProcess(std::vector<std::string> args, const std::filesystem::path& output,
+                 const std::filesystem::path& errors) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
+        posix_spawn_file_actions_addclose(&actions, fds[1]);
+        const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), flags, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), flags, 0644);
+        args.insert(args.begin(), CORVINA_CLI_PATH);
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        const int rc =
+            posix_spawn(&pid_, CORVINA_CLI_PATH, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[0]);
+        input_ = fds[1];
+        if (rc != 0) {
+            CloseInput();
+            throw std::runtime_error("cannot start corvina-cli");
+        }
+    }
+    ~ChildProcess() {
+        CloseInput();
+        if (!status_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    void Write(const std::string& text) { (void)!write(input_, text.data(), text.size()); }
+    void CloseInput() {
+        if (input_ >= 0) {
+            close(input_);
+            input_ = -1;
+        }
+    }
+    void Signal(int signal) {
+        if (!status_) {
+            kill(pid_, signal);
+        }
+    }
+
+    // The exit status (-signal when killed), or nothing while still running after `timeout`.
+    std::optional<int> Wait(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (int raw = 0; !status_; std::this_thread::sleep_for(20ms)) {
+            if (waitpid(pid_, &raw, WNOHANG) == pid_) {
+                status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
+            } else if (std::chrono::steady_clock::now() >= deadline) {
+                break;
+            }
+        }
+        return status_;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    std::optional<int> status_;
+};
+
+std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class CliStations : public ::testing::Test {
   protected:
@@ -46,26 +130,23 @@ class CliStations : public ::testing::Test {
 
     std::unique_ptr<ChildProcess> Run(const std::string& name, std::vector<std::string> args) {
         args.push_back("--json");
-        return std::make_unique<ChildProcess>(CORVINA_CLI_PATH, args, Output(name),
-                                              folder_.path() / (name + ".err"));
+        return std::make_unique<ChildProcess>(args, Output(name), folder_.path() / (name + ".err"));
     }
 
     std::filesystem::path Output(const std::string& name) const {
         return folder_.path() / (name + ".out");
     }
 
-    // Every line of the child's standard output as JSON; a line that does not
-    // parse fails the test.
+    // Every line of the child's standard output, each a JSON object with a UTC time.
     std::vector<json> Events(const std::string& name) const {
         std::vector<json> events;
         std::ifstream in(Output(name));
         for (std::string line; std::getline(in, line);) {
             const json event = json::parse(line, nullptr, false);
-            EXPECT_TRUE(event.is_object()) << "not a JSON object: " << line;
-            if (event.is_object()) {
-                EXPECT_TRUE(event.contains("time") &&
-                            event["time"].get<std::string>().ends_with("Z"))
-                    << line;
+            const bool ok = event.is_object() && event.contains("time") &&
+                            event["time"].get<std::string>().ends_with("Z");
+            EXPECT_TRUE(ok) << line;
+            if (ok) {
                 events.push_back(event);
             }
         }
@@ -75,16 +156,20 @@ class CliStations : public ::testing::Test {
     bool WaitForEvent(const std::string& name, const std::string& event,
                       std::chrono::milliseconds timeout) const {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            std::ifstream in(Output(name));
-            for (std::string line; std::getline(in, line);) {
-                if (line.find("\"event\":\"" + event + "\"") != std::string::npos) {
-                    return true;
-                }
+        do {
+            if (ReadAll(Output(name)).find("\"event\":\"" + event + "\"") != std::string::npos) {
+                return true;
             }
             std::this_thread::sleep_for(50ms);
-        }
+        } while (std::chrono::steady_clock::now() < deadline);
         return false;
+    }
+
+    // A listener on the second modem, once it is in hostmode.
+    std::unique_ptr<ChildProcess> Listen(const std::filesystem::path& into) {
+        auto listener = Run("listen", {"listen", "--into", into.string(), "--modem", Modem(1)});
+        EXPECT_TRUE(WaitForEvent("listen", "hostmode", 10s));
+        return listener;
     }
 
     std::filesystem::path RandomFile(const std::string& name, std::size_t size) const {
@@ -103,19 +188,17 @@ class CliStations : public ::testing::Test {
 // Each expected (event, field, value) must appear after the one before it.
 void ExpectInOrder(const std::vector<json>& events,
                    const std::vector<std::tuple<std::string, std::string, json>>& expected) {
-    std::size_t at = 0;
+    auto at = events.begin();
     for (const auto& [event, field, value] : expected) {
-        while (at < events.size() &&
-               !(events[at]["event"] == event && (field.empty() || events[at][field] == value))) {
-            ++at;
-        }
-        ASSERT_LT(at, events.size())
+        at = std::find_if(at, events.end(), [&](const json& e) {
+            return e["event"] == event && (field.empty() || e[field] == value);
+        });
+        ASSERT_NE(at, events.end())
             << "missing in order: " << event << " " << field << "=" << value.dump();
         ++at;
     }
 }
 
-// The texts of every `event`, joined in order.
 std::string JoinedText(const std::vector<json>& events, const std::string& event) {
     std::string joined;
     for (const json& e : events) {
@@ -128,8 +211,7 @@ std::string JoinedText(const std::vector<json>& events, const std::string& event
 
 TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
     const std::filesystem::path into = folder_.path() / "into";
-    auto listener = Run("listen", {"listen", "--into", into.string(), "--modem", Modem(1)});
-    ASSERT_TRUE(WaitForEvent("listen", "hostmode", 10s));
+    auto listener = Listen(into);
     const auto file = RandomFile("report.bin", 5000);
     const std::filesystem::path log = folder_.path() / "log";
     auto sender = Run("send", {"send", file.string(), "--to", "DK2BBB", "--modem", Modem(0),
@@ -139,9 +221,7 @@ TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
     listener->Signal(SIGTERM);
     EXPECT_EQ(listener->Wait(20s), cli::kExitOk);
 
-    std::ifstream sent(file, std::ios::binary), got(into / "report.bin", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(got), {}),
-              std::string(std::istreambuf_iterator<char>(sent), {}));
+    EXPECT_EQ(ReadAll(into / "report.bin"), ReadAll(file));
     ExpectInOrder(Events("send"), {{"hostmode", "", {}},
                                    {"link", "state", "connected"},
                                    {"transfer", "direction", "send"},
@@ -159,8 +239,7 @@ TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
 
     std::string transcript;
     for (const auto& day : std::filesystem::directory_iterator(log)) {
-        std::ifstream in(day.path());
-        transcript += std::string(std::istreambuf_iterator<char>(in), {});
+        transcript += ReadAll(day.path());
     }
     for (const char* expected : {"\tcommand\tC DK2BBB\n", "\tlink\t*** CONNECTED to DK2BBB",
                                  "\tfile\tBinary file sent: report.bin, CRC OK"}) {
@@ -182,9 +261,7 @@ TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScripts) {
 }
 
 TEST_F(CliStations, ChatSendsInputLinesAndEndsTheLinkAtEndOfInput) {
-    auto listener =
-        Run("listen", {"listen", "--into", folder_.path().string(), "--modem", Modem(1)});
-    ASSERT_TRUE(WaitForEvent("listen", "hostmode", 10s));
+    auto listener = Listen(folder_.path());
     auto chat = Run("chat", {"chat", "--to", "DK2BBB", "--modem", Modem(0)});
     ASSERT_TRUE(WaitForEvent("chat", "link", 30s));
     chat->Write("good morning\nfrom the shed\n");
@@ -217,8 +294,7 @@ class CliStationsRealTime : public CliStations {
 
 TEST_F(CliStationsRealTime, SigtermDuringReceiveEndsOrderlyWithoutPartFile) {
     const std::filesystem::path into = folder_.path() / "into";
-    auto listener = Run("listen", {"listen", "--into", into.string(), "--modem", Modem(1)});
-    ASSERT_TRUE(WaitForEvent("listen", "hostmode", 10s));
+    auto listener = Listen(into);
     const auto file = RandomFile("big.bin", 40000);
     auto sender = Run("send", {"send", file.string(), "--to", "DK2BBB", "--modem", Modem(0)});
     ASSERT_TRUE(WaitForEvent("listen", "progress", 60s));

@@ -10,13 +10,6 @@ constexpr std::uint8_t kStuff = 0x00;
 // Request body: channel, code, length-1, payload, CRC (2).
 constexpr std::size_t kRequestOverhead = 5;
 
-void AppendStuffed(Bytes& out, std::uint8_t byte) {
-    out.push_back(byte);
-    if (byte == kSync) {
-        out.push_back(kStuff);
-    }
-}
-
 }  // namespace
 
 Bytes ToBytes(const std::string& text) {
@@ -41,7 +34,10 @@ Bytes ResponseFrame(std::uint8_t channel, std::uint8_t code, const Bytes& data) 
     body.push_back(static_cast<std::uint8_t>(crc >> 8));
     Bytes wire{kSync, kSync};
     for (std::uint8_t byte : body) {
-        AppendStuffed(wire, byte);
+        wire.push_back(byte);
+        if (byte == kSync) {
+            wire.push_back(kStuff);
+        }
     }
     return wire;
 }
@@ -54,39 +50,27 @@ std::vector<HostRequest> RequestDecoder::Push(const std::uint8_t* data, std::siz
     std::vector<HostRequest> requests;
     for (std::size_t i = 0; i < size; ++i) {
         const std::uint8_t byte = data[i];
-        switch (state_) {
-            case State::Hunting:
-                if (byte == kSync) {
-                    state_ = State::SyncSeen;
-                }
-                continue;
-            case State::SyncSeen:
-                if (byte == kSync) {
-                    state_ = State::InFrame;
-                    body_.clear();
-                    raw_ = {kSync, kSync};
-                    escape_ = false;
-                } else {
-                    state_ = State::Hunting;
-                }
-                continue;
-            case State::InFrame:
-                break;
+        if (state_ != State::InFrame) {
+            const bool second = state_ == State::SyncSeen;
+            state_ = byte != kSync ? State::Hunting : second ? State::InFrame : State::SyncSeen;
+            if (state_ == State::InFrame) {
+                body_.clear();
+                raw_ = {kSync, kSync};
+                escape_ = false;
+            }
+            continue;
         }
         raw_.push_back(byte);
-        if (escape_) {
-            escape_ = false;
-            if (byte != kStuff) {
-                state_ = State::Hunting;  // not a request of ours
-                continue;
-            }
-            body_.push_back(kSync);
-        } else if (byte == kSync) {
+        if (escape_ && byte != kStuff) {
+            state_ = State::Hunting;  // not a request of ours
+            continue;
+        }
+        if (!escape_ && byte == kSync) {
             escape_ = true;
             continue;
-        } else {
-            body_.push_back(byte);
         }
+        body_.push_back(escape_ ? kSync : byte);
+        escape_ = false;
         if (body_.size() >= 3 && body_.size() == body_[2] + 1u + kRequestOverhead) {
             HostRequest request;
             request.channel = body_[0];
@@ -95,8 +79,7 @@ std::vector<HostRequest> RequestDecoder::Push(const std::uint8_t* data, std::siz
             request.sequenceStart = (body_[1] & 0x40) != 0;
             request.payload.assign(body_.begin() + 3, body_.end() - 2);
             const std::uint16_t crc = cvhost::Crc16X25(body_.data(), body_.size() - 2);
-            request.crcOk =
-                body_[body_.size() - 2] == (crc & 0xFF) && body_[body_.size() - 1] == (crc >> 8);
+            request.crcOk = body_[body_.size() - 2] == (crc & 0xFF) && body_.back() == (crc >> 8);
             request.raw = raw_;
             requests.push_back(std::move(request));
             state_ = State::Hunting;

@@ -24,13 +24,13 @@ std::optional<UiEvent> RecordingEventSink::WaitFor(const Predicate& predicate,
     std::unique_lock<std::mutex> lock(mutex_);
     std::optional<UiEvent> found;
     posted_.wait_for(lock, timeout, [&] {
-        for (std::size_t i = from; i < events_.size(); ++i) {
-            if (predicate(events_[i])) {
-                found = events_[i];
-                return true;
-            }
+        const auto it = std::find_if(
+            events_.begin() + static_cast<std::ptrdiff_t>(std::min(from, events_.size())),
+            events_.end(), predicate);
+        if (it != events_.end()) {
+            found = *it;
         }
-        return false;
+        return found.has_value();
     });
     return found;
 }
@@ -59,20 +59,15 @@ RecordingEventSink::Predicate IsKind(UiEventKind kind) {
 }
 
 RecordingEventSink::Predicate IsOutput(HostOutputKind kind) {
-    return [kind](const UiEvent& event) {
-        const HostOutput* output = event.hostOutput();
-        return output != nullptr && output->kind == kind;
-    };
+    return IsOutputContaining(kind, {});
 }
 
 RecordingEventSink::Predicate IsOutputContaining(HostOutputKind kind, std::string text) {
     return [kind, text = std::move(text)](const UiEvent& event) {
         const HostOutput* output = event.hostOutput();
-        if (output == nullptr || output->kind != kind) {
-            return false;
-        }
-        return std::string(output->bytes.begin(), output->bytes.end()).find(text) !=
-               std::string::npos;
+        return output != nullptr && output->kind == kind &&
+               std::string(output->bytes.begin(), output->bytes.end()).find(text) !=
+                   std::string::npos;
     };
 }
 

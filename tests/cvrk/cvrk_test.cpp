@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cvrk/call_sign.h"
+#include "cvrk/connect_text.h"
+
+namespace cvrk {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Calls = std::vector<std::string>;
+
+Bytes B(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+TEST(NormalizeCallTest, AcceptsAndUpperCasesValidCallsOnly) {
+    struct Case {
+        std::string call;
+        bool valid;
+        std::string after;
+    } cases[] = {
+        {"w1-aw0z9", true, "W1-AW0Z9"},
+        {"ab", true, "AB"},
+        {"--", true, "--"},
+        // Lengths are checked before anything is touched.
+        {"", false, ""},
+        {"a", false, "a"},
+        {"abcdefghi", false, "abcdefghi"},
+        // The walk stops at the first bad character; letters before it are converted.
+        {"no1/p", false, "NO1/p"},
+        // Neighbours of the accepted ASCII ranges.
+        {"@a", false, "@a"},
+        {"[a", false, "[a"},
+        {"`a", false, "`a"},
+        {"{a", false, "{a"},
+        {"/a", false, "/a"},
+        {":a", false, ":a"},
+        {"a\xE9", false, "A\xE9"},
+        {std::string("a\0b", 3), false, std::string("A\0b", 3)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("call \"" + c.call + "\"");
+        std::string call = c.call;
+        EXPECT_EQ(NormalizeCall(call), c.valid);
+        EXPECT_EQ(call, c.after);
+    }
+}
+
+TEST(ParseCallListTest, KeepsTheFirstAppearanceOfEachCompleteLineHoldingOneCall) {
+    struct Case {
+        std::string text;
+        Calls calls;
+    } cases[] = {
+        {"NOCALL\r\nMYCALL\nNOCALL\nDL1ABC", {"NOCALL", "MYCALL"}},  // the last is unterminated
+        {"mycall\nMyCall\nMYCALL\n", {"MYCALL"}},
+        {"\n\nab\n", {"AB"}},
+        {" MYCALL\nMYCALL \nMYCALL\r\r\n", {}},
+        {"MYCALL\rNOCALL\r", {}},  // CR alone ends no line
+        {"ABCDEFGHI\nA\n", {}},
+        {std::string("MY\0CALL\n", 8), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(
+            ParseCallList(reinterpret_cast<const std::uint8_t*>(c.text.data()), c.text.size()),
+            c.calls);
+    }
+    EXPECT_EQ(ParseCallList(nullptr, 10), Calls{});
+}
+
+struct TextCase {
+    std::string input;
+    std::string expected;
+};
+
+TEST(ExtractConnectTargetTest, FindsTheCalledStationOfAConnectCommandOnly) {
+    const TextCase cases[] = {
+        {"c   mycall via relay", "MYCALL"},
+        {"C !MYCALL", "MYCALL"},
+        {"C %mycall\r", "MYCALL"},
+        {"C ;ab\nmore", "AB"},
+        {"C   !n0-call", "N0-CALL"},
+        {"C abcdefgh", "ABCDEFGH"},
+        {"", ""},
+        {"C ", ""},
+        {"CONNECT MYCALL", ""},
+        {"D MYCALL", ""},
+        {"C    ", ""},
+        {"C !", ""},
+        {"C ! MYCALL", ""},
+        {"C !!MYCALL", ""},
+        {"C ABCDEFGHI", ""},
+        {"C A", ""},
+        {"C MYCALL/2", ""},
+        {"C MY\xC4L", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        EXPECT_EQ(ExtractConnectTarget(B(c.input)), c.expected);
+    }
+}
+
+TEST(ExtractConnectedPeerTest, ReadsThePeerAfterTheFirstConnectReport) {
+    const TextCase cases[] = {
+        {"*** CONNECTED to mycall\r", "MYCALL"},
+        {"CONNECTED to N0-CALL [2300 Hz]", "N0-CALL"},
+        {"CONNECTED to AB\xE9", "AB"},
+        {"CONNECTED to ABCDEFGH", "ABCDEFGH"},
+        {"*** CONNECTED TO MYCALL\r", ""},
+        {"CONNECTED to ABCDEFGHI\r", ""},
+        {"CONNECTED to A\r", ""},
+        {"CONNECTED to ", ""},
+        {"CONNECTED to X CONNECTED to MYCALL", ""},  // only the first report counts
+        {"CONNECTED to \xC4MYCALL", ""},
+        {"DISCONNECTED", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        EXPECT_EQ(ExtractConnectedPeer(B(c.input)), c.expected);
+    }
+}
+
+// The worker queues the built command, and the command line recognises the
+// typed one; both must agree on which station is called.
+TEST(BuildRobustConnectCommandTest, UpperCasedCallWithoutLineEndThatReadsBackAsTheTarget) {
+    EXPECT_EQ(BuildRobustConnectCommand("mycall"), B("C %MYCALL"));
+    for (const char* invalid : {"", "my call", "abcdefghi"}) {
+        EXPECT_TRUE(BuildRobustConnectCommand(invalid).empty()) << invalid;
+    }
+    for (const auto& [call, upper] :
+         {std::pair{"n0-Call", "N0-CALL"}, {"ab", "AB"}, {"ABCDEFGH", "ABCDEFGH"}}) {
+        EXPECT_EQ(ExtractConnectTarget(BuildRobustConnectCommand(call)), upper) << call;
+    }
+}
+
+TEST(BuildChangeoverPromptTest, NamesBothStationsOrNothing) {
+    EXPECT_EQ(BuildChangeoverPrompt("mycall", "nocall"), B("MYCALL de NOCALL>\r\n"));
+    // A MY command may give our own call a star; a peer's call never has one.
+    EXPECT_EQ(BuildChangeoverPrompt("mycall", "ab1c*"), B("MYCALL de AB1C*>\r\n"));
+    for (const auto& [own, peer] : {std::pair{"ab1c*", "nocall"},
+                                    {"mycall", "no/call"},
+                                    {"mycall", ""},
+                                    {"", "nocall"},
+                                    {"my/call", "nocall"},
+                                    {"mycall", "nocall-too-long"}}) {
+        EXPECT_TRUE(BuildChangeoverPrompt(own, peer).empty()) << own << " " << peer;
+    }
+}
+
+}  // namespace
+}  // namespace cvrk

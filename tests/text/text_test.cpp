@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "text/conversions.h"
+#include "text/windows1252.h"
+
+namespace corvina {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string Raw(std::initializer_list<int> bytes) {
+    std::string out;
+    for (int b : bytes) {
+        out.push_back(static_cast<char>(b));
+    }
+    return out;
+}
+
+Bytes B(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// The 27 characters the code page assigns in 0x80..0x9F, from its published chart.
+constexpr std::pair<std::uint8_t, char16_t> kAssignedHighControls[] = {
+    {0x80, 0x20AC}, {0x82, 0x201A}, {0x83, 0x0192}, {0x84, 0x201E}, {0x85, 0x2026}, {0x86, 0x2020},
+    {0x87, 0x2021}, {0x88, 0x02C6}, {0x89, 0x2030}, {0x8A, 0x0160}, {0x8B, 0x2039}, {0x8C, 0x0152},
+    {0x8E, 0x017D}, {0x91, 0x2018}, {0x92, 0x2019}, {0x93, 0x201C}, {0x94, 0x201D}, {0x95, 0x2022},
+    {0x96, 0x2013}, {0x97, 0x2014}, {0x98, 0x02DC}, {0x99, 0x2122}, {0x9A, 0x0161}, {0x9B, 0x203A},
+    {0x9C, 0x0153}, {0x9E, 0x017E}, {0x9F, 0x0178},
+};
+
+TEST(Windows1252Test, PublishedCharactersBothWaysAndNoByteForTheRest) {
+    for (const auto& [byte, unit] : kAssignedHighControls) {
+        SCOPED_TRACE(int{byte});
+        EXPECT_EQ(Windows1252ToUnicode(byte), unit);
+        EXPECT_EQ(UnicodeToWindows1252(unit), byte);
+    }
+    // C1 controls whose byte the code page gives to a printable character, and
+    // characters beyond Latin-1 that are not among the 27 extras.
+    for (char16_t unit :
+         {0x0080, 0x0098, 0x009F, 0x0100, 0x0179, 0x20AD, 0x2123, 0x4E00, 0xFFFD, 0xD800}) {
+        EXPECT_EQ(UnicodeToWindows1252(unit), std::nullopt) << int{unit};
+    }
+}
+
+TEST(BytesToWideTest, EveryByteIsOneCharacterAndGoesBackToTheModemUnchanged) {
+    Bytes all(256);
+    for (int i = 0; i < 256; ++i) {
+        all[i] = static_cast<std::uint8_t>(i);
+    }
+    const std::u16string wide = BytesToWide(all);
+    ASSERT_EQ(wide.size(), all.size());
+    EXPECT_EQ(wide[0x00], u'\0');
+    EXPECT_EQ(wide[0x80], u'\u20AC');
+    EXPECT_EQ(wide[0xFC], u'\u00FC');
+    // Except that a line feed is a line end and goes out as CR.
+    Bytes expected = all;
+    expected['\n'] = '\r';
+    EXPECT_EQ(WideToModemBytes(wide), expected);
+}
+
+TEST(WideToModemBytesTest, LineEndsBecomeCrAndCharactersWithoutAByteOneQuestionMark) {
+    struct Case {
+        std::u16string text;
+        Bytes expected;
+    } cases[] = {
+        {u"a\r\nb\nc\r", B("a\rb\rc\r")},
+        {u"", {}},
+        {u"\n\r", B("\r\r")},                         // LF CR is two line ends
+        {u"\u00FC\u20AC\u0081", {0xFC, 0x80, 0x81}},  // 0x81 is unassigned but kept
+        {u"\u4E00", B("?")},
+        {u"\u0100", B("?")},  // no best fit
+        {u"\u0080", B("?")},  // its byte is the euro sign's
+        {u"a\U0001F600b", B("a?b")},
+        {std::u16string{u'a', 0xD83D, u'b'}, B("a?b")},
+        {std::u16string{0xDE00, 0xD83D}, B("??")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.text));
+        EXPECT_EQ(WideToModemBytes(c.text), c.expected);
+    }
+}
+
+TEST(Utf8ToWideTest, WellFormedSequencesAtEncodingBoundariesRoundTrip) {
+    struct Case {
+        std::string utf8;
+        std::u16string wide;
+    } cases[] = {
+        {"", u""},
+        {Raw({'a', 0x00, 'b'}), std::u16string{u'a', 0, u'b'}},
+        {Raw({0x7F}), u"\u007F"},
+        {Raw({0xC2, 0x80}), u"\u0080"},
+        {Raw({0xDF, 0xBF}), u"\u07FF"},
+        {Raw({0xE0, 0xA0, 0x80}), u"\u0800"},
+        {Raw({0xED, 0x9F, 0xBF}), u"\uD7FF"},
+        {Raw({0xEF, 0xBF, 0xBF}), u"\uFFFF"},
+        {Raw({0xF0, 0x90, 0x80, 0x80}), u"\U00010000"},
+        {Raw({0xF4, 0x8F, 0xBF, 0xBF}), u"\U0010FFFF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8.size());
+        EXPECT_EQ(Utf8ToWide(c.utf8), c.wide);
+        EXPECT_EQ(WideToUtf8(c.wide), c.utf8);
+    }
+}
+
+TEST(Utf8ToWideTest, EachMaximalIllFormedSubsequenceIsReplacedOnce) {
+    const std::u16string r(1, 0xFFFD);
+    const std::u16string r2 = r + r, r3 = r2 + r, r4 = r3 + r;
+    struct Case {
+        const char* name;
+        std::string utf8;
+        std::u16string expected;
+    } cases[] = {
+        // The worked example of the recommended practice.
+        {"mixed truncations",
+         Raw({0x61, 0xF1, 0x80, 0x80, 0xE1, 0x80, 0xC2, 0x62, 0x80, 0x63, 0x80, 0xBF, 0x64}),
+         u"a" + r3 + u"b" + r + u"c" + r2 + u"d"},
+        {"overlong two-byte", Raw({0xC0, 0xAF}), r2},
+        {"overlong just below U+0800", Raw({0xE0, 0x9F, 0xBF}), r3},
+        {"overlong four-byte", Raw({0xF0, 0x8F, 0xBF, 0xBF}), r4},
+        {"encoded surrogate", Raw({0xED, 0xA0, 0x80}), r3},
+        {"above U+10FFFF", Raw({0xF4, 0x90, 0x80, 0x80}), r4},
+        {"F5 lead", Raw({0xF5, 0x80, 0x80, 0x80}), r4},
+        {"truncated at end", Raw({'a', 0xF0, 0x9F, 0x98}), u"a" + r},
+        {"truncated before new lead", Raw({0xE2, 0xC3, 0xA9}), r + u"\u00E9"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Utf8ToWide(c.utf8), c.expected);
+    }
+}
+
+TEST(WideToUtf8Test, UnpairedSurrogatesBecomeReplacementCharacters) {
+    const std::string r = Raw({0xEF, 0xBF, 0xBD});
+    EXPECT_EQ(WideToUtf8(std::u16string{u'a', 0xD83D}), "a" + r);
+    EXPECT_EQ(WideToUtf8(std::u16string{0xD83D, u'a'}), r + "a");
+    EXPECT_EQ(WideToUtf8(std::u16string{0xDE00, 0xD83D}), r + r);
+    EXPECT_EQ(WideToUtf8(std::u16string{0xD83D, 0xD83D, 0xDE00}),
+              r + Raw({0xF0, 0x9F, 0x98, 0x80}));
+}
+
+}  // namespace
+}  // namespace corvina
