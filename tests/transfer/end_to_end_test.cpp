@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cvfile/crc32.h"
 #include "hand_records.h"
 #include "station_harness.h"
@@ -77,8 +79,6 @@ TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
         EXPECT_EQ(verdict->size, c.content.size());
         EXPECT_EQ(verdict->actualCrc, cvfile::Crc32Ieee(c.content.data(), c.content.size()));
         EXPECT_EQ(ReadFile(to.tmp() / PathFromUtf8(c.stored)), c.content);
-        const auto received = to.Messages(BinaryTransferKind::ReceiveFinished).back();
-        EXPECT_EQ(received.result, Code(ResultCode::CrcOk));
     }
     EXPECT_EQ(ListFolder(a.tmp()).size(), 3u);
     EXPECT_EQ(ListFolder(b.tmp()).size(), 12u);
@@ -117,20 +117,23 @@ TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
     ASSERT_TRUE(finishedAt && verdictAt);
     EXPECT_LT(*finishedAt, *verdictAt);
 
-    std::vector<BinaryTransferKind> kinds;
+    std::vector<BinaryTransferMessage> received;
     std::vector<std::uint32_t> percents;
     const auto bEvents = b.sink.Events();
     for (std::size_t i = bMark; i < bEvents.size(); ++i) {
         if (const BinaryTransferMessage* m = bEvents[i].transferMessage()) {
-            kinds.push_back(m->kind);
+            received.push_back(*m);
             if (m->kind == BinaryTransferKind::ReceiveProgress) {
                 percents.push_back(m->percent);
             }
         }
     }
-    EXPECT_EQ(kinds.front(), BinaryTransferKind::ReceiveStarted);
-    EXPECT_EQ(kinds[kinds.size() - 2], BinaryTransferKind::ReceiveFinished);
-    EXPECT_EQ(kinds.back(), BinaryTransferKind::TransferStateChanged);
+    ASSERT_GE(received.size(), 3u);
+    EXPECT_EQ(received.front().kind, BinaryTransferKind::ReceiveStarted);
+    EXPECT_EQ(received.front().size, content.size());
+    EXPECT_EQ(received.front().expectedCrc, verdict->expectedCrc);
+    EXPECT_EQ(received[received.size() - 2].kind, BinaryTransferKind::ReceiveFinished);
+    EXPECT_EQ(received.back().kind, BinaryTransferKind::TransferStateChanged);
     EXPECT_EQ(percents, (std::vector<std::uint32_t>{42, 85, 100}));
     // The verdict goes out after one changeover; its echo brings the second.
     EXPECT_TRUE(WaitUntil([&] { return sim.modem(1).counters().Requests(4, "%O") == 2; }, 5s));
@@ -138,103 +141,81 @@ TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
     EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 2u);
 }
 
+// Streams written here field by field, each answered with a verdict that
+// leaves nothing in the receive folder.
 TEST_F(BinaryTransfer, RefusedNamesAndBrokenStreamsEndWithAVerdictAndNothingStored) {
+    using Records = std::vector<testing::HandRecord>;
     const Bytes content = testing::RandomBytes(600, 8);
-    const std::uint32_t crc = cvfile::Crc32Ieee(content.data(), content.size());
     std::uint64_t id = 0x5000;
-    const auto plain = [&](const std::string& name) {
-        return testing::PlainTransfer(++id, name, content);
+    const auto plain = [&](const std::string& name, const std::function<void(Records&)>& change) {
+        auto records = testing::PlainTransfer(++id, name, content);
+        change(records);
+        return records;
     };
+    // 5,000 equal bytes in one compressed chunk, announced as `size` bytes.
+    const Bytes equal(5000, 'c');
+    const std::atomic<bool> noAbort{false};
+    const Bytes packed =
+        testing::DecodeStream(BuildBinaryRecordStream(equal, "z", 1, noAbort).bytes)[1].payload;
+    const std::uint32_t equalCrc = cvfile::Crc32Ieee(equal.data(), equal.size());
+    const auto compressed = [&](std::uint64_t size) {
+        ++id;
+        return Records{{1, id, 2, size, equalCrc, {'z'}},
+                       {2, id, 1, 0, 1, packed},
+                       {3, id, 2, size, equalCrc, {}}};
+    };
+    const auto same = [](Records&) {};
     struct Case {
         std::string label;
-        std::vector<testing::HandRecord> records;
+        Records records;
         ResultCode expected;
     };
-    std::vector<Case> cases;
+    std::vector<Case> cases = {
+        // A name of 1,024 bytes passes the name check, but no file system here
+        // stores a name that long: the file cannot be created.
+        {"name of 1,024 bytes", plain(std::string(1020, 'n') + ".bin", same),
+         ResultCode::FileError},
+        {"data record repeated", plain("a", [](Records& r) { r.insert(r.begin() + 2, r[1]); }),
+         ResultCode::ProtocolError},
+        {"data out of order", plain("b", [](Records& r) { std::swap(r[1], r[2]); }),
+         ResultCode::ProtocolError},
+        {"end with the wrong CRC", plain("c", [](Records& r) { r.back().value ^= 1; }),
+         ResultCode::ProtocolError},
+        {"end with the wrong size", plain("d", [](Records& r) { r.back().offset += 1; }),
+         ResultCode::ProtocolError},
+        // Inside the payload: the record is dropped as invalid.
+        {"a corrupted data record", plain("e", [](Records& r) { r[2].corruptAt = 50; }),
+         ResultCode::ProtocolError},
+        // The identifier: the End is dropped; a Cancel closes the transfer.
+        {"a corrupted end record",
+         plain("f",
+               [&](Records& r) {
+                   r.back().corruptAt = 13;
+                   r.push_back({5, id, 0, 0, 0, {}});
+               }),
+         ResultCode::Cancelled},
+        {"compressed, one byte short", compressed(5001), ResultCode::ProtocolError},
+        {"compressed bomb far beyond the data", compressed(1ull << 40), ResultCode::ProtocolError},
+        {"compressed bomb within the ratio", compressed(1 << 20), ResultCode::ProtocolError},
+    };
     for (const std::string name :
          {"trail.", "trail ", "a/b", "a\\b", "c:d", "ctl\x01", "..", "aux.dat", "LPT1"}) {
-        cases.push_back({"name " + name, plain(name), ResultCode::Rejected});
-    }
-    // A name of 1,024 bytes passes the name check, but no file system here
-    // stores a name that long: the file cannot be created.
-    cases.push_back(
-        {"name of 1,024 bytes", plain(std::string(1020, 'n') + ".bin"), ResultCode::FileError});
-    {
-        auto r = plain("repeat.bin");
-        r.insert(r.begin() + 2, r[1]);
-        cases.push_back({"data record repeated", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("order.bin");
-        std::swap(r[1], r[2]);
-        cases.push_back({"data out of order", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("crc.bin");
-        r.back().value ^= 1;
-        cases.push_back({"end with the wrong CRC", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("size.bin");
-        r.back().offset += 1;
-        cases.push_back({"end with the wrong size", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("garbled.bin");
-        r[2].corruptAt = 50;  // inside the payload: the record is dropped as invalid
-        cases.push_back({"a corrupted data record", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("garbled-end.bin");
-        r.back().corruptAt = 13;  // the identifier: the End is dropped; a Cancel closes it
-        r.push_back({5, id, 0, 0, 0, {}});
-        cases.push_back({"a corrupted end record", r, ResultCode::Cancelled});
+        cases.push_back({"name " + name, plain(name, same), ResultCode::Rejected});
     }
     for (Case& c : cases) {
         SCOPED_TRACE(c.label);
-        const std::uint64_t transferId = c.records.front().id;
+        const testing::HandRecord& start = c.records.front();
         const auto verdict =
-            SendByHand(a, b, testing::Concat(c.records), transferId, content.size(), crc);
+            SendByHand(testing::Concat(c.records), start.id, start.offset, start.value);
         ASSERT_TRUE(verdict.has_value());
         EXPECT_EQ(verdict->result, Code(c.expected));
         EXPECT_TRUE(ListFolder(b.tmp()).empty()) << ::testing::PrintToString(ListFolder(b.tmp()));
     }
 }
 
-TEST_F(BinaryTransfer, CompressedStreamsThatDoNotInflateExactlyAreProtocolErrors) {
-    const Bytes original(5000, 'c');
-    const std::atomic<bool> noAbort{false};
-    const auto stream = BuildBinaryRecordStream(original, "z.bin", 1, noAbort);
-    const auto real = testing::DecodeStream(stream.bytes);
-    ASSERT_EQ(real.size(), 3u);
-    const struct {
-        const char* label;
-        std::uint64_t announced;
-    } cases[] = {
-        {"one byte short", original.size() + 1},
-        {"bomb: far beyond what the data can inflate to", 1ull << 40},
-        {"bomb within the ratio", 1 << 20},
-    };
-    std::uint64_t id = 0x7000;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        ++id;
-        const std::uint32_t crc = cvfile::Crc32Ieee(original.data(), original.size());
-        const std::vector<testing::HandRecord> records = {
-            {1, id, 2, c.announced, crc, {'z', '.', 'b', 'i', 'n'}},
-            {2, id, 1, 0, 1, real[1].payload},
-            {3, id, 2, c.announced, crc, {}},
-        };
-        const auto verdict = SendByHand(a, b, testing::Concat(records), id, c.announced, crc);
-        ASSERT_TRUE(verdict.has_value());
-        EXPECT_EQ(verdict->result, Code(ResultCode::ProtocolError));
-        EXPECT_TRUE(ListFolder(b.tmp()).empty());
-    }
-}
-
 TEST_F(BinaryTransfer, ACancelForAnUnknownTransferIsAnsweredCancelled) {
     const std::vector<testing::HandRecord> cancel = {{5, 0xC0FFEE, 0, 0, 0, {}}};
-    const auto verdict = SendByHand(a, b, testing::Concat(cancel), 0xC0FFEE, 10, 1, 20s, false);
+    const auto verdict = SendByHand(testing::Concat(cancel), 0xC0FFEE, 10, 1, false);
     ASSERT_TRUE(verdict.has_value());
     EXPECT_EQ(verdict->result, Code(ResultCode::Cancelled));
     EXPECT_EQ(verdict->size, 0u);
@@ -366,7 +347,7 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
 
         Call();
         const Bytes next = testing::RandomBytes(1500, 8);
-        const auto verdict = SendFile(a, b, "next.dat", next, 30s);
+        const auto verdict = SendFile(a, b, "next.dat", next);
         ASSERT_TRUE(verdict.has_value());
         EXPECT_EQ(verdict->result, Code(ResultCode::CrcOk));
         EXPECT_EQ(ReadFile(b.tmp() / "next.dat"), next);
@@ -378,6 +359,115 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
 
 INSTANTIATE_TEST_SUITE_P(OverTcpAndPty, LinkEndDuringSend, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Pty" : "Tcp"; });
+
+using TextFileSend = testing::TwoStations;
+
+// Each file goes out byte for byte, with progress for each piece the modem
+// takes, ends without an error and arrives as received text.
+TEST_F(TextFileSend, FilesGoOutUnchangedWithProgressAndArrive) {
+    Bytes lines;
+    while (lines.size() < 600) {
+        const std::string line = "CQ CQ de DK1AAA, the file line " + std::to_string(lines.size());
+        lines.insert(lines.end(), line.begin(), line.end());
+        lines.push_back('\r');
+    }
+    lines.resize(600);
+    const struct {
+        const char* label;
+        Bytes content;
+        std::vector<std::uint64_t> progress;
+    } cases[] = {
+        {"600 bytes in three pieces", lines, {42, 85, 100}},
+        {"empty: ends at once", {}, {}},
+        {"a zero byte in the text", {'a', 'b', 0x00, 'c', 'd', '\r'}, {100}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::uint64_t before = sim.modem(0).counters().dataBytesAccepted;
+        const std::size_t mark = a.sink.Size();
+        ASSERT_EQ(a.transfers().StartTextFileSend(a.folder.Write("t.txt", c.content)).outcome,
+                  FileTransfers::StartOutcome::Started);
+        const auto finished =
+            a.sink.WaitFor(testing::IsKind(UiEventKind::FileSendFinishedEvent), 15s, mark);
+        ASSERT_TRUE(finished);
+        EXPECT_EQ(finished->wParam, 1u);
+        a.transfers().EndFileSend();
+        EXPECT_EQ(a.session().FileResult(), std::make_pair(std::string(), false));
+        EXPECT_EQ(sim.modem(0).counters().dataBytesAccepted - before, c.content.size());
+        std::vector<std::uint64_t> progress;
+        const auto events = a.sink.Events();
+        for (std::size_t i = mark; i < events.size(); ++i) {
+            if (events[i].kind == UiEventKind::FileSendProgressEvent) {
+                EXPECT_EQ(events[i].lParam, 0);
+                progress.push_back(events[i].wParam);
+            }
+        }
+        EXPECT_EQ(progress, c.progress);
+        const std::string text(c.content.begin(),
+                               std::find(c.content.begin(), c.content.end(), 0x00));
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return testing::JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText)
+                           .find(text) != std::string::npos;
+            },
+            15s));
+    }
+}
+
+class BroadcastTextFileSend : public testing::TwoStations {
+  protected:
+    BroadcastTextFileSend() : TwoStations(4, false) {}
+};
+
+TEST_F(BroadcastTextFileSend, EndingTheBroadcastStopsTheSendWithoutAnError) {
+    a.Command("#UNPROTO 1");
+    ASSERT_TRUE(WaitUntil([&] { return a.session().linkCanSend.load(); }, 10s));
+    EXPECT_EQ(a.transfers().StartBinaryFileSend(a.folder.Write("b.bin", Bytes{1})).outcome,
+              FileTransfers::StartOutcome::NotAllowed);
+    const auto result =
+        a.transfers().StartTextFileSend(a.folder.Write("long.txt", Bytes(4000, 'x')));
+    ASSERT_EQ(result.outcome, FileTransfers::StartOutcome::Started);
+    ASSERT_TRUE(a.sink.WaitFor(testing::IsKind(UiEventKind::FileSendProgressEvent), 10s));
+    a.session().RequestEndBroadcast();
+    EXPECT_FALSE(a.session().fileSendActive);
+    EXPECT_EQ(a.session().FileResult(), std::make_pair(std::string(), false));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return a.session().WithQueues([](HostQueues& q) { return q.outboundQueue.empty(); });
+        },
+        5s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(a.sink.Count(testing::IsKind(UiEventKind::FileSendFinishedEvent)), 0u);
+    EXPECT_EQ(a.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
+}
+
+class NoisyBinaryTransfer : public testing::TwoStations {
+  protected:
+    void SetUp() override {
+        TwoStations::SetUp();
+        for (std::size_t i = 0; i < 2; ++i) {
+            sim.modem(i).faults().dropProbability = 0.02;
+            sim.modem(i).faults().corruptEveryNth = 50;
+            sim.modem(i).faults().lateEveryNth = 60;
+        }
+    }
+};
+
+TEST_F(NoisyBinaryTransfer, SurvivesLostLateAndCorruptedAnswers) {
+    Bytes content;
+    const Bytes noise = testing::RandomBytes(100 * 1024, 11);
+    for (std::uint8_t b : noise) {
+        content.push_back(static_cast<std::uint8_t>('a' + b % 4));
+    }
+    const auto verdict = SendFile(a, b, "noisy.txt", content);
+    ASSERT_TRUE(verdict.has_value());
+    EXPECT_EQ(verdict->result, static_cast<std::uint8_t>(cvfile::ResultCode::CrcOk));
+    EXPECT_EQ(testing::ReadFile(b.tmp() / "noisy.txt"), content);
+    EXPECT_GT(sim.modem(0).counters().answersDropped + sim.modem(1).counters().answersDropped, 0u);
+    EXPECT_GT(sim.modem(0).counters().answersCorrupted, 0u);
+    EXPECT_GT(sim.modem(1).counters().answersLate, 0u);
+    EXPECT_EQ(b.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
+}
 
 }  // namespace
 }  // namespace corvina

@@ -19,13 +19,12 @@ TransferFlags FakePort::Flags() {
 
 void FakePort::Post(UiEvent event) {
     std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(std::move(event));
+    seen_.events.push_back(std::move(event));
 }
 
 void FakePort::SetSendCounters(std::uint64_t totalBytes, std::uint64_t sentBytes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    totalBytes_ = totalBytes;
-    sentBytes_ = sentBytes;
+    seen_.counters = {totalBytes, sentBytes};
 }
 
 bool FakePort::QueueData(Bytes bytes, OutboundKind kind) {
@@ -34,13 +33,13 @@ bool FakePort::QueueData(Bytes bytes, OutboundKind kind) {
     if (!(needsArq ? arqConnected.load() : linkCanSend.load())) {
         return false;
     }
-    items_.push_back(Item{std::move(bytes), kind});
+    seen_.items.push_back(Item{std::move(bytes), kind});
     return true;
 }
 
 void FakePort::QueueCommand(Bytes command) {
     std::lock_guard<std::mutex> lock(mutex_);
-    commands_.emplace_back(command.begin(), command.end());
+    seen_.commands.emplace_back(command.begin(), command.end());
 }
 
 bool FakePort::QueueVerdict(Bytes record, const std::function<void()>& noteQueued) {
@@ -49,56 +48,30 @@ bool FakePort::QueueVerdict(Bytes record, const std::function<void()>& noteQueue
         return false;
     }
     noteQueued();
-    commands_.push_back("%O");
-    items_.push_back(Item{std::move(record), OutboundKind::TransferControl});
+    seen_.commands.push_back("%O");
+    seen_.items.push_back(Item{std::move(record), OutboundKind::TransferControl});
     return true;
 }
 
 void FakePort::RequestBinaryCancel() {
     binaryCancelRequested = true;
     std::lock_guard<std::mutex> lock(mutex_);
-    ++cancelRequests_;
+    ++seen_.cancelRequests;
 }
 
 void FakePort::SetFileResult(std::string text, bool isError) {
     std::lock_guard<std::mutex> lock(mutex_);
-    fileResultText_ = std::move(text);
-    fileResultIsError_ = isError;
+    seen_.fileResult = {std::move(text), isError};
 }
 
-std::vector<UiEvent> FakePort::Events() const {
+FakePort::Seen FakePort::seen() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
+    return seen_;
 }
 
-std::vector<FakePort::Item> FakePort::Items() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return items_;
-}
-
-std::vector<std::string> FakePort::Commands() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return commands_;
-}
-
-std::pair<std::string, bool> FakePort::FileResult() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return {fileResultText_, fileResultIsError_};
-}
-
-std::pair<std::uint64_t, std::uint64_t> FakePort::Counters() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return {totalBytes_, sentBytes_};
-}
-
-int FakePort::cancelRequests() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return cancelRequests_;
-}
-
-std::vector<BinaryTransferMessage> FakePort::TransferMessages() const {
+std::vector<BinaryTransferMessage> FakePort::Seen::Messages() const {
     std::vector<BinaryTransferMessage> messages;
-    for (const UiEvent& event : Events()) {
+    for (const UiEvent& event : events) {
         if (const BinaryTransferMessage* message = event.transferMessage()) {
             messages.push_back(*message);
         }
@@ -106,9 +79,9 @@ std::vector<BinaryTransferMessage> FakePort::TransferMessages() const {
     return messages;
 }
 
-std::vector<cvfile::TransferRecord> FakePort::QueuedResults() const {
+std::vector<cvfile::TransferRecord> FakePort::Seen::Verdicts() const {
     std::vector<cvfile::TransferRecord> results;
-    for (const Item& item : Items()) {
+    for (const Item& item : items) {
         if (item.kind == OutboundKind::TransferControl) {
             for (const cvfile::TransferRecord& record : DecodeStream(item.bytes)) {
                 results.push_back(record);
@@ -137,21 +110,8 @@ Bytes RandomBytes(std::size_t size, std::uint32_t seed) {
     return bytes;
 }
 
-TempDir::TempDir() {
-    static std::atomic<int> serial{0};
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("corvina-transfer-" + std::to_string(random()) + "-" + std::to_string(++serial));
-    std::filesystem::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-}
-
 std::filesystem::path TempDir::Write(const std::string& name, const Bytes& contents) const {
-    const std::filesystem::path file = path_ / PathFromUtf8(name);
+    const std::filesystem::path file = path() / PathFromUtf8(name);
     std::ofstream out(file, std::ios::binary);
     out.write(reinterpret_cast<const char*>(contents.data()),
               static_cast<std::streamsize>(contents.size()));

@@ -9,6 +9,7 @@
 
 #include "cvfile/transfer_record.h"
 #include "session/ui_event.h"
+#include "support/temporary_folder.h"
 #include "transfer/transfer_port.h"
 
 namespace corvina::testing {
@@ -22,6 +23,18 @@ class FakePort : public TransferPort {
     struct Item {
         Bytes bytes;
         OutboundKind kind;
+    };
+    struct Seen {
+        std::vector<UiEvent> events;
+        std::vector<Item> items;
+        std::vector<std::string> commands;
+        std::pair<std::string, bool> fileResult{"", false};
+        std::pair<std::uint64_t, std::uint64_t> counters{0, 0};
+        int cancelRequests = 0;
+
+        std::vector<BinaryTransferMessage> Messages() const;
+        // The Result records queued, decoded.
+        std::vector<cvfile::TransferRecord> Verdicts() const;
     };
 
     std::atomic<bool> transferAbortRequested{false};
@@ -44,28 +57,12 @@ class FakePort : public TransferPort {
     void RequestBinaryCancel() override;
     void SetFileResult(std::string text, bool isError) override;
 
-    std::vector<UiEvent> Events() const;
-    std::vector<Item> Items() const;
-    std::vector<std::string> Commands() const;
-    std::pair<std::string, bool> FileResult() const;
-    std::pair<std::uint64_t, std::uint64_t> Counters() const;
-    int cancelRequests() const;
-
-    // The transfer messages posted so far, in order.
-    std::vector<BinaryTransferMessage> TransferMessages() const;
-    // The Result records queued so far, decoded.
-    std::vector<cvfile::TransferRecord> QueuedResults() const;
+    // A copy of what the port was handed so far.
+    Seen seen() const;
 
   private:
     mutable std::mutex mutex_;
-    std::vector<UiEvent> events_;
-    std::vector<Item> items_;
-    std::vector<std::string> commands_;
-    std::string fileResultText_;
-    bool fileResultIsError_ = false;
-    std::uint64_t totalBytes_ = 0;
-    std::uint64_t sentBytes_ = 0;
-    int cancelRequests_ = 0;
+    Seen seen_;
 };
 
 // Every record framed in `stream`, decoded; fails the test on bytes that are
@@ -75,19 +72,10 @@ std::vector<cvfile::TransferRecord> DecodeStream(const Bytes& stream);
 // `size` bytes that deflate cannot shrink (a fixed pseudo-random sequence).
 Bytes RandomBytes(std::size_t size, std::uint32_t seed = 1);
 
-// A fresh folder under the system's temporary directory, removed on
-// destruction.
-class TempDir {
+class TempDir : public TemporaryFolder {
   public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
+    // `name` is UTF-8 on every system.
     std::filesystem::path Write(const std::string& name, const Bytes& contents) const;
-
-  private:
-    std::filesystem::path path_;
 };
 
 // The names of the entries of `folder`, sorted; empty when it does not exist.

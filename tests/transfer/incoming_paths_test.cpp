@@ -22,48 +22,6 @@ using testing::ListFolder;
 using testing::ReadFile;
 using testing::TempDir;
 
-TEST(SplitFileName, SplitsAtTheLastDotUnlessItLeads) {
-    const struct {
-        const char* name;
-        const char* stem;
-        const char* extension;
-    } cases[] = {
-        {"a.txt", "a", ".txt"},
-        {".profile", ".profile", ""},
-        {"archive.tar.gz", "archive.tar", ".gz"},
-        {"plain", "plain", ""},
-        {"..x", ".", ".x"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const StemAndExtension parts = SplitFileName(c.name);
-        EXPECT_EQ(parts.stem, c.stem);
-        EXPECT_EQ(parts.extension, c.extension);
-    }
-}
-
-// Takes the paths for `name` and creates the final file, as a finished
-// transfer would; returns the final file's name.
-std::string Occupy(const TempDir& dir, const std::string& name) {
-    std::filesystem::path finalPath;
-    std::filesystem::path tempPath;
-    EXPECT_TRUE(BuildIncomingPaths(dir.path() / "tmp", name, finalPath, tempPath));
-    EXPECT_EQ(PathToUtf8(tempPath), PathToUtf8(finalPath) + ".part");
-    dir.Write("tmp/" + PathToUtf8(finalPath.filename()), Bytes{1});
-    return PathToUtf8(finalPath.filename());
-}
-
-TEST(BuildIncomingPaths, NumbersCollidingNamesBeforeTheExtension) {
-    TempDir dir;
-    EXPECT_EQ(Occupy(dir, "a.txt"), "a.txt");
-    EXPECT_EQ(Occupy(dir, "a.txt"), "a (1).txt");
-    EXPECT_EQ(Occupy(dir, "a.txt"), "a (2).txt");
-    EXPECT_EQ(Occupy(dir, ".profile"), ".profile");
-    EXPECT_EQ(Occupy(dir, ".profile"), ".profile (1)");
-    EXPECT_EQ(Occupy(dir, "archive.tar.gz"), "archive.tar.gz");
-    EXPECT_EQ(Occupy(dir, "archive.tar.gz"), "archive.tar (1).gz");
-}
-
 TEST(BuildIncomingPaths, TreatsPartFilesAndDanglingLinksAsTaken) {
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "tmp");

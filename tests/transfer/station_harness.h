@@ -2,9 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "sim/simulator.h"
 #include "station.h"
 
@@ -17,11 +14,6 @@ class TwoStations : public StationPair {
     static velksim::SimulatorOptions Options(double timeScale, bool overPty) {
         velksim::SimulatorOptions options;
         options.channel.timeScale = timeScale;
-        if (std::getenv("TRANSFER_SIM_LOG") != nullptr) {
-            options.log = [](const std::string& line) {
-                std::fprintf(stderr, "sim: %s\n", line.c_str());
-            };
-        }
         for (const char* call : {"DK1AAA", "DK2BBB"}) {
             velksim::ModemOptions modem;
             modem.name = call;
