@@ -17,16 +17,6 @@ TransferFlags FakePort::Flags() {
         binaryCancelRequested,  incomingTransferActive, arqConnected,     linkCanSend};
 }
 
-void FakePort::Post(UiEvent event) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    seen_.events.push_back(std::move(event));
-}
-
-void FakePort::SetSendCounters(std::uint64_t totalBytes, std::uint64_t sentBytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    seen_.counters = {totalBytes, sentBytes};
-}
-
 bool FakePort::QueueData(Bytes bytes, OutboundKind kind) {
     const bool needsArq = kind != OutboundKind::TransmitText && kind != OutboundKind::TextFile;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -35,11 +25,6 @@ bool FakePort::QueueData(Bytes bytes, OutboundKind kind) {
     }
     seen_.items.push_back(Item{std::move(bytes), kind});
     return true;
-}
-
-void FakePort::QueueCommand(Bytes command) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    seen_.commands.emplace_back(command.begin(), command.end());
 }
 
 bool FakePort::QueueVerdict(Bytes record, const std::function<void()>& noteQueued) {
@@ -51,22 +36,6 @@ bool FakePort::QueueVerdict(Bytes record, const std::function<void()>& noteQueue
     seen_.commands.push_back("%O");
     seen_.items.push_back(Item{std::move(record), OutboundKind::TransferControl});
     return true;
-}
-
-void FakePort::RequestBinaryCancel() {
-    binaryCancelRequested = true;
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++seen_.cancelRequests;
-}
-
-void FakePort::SetFileResult(std::string text, bool isError) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    seen_.fileResult = {std::move(text), isError};
-}
-
-FakePort::Seen FakePort::seen() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return seen_;
 }
 
 std::vector<BinaryTransferMessage> FakePort::Seen::Messages() const {
@@ -108,6 +77,14 @@ Bytes RandomBytes(std::size_t size, std::uint32_t seed) {
         b = static_cast<std::uint8_t>(generator());
     }
     return bytes;
+}
+
+Bytes Letters(std::size_t size, std::uint32_t seed) {
+    Bytes letters = RandomBytes(size, seed);
+    for (std::uint8_t& b : letters) {
+        b = static_cast<std::uint8_t>('a' + b % 4);
+    }
+    return letters;
 }
 
 std::filesystem::path TempDir::Write(const std::string& name, const Bytes& contents) const {

@@ -49,18 +49,38 @@ class FakePort : public TransferPort {
 
     TransferFlags Flags() override;
     bool SessionRunning() override { return running; }
-    void Post(UiEvent event) override;
-    void SetSendCounters(std::uint64_t totalBytes, std::uint64_t sentBytes) override;
+    void Post(UiEvent event) override {
+        Locked([&] { seen_.events.push_back(std::move(event)); });
+    }
+    void SetSendCounters(std::uint64_t total, std::uint64_t sent) override {
+        Locked([&] { seen_.counters = {total, sent}; });
+    }
     bool QueueData(Bytes bytes, OutboundKind kind) override;
-    void QueueCommand(Bytes command) override;
+    void QueueCommand(Bytes command) override {
+        Locked([&] { seen_.commands.emplace_back(command.begin(), command.end()); });
+    }
     bool QueueVerdict(Bytes record, const std::function<void()>& noteQueued) override;
-    void RequestBinaryCancel() override;
-    void SetFileResult(std::string text, bool isError) override;
+    void RequestBinaryCancel() override {
+        binaryCancelRequested = true;
+        Locked([&] { ++seen_.cancelRequests; });
+    }
+    void SetFileResult(std::string text, bool isError) override {
+        Locked([&] { seen_.fileResult = {std::move(text), isError}; });
+    }
 
     // A copy of what the port was handed so far.
-    Seen seen() const;
+    Seen seen() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_;
+    }
 
   private:
+    template <typename F>
+    void Locked(F f) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        f();
+    }
+
     mutable std::mutex mutex_;
     Seen seen_;
 };
@@ -71,6 +91,8 @@ std::vector<cvfile::TransferRecord> DecodeStream(const Bytes& stream);
 
 // `size` bytes that deflate cannot shrink (a fixed pseudo-random sequence).
 Bytes RandomBytes(std::size_t size, std::uint32_t seed = 1);
+// `size` letters from a to d at random: text that deflates to about a quarter.
+Bytes Letters(std::size_t size, std::uint32_t seed);
 
 class TempDir : public TemporaryFolder {
   public:

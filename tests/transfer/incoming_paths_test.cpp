@@ -76,7 +76,7 @@ TEST(IncomingFileSystem, CreatesOnlyNewFilesAndNeverFollowsLinks) {
     EXPECT_EQ(ReadFile(dir.path() / "exists.part"), Bytes{9});
 }
 
-TEST(IncomingFileSystem, WritesNonExecutableFilesAndRenamesWithoutReplacing) {
+TEST(IncomingFileSystem, WritesNonExecutableFiles) {
     TempDir dir;
     IncomingFileSystem& fs = SystemIncomingFileSystem();
     const Bytes data = testing::RandomBytes(200000);
@@ -87,13 +87,6 @@ TEST(IncomingFileSystem, WritesNonExecutableFilesAndRenamesWithoutReplacing) {
     using std::filesystem::perms;
     const perms mode = std::filesystem::status(dir.path() / "new.part").permissions();
     EXPECT_EQ(mode & (perms::owner_exec | perms::group_exec | perms::others_exec), perms::none);
-
-    dir.Write("taken", Bytes{7});
-    EXPECT_FALSE(fs.RenameWithoutReplacing(dir.path() / "new.part", dir.path() / "taken"));
-    EXPECT_EQ(ReadFile(dir.path() / "taken"), Bytes{7});
-    EXPECT_TRUE(fs.RenameWithoutReplacing(dir.path() / "new.part", dir.path() / "free"));
-    EXPECT_EQ(ReadFile(dir.path() / "free"), data);
-    EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"free", "taken"}));
 }
 
 }  // namespace

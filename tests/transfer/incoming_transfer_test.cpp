@@ -81,24 +81,16 @@ struct Receiver {
     explicit Receiver(const std::filesystem::path& folder) : in(port, folder, disk) {}
 
     void Feed(const std::vector<TransferRecord>& records) {
+        using Handler = void (IncomingTransfer::*)(const TransferRecord&);
+        // By record type, from Start (1) to Cancel (5).
+        static constexpr Handler kHandlers[] = {nullptr,
+                                                &IncomingTransfer::Begin,
+                                                &IncomingTransfer::Data,
+                                                &IncomingTransfer::End,
+                                                &IncomingTransfer::EchoedResult,
+                                                &IncomingTransfer::Cancel};
         for (const TransferRecord& record : records) {
-            switch (record.type) {
-                case RecordType::Start:
-                    in.Begin(record);
-                    break;
-                case RecordType::Data:
-                    in.Data(record);
-                    break;
-                case RecordType::End:
-                    in.End(record);
-                    break;
-                case RecordType::Cancel:
-                    in.Cancel(record);
-                    break;
-                case RecordType::Result:
-                    in.EchoedResult(record);
-                    break;
-            }
+            (in.*kHandlers[static_cast<int>(record.type)])(record);
         }
     }
     // The one verdict queued so far.
@@ -128,11 +120,8 @@ class IncomingTransferTest : public ::testing::Test {
 };
 
 TEST_F(IncomingTransferTest, CompressedFilesShowProgressBelow100UntilVerified) {
-    // Four letters at random: deflate gets it to about a quarter, some 40 chunks.
-    Bytes content = testing::RandomBytes(40000, 3);
-    for (std::uint8_t& b : content) {
-        b = static_cast<std::uint8_t>('a' + b % 4);
-    }
+    // Deflate gets it to about a quarter: some 40 chunks.
+    const Bytes content = testing::Letters(40000, 3);
     const auto records = RecordsFor(content, "z.bin");
     ASSERT_GT(records.size(), 4u);
     r.Feed({records.begin(), records.end() - 1});
