@@ -51,7 +51,11 @@ TEST_F(FileTransfersTest, StartsNothingUnlessTheSessionAndLinkAllowIt) {
     }
 }
 
-TEST_F(FileTransfersTest, StartedSendsSayWhatTheyDo) {
+TEST_F(FileTransfersTest, StartedSendsSayWhatTheyDoAndUnreadableFilesAreRefused) {
+    const auto missing = dir.path() / "absent";
+    EXPECT_EQ(transfers.StartBinaryFileSend(missing).status, "Could not read binary file size");
+    EXPECT_EQ(transfers.StartTextFileSend(missing).status, "Could not read text file size");
+    EXPECT_FALSE(port.fileSendActive);
     const auto binary = transfers.StartBinaryFileSend(dir.Write("a.bin", Bytes{1}));
     EXPECT_EQ(binary.status, "Preparing binary file...");
     EXPECT_TRUE(port.binarySendActive);

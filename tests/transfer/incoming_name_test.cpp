@@ -45,7 +45,10 @@ TEST(IncomingName, AcceptsOrdinaryNamesUpTo1024BytesAndRefusesUnsafeOnes) {
                                    "\xC0\xAF",
                                    "\xED\xA0\x80",
                                    "\xF4\x90\x80\x80",
-                                   "ok\xFF"}) {
+                                   "ok\xFF",
+                                   "\xE0\x80\x80",
+                                   "\xF0\x80\x80\x80",
+                                   "\xE4\xB8\x41"}) {
         SCOPED_TRACE(::testing::PrintToString(name));
         EXPECT_FALSE(AcceptedIncomingName(StartNamed(name)));
     }

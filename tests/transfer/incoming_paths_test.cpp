@@ -35,11 +35,12 @@ TEST(BuildIncomingPaths, TreatsPartFilesAndDanglingLinksAsTaken) {
     EXPECT_EQ(finalPath.filename(), "b (2).bin");
 }
 
-TEST(BuildIncomingPaths, CreatesMissingFoldersButFailsWhenOneIsAFileOrEveryNameIsTaken) {
+TEST(BuildIncomingPaths, CreatesMissingFoldersButFailsWithoutOneOrWhenEveryNameIsTaken) {
     TempDir blocked;
     blocked.Write("tmp", Bytes{1});
     std::filesystem::path finalPath;
     std::filesystem::path tempPath;
+    EXPECT_FALSE(BuildIncomingPaths({}, "a", finalPath, tempPath));
     EXPECT_FALSE(BuildIncomingPaths(blocked.path() / "tmp", "a", finalPath, tempPath));
     EXPECT_FALSE(BuildIncomingPaths(blocked.path() / "tmp" / "deeper", "a", finalPath, tempPath));
     ASSERT_TRUE(

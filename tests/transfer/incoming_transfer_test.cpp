@@ -31,7 +31,8 @@ std::vector<TransferRecord> RecordsFor(const Bytes& file, const std::string& nam
 
 // The real disk, except that writes fail past `budget` bytes (a full disk),
 // creation fails when `refuse` is set (another program took the name first),
-// and with `gated` every write waits for `release`.
+// closing or renaming fails when told, and with `gated` every write waits for
+// `release`.
 class FakeDisk : public IncomingFileSystem {
   public:
     std::unique_ptr<IncomingFile> CreateExclusive(const std::filesystem::path& path) override {
@@ -40,7 +41,7 @@ class FakeDisk : public IncomingFileSystem {
     }
     bool RenameWithoutReplacing(const std::filesystem::path& from,
                                 const std::filesystem::path& to) override {
-        return SystemIncomingFileSystem().RenameWithoutReplacing(from, to);
+        return !failRename && SystemIncomingFileSystem().RenameWithoutReplacing(from, to);
     }
     void Remove(const std::filesystem::path& path) override {
         removed.push_back(path);
@@ -49,6 +50,8 @@ class FakeDisk : public IncomingFileSystem {
 
     std::size_t budget = SIZE_MAX;
     bool refuse = false;
+    bool failClose = false;
+    bool failRename = false;
     bool gated = false;
     std::atomic<bool> writing{false};
     std::atomic<bool> release{false};
@@ -68,7 +71,7 @@ class FakeDisk : public IncomingFileSystem {
             disk_.budget -= n;
             return real_->Write(data, n) && n == size;
         }
-        bool FlushAndClose() override { return real_->FlushAndClose(); }
+        bool FlushAndClose() override { return real_->FlushAndClose() && !disk_.failClose; }
 
       private:
         std::unique_ptr<IncomingFile> real_;
@@ -151,8 +154,7 @@ TEST_F(IncomingTransferTest, BrokenTransfersEndWithTheirVerdictAndNothingLeft) {
         bool compressed;
         std::function<void(Records&)> mutate;
         ResultCode code = ResultCode::ProtocolError;
-        std::size_t budget = SIZE_MAX;
-        bool refuse = false;
+        std::function<void(FakeDisk&)> disk = nullptr;
     };
     const Case cases[] = {
         {"data record repeated", false, [](Records& r) { r.insert(r.begin() + 2, r[1]); }},
@@ -170,17 +172,34 @@ TEST_F(IncomingTransferTest, BrokenTransfersEndWithTheirVerdictAndNothingLeft) {
         {"announced one byte more than inflates", true, [&](Records& r) { announce(r, 5001); }},
         {"announced one byte less than inflates", true, [&](Records& r) { announce(r, 4999); }},
         {"bomb far beyond the data", true, [&](Records& r) { announce(r, 1ull << 40); }},
+        {"bomb within the inflate ratio", true, [&](Records& r) { announce(r, 1 << 20); }},
         {"chunk count changes", true, [](Records& r) { r[1].value = 2; }},
         {"end count not chunks plus one", true, [](Records& r) { r.back().sequence = 3; }},
-        {"disk full during plain data", false, nullptr, ResultCode::FileError, 300},
-        {"disk full while inflating", true, nullptr, ResultCode::FileError, 10},
-        {"another program's part file", false, nullptr, ResultCode::FileError, SIZE_MAX, true},
+        {"compressed data at the wrong offset", true, [](Records& r) { r[1].offset = 1; }},
+        {"plain, announced one byte more", false, [&](Records& r) { announce(r, 601); }},
+        {"file CRC differs from the announced one", false,
+         [](Records& r) {
+             r.front().value ^= 1;
+             r.back().value ^= 1;
+         },
+         ResultCode::CrcError},
+        {"disk full during plain data", false, nullptr, ResultCode::FileError,
+         [](FakeDisk& d) { d.budget = 300; }},
+        {"disk full while inflating", true, nullptr, ResultCode::FileError,
+         [](FakeDisk& d) { d.budget = 10; }},
+        {"file cannot be closed", false, nullptr, ResultCode::FileError,
+         [](FakeDisk& d) { d.failClose = true; }},
+        {"file cannot be renamed", false, nullptr, ResultCode::FileError,
+         [](FakeDisk& d) { d.failRename = true; }},
+        {"another program's part file", false, nullptr, ResultCode::FileError,
+         [](FakeDisk& d) { d.refuse = true; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         Receiver receiver(folder());
-        receiver.disk.budget = c.budget;
-        receiver.disk.refuse = c.refuse;
+        if (c.disk) {
+            c.disk(receiver.disk);
+        }
         auto records = c.compressed ? RecordsFor(Bytes(5000, 'c'), "bad.bin")
                                     : RecordsFor(testing::RandomBytes(600), "bad.bin");
         ASSERT_EQ(records.size(), c.compressed ? 3u : 5u);
@@ -190,7 +209,7 @@ TEST_F(IncomingTransferTest, BrokenTransfersEndWithTheirVerdictAndNothingLeft) {
         receiver.Feed(records);
         EXPECT_EQ(receiver.Code(), Code(c.code));
         EXPECT_TRUE(Tmp().empty()) << ::testing::PrintToString(Tmp());
-        if (c.refuse) {
+        if (receiver.disk.refuse) {
             EXPECT_TRUE(receiver.disk.removed.empty()) << "removed a file it did not create";
         }
     }
@@ -228,11 +247,12 @@ TEST_F(IncomingTransferTest, AbandonNeverWaitsForAWriteInProgress) {
     EXPECT_TRUE(r.port.seen().Verdicts().empty());
 }
 
-TEST_F(IncomingTransferTest, EndWithoutStartOrForAnotherTransferIsNotAnswered) {
+TEST_F(IncomingTransferTest, EndWithoutStartOrForAnotherTransferIsNotAnsweredNorAStrangeEcho) {
     const auto records = RecordsFor(Bytes{1, 2}, "e.bin", 9);
     auto other = records.back();
     other.transferId = 10;
-    r.Feed({records.back(), records[0], other});
+    const TransferRecord echo{RecordType::Result, 10, 0, 2, 0, {0}};  // of no verdict sent
+    r.Feed({records.back(), records[0], other, echo});
     EXPECT_TRUE(r.port.seen().items.empty());
     EXPECT_TRUE(r.port.seen().commands.empty());
 }
