@@ -29,7 +29,7 @@ const std::atomic<bool> kNoAbort{false};
 
 // Against streams written field by field, without the codec.
 TEST(BuildBinaryRecordStream, CutsFilesIntoStartChunksAndEnd) {
-    for (const Bytes& content : {Bytes{}, testing::RandomBytes(600)}) {
+    for (const Bytes& content : {Bytes{}, testing::RandomBytes(70000)}) {
         SCOPED_TRACE(content.size());
         const auto stream = BuildBinaryRecordStream(content, "f.bn", 99, kNoAbort);
         EXPECT_EQ(stream.mode, cvfile::CompressionMode::None);
