@@ -152,18 +152,15 @@ TEST_F(BinaryTransfer, RefusedNamesAndBrokenStreamsEndWithAVerdictAndNothingStor
         change(records);
         return records;
     };
-    // 5,000 equal bytes in one compressed chunk, announced as `size` bytes.
+    // 5,000 equal bytes in one compressed chunk, announced as 2^40 bytes.
     const Bytes equal(5000, 'c');
     const std::atomic<bool> noAbort{false};
     const Bytes packed =
         testing::DecodeStream(BuildBinaryRecordStream(equal, "z", 1, noAbort).bytes)[1].payload;
     const std::uint32_t equalCrc = cvfile::Crc32Ieee(equal.data(), equal.size());
-    const auto compressed = [&](std::uint64_t size) {
-        ++id;
-        return Records{{1, id, 2, size, equalCrc, {'z'}},
-                       {2, id, 1, 0, 1, packed},
-                       {3, id, 2, size, equalCrc, {}}};
-    };
+    const Records bomb = {{1, 0x7000, 2, 1ull << 40, equalCrc, {'z'}},
+                          {2, 0x7000, 1, 0, 1, packed},
+                          {3, 0x7000, 2, 1ull << 40, equalCrc, {}}};
     const auto same = [](Records&) {};
     struct Case {
         std::string label;
@@ -188,7 +185,7 @@ TEST_F(BinaryTransfer, RefusedNamesAndBrokenStreamsEndWithAVerdictAndNothingStor
                    r.push_back({5, id, 0, 0, 0, {}});
                }),
          ResultCode::Cancelled},
-        {"compressed bomb far beyond the data", compressed(1ull << 40), ResultCode::ProtocolError},
+        {"compressed bomb far beyond the data", bomb, ResultCode::ProtocolError},
         // Answered, though the window of the receiver hears of no transfer.
         {"a cancel for an unknown transfer", {{5, 0xC0FFEE, 0, 0, 0, {}}}, ResultCode::Cancelled},
     };
