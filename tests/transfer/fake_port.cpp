@@ -11,33 +11,6 @@
 
 namespace corvina::testing {
 
-TransferFlags FakePort::Flags() {
-    return TransferFlags{
-        transferAbortRequested, fileSendActive,         binarySendActive, binaryAbortRequested,
-        binaryCancelRequested,  incomingTransferActive, arqConnected,     linkCanSend};
-}
-
-bool FakePort::QueueData(Bytes bytes, OutboundKind kind) {
-    const bool needsArq = kind != OutboundKind::TransmitText && kind != OutboundKind::TextFile;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!(needsArq ? arqConnected.load() : linkCanSend.load())) {
-        return false;
-    }
-    seen_.items.push_back(Item{std::move(bytes), kind});
-    return true;
-}
-
-bool FakePort::QueueVerdict(Bytes record, const std::function<void()>& noteQueued) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!arqConnected) {
-        return false;
-    }
-    noteQueued();
-    seen_.commands.push_back("%O");
-    seen_.items.push_back(Item{std::move(record), OutboundKind::TransferControl});
-    return true;
-}
-
 std::vector<BinaryTransferMessage> FakePort::Seen::Messages() const {
     std::vector<BinaryTransferMessage> messages;
     for (const UiEvent& event : events) {

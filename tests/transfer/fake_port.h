@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -29,7 +30,6 @@ class FakePort : public TransferPort {
         std::vector<Item> items;
         std::vector<std::string> commands;
         std::pair<std::string, bool> fileResult{"", false};
-        std::pair<std::uint64_t, std::uint64_t> counters{0, 0};
         int cancelRequests = 0;
 
         std::vector<BinaryTransferMessage> Messages() const;
@@ -47,40 +47,57 @@ class FakePort : public TransferPort {
     std::atomic<bool> linkCanSend{true};
     std::atomic<bool> running{true};
 
-    TransferFlags Flags() override;
+    TransferFlags Flags() override {
+        return {
+            transferAbortRequested, fileSendActive,         binarySendActive, binaryAbortRequested,
+            binaryCancelRequested,  incomingTransferActive, arqConnected,     linkCanSend};
+    }
     bool SessionRunning() override { return running; }
+    void SetSendCounters(std::uint64_t, std::uint64_t) override {}
     void Post(UiEvent event) override {
-        Locked([&] { seen_.events.push_back(std::move(event)); });
+        std::lock_guard lock(mutex_);
+        seen_.events.push_back(std::move(event));
     }
-    void SetSendCounters(std::uint64_t total, std::uint64_t sent) override {
-        Locked([&] { seen_.counters = {total, sent}; });
+    bool QueueData(Bytes bytes, OutboundKind kind) override {
+        const bool text = kind == OutboundKind::TransmitText || kind == OutboundKind::TextFile;
+        std::lock_guard lock(mutex_);
+        if (!(text ? linkCanSend : arqConnected)) {
+            return false;
+        }
+        seen_.items.push_back({std::move(bytes), kind});
+        return true;
     }
-    bool QueueData(Bytes bytes, OutboundKind kind) override;
     void QueueCommand(Bytes command) override {
-        Locked([&] { seen_.commands.emplace_back(command.begin(), command.end()); });
+        std::lock_guard lock(mutex_);
+        seen_.commands.emplace_back(command.begin(), command.end());
     }
-    bool QueueVerdict(Bytes record, const std::function<void()>& noteQueued) override;
+    bool QueueVerdict(Bytes record, const std::function<void()>& noteQueued) override {
+        std::lock_guard lock(mutex_);
+        if (!arqConnected) {
+            return false;
+        }
+        noteQueued();
+        seen_.commands.push_back("%O");
+        seen_.items.push_back({std::move(record), OutboundKind::TransferControl});
+        return true;
+    }
     void RequestBinaryCancel() override {
         binaryCancelRequested = true;
-        Locked([&] { ++seen_.cancelRequests; });
+        std::lock_guard lock(mutex_);
+        ++seen_.cancelRequests;
     }
     void SetFileResult(std::string text, bool isError) override {
-        Locked([&] { seen_.fileResult = {std::move(text), isError}; });
+        std::lock_guard lock(mutex_);
+        seen_.fileResult = {std::move(text), isError};
     }
 
     // A copy of what the port was handed so far.
     Seen seen() const {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         return seen_;
     }
 
   private:
-    template <typename F>
-    void Locked(F f) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        f();
-    }
-
     mutable std::mutex mutex_;
     Seen seen_;
 };

@@ -18,66 +18,36 @@ bool MakeSymlink(const std::filesystem::path& target, const std::filesystem::pat
 }
 
 using testing::Bytes;
-using testing::ListFolder;
 using testing::ReadFile;
 using testing::TempDir;
 
-TEST(BuildIncomingPaths, TreatsPartFilesAndDanglingLinksAsTaken) {
+TEST(BuildIncomingPaths, TakesTheFirstFreeNameAndCreatesMissingFolders) {
     TempDir dir;
-    std::filesystem::create_directory(dir.path() / "tmp");
-    dir.Write("tmp/b.bin.part", Bytes{});
-    if (!MakeSymlink(dir.path() / "nowhere", dir.path() / "tmp" / "b (1).bin")) {
-        GTEST_SKIP() << "no symbolic links on this system";
-    }
     std::filesystem::path finalPath;
     std::filesystem::path tempPath;
-    ASSERT_TRUE(BuildIncomingPaths(dir.path() / "tmp", "b.bin", finalPath, tempPath));
+    dir.Write("tmp", Bytes{1});
+    EXPECT_FALSE(BuildIncomingPaths({}, "a", finalPath, tempPath));
+    EXPECT_FALSE(BuildIncomingPaths(dir.path() / "tmp", "a", finalPath, tempPath));
+    EXPECT_FALSE(BuildIncomingPaths(dir.path() / "tmp" / "deeper", "a", finalPath, tempPath));
+    ASSERT_TRUE(BuildIncomingPaths(dir.path() / "share" / "in", "a", finalPath, tempPath));
+    EXPECT_EQ(finalPath, dir.path() / "share" / "in" / "a");
+
+    const auto in = dir.path() / "share" / "in";
+    dir.Write("share/in/z", Bytes{});
+    for (int n = 1; n <= kMaxCollisionNumber; ++n) {
+        dir.Write("share/in/z (" + std::to_string(n) + ")", Bytes{});
+    }
+    EXPECT_FALSE(BuildIncomingPaths(in, "z", finalPath, tempPath));
+    // A part file or a dangling link takes its name too.
+    dir.Write("share/in/b.bin.part", Bytes{});
+    if (!MakeSymlink(dir.path() / "nowhere", in / "b (1).bin")) {
+        GTEST_SKIP() << "no symbolic links on this system";
+    }
+    ASSERT_TRUE(BuildIncomingPaths(in, "b.bin", finalPath, tempPath));
     EXPECT_EQ(finalPath.filename(), "b (2).bin");
 }
 
-TEST(BuildIncomingPaths, CreatesMissingFoldersButFailsWithoutOneOrWhenEveryNameIsTaken) {
-    TempDir blocked;
-    blocked.Write("tmp", Bytes{1});
-    std::filesystem::path finalPath;
-    std::filesystem::path tempPath;
-    EXPECT_FALSE(BuildIncomingPaths({}, "a", finalPath, tempPath));
-    EXPECT_FALSE(BuildIncomingPaths(blocked.path() / "tmp", "a", finalPath, tempPath));
-    EXPECT_FALSE(BuildIncomingPaths(blocked.path() / "tmp" / "deeper", "a", finalPath, tempPath));
-    ASSERT_TRUE(
-        BuildIncomingPaths(blocked.path() / "share" / "received", "a", finalPath, tempPath));
-    EXPECT_EQ(finalPath, blocked.path() / "share" / "received" / "a");
-
-    TempDir full;
-    std::filesystem::create_directory(full.path() / "tmp");
-    full.Write("tmp/z", Bytes{});
-    for (int n = 1; n <= kMaxCollisionNumber; ++n) {
-        full.Write("tmp/z (" + std::to_string(n) + ")", Bytes{});
-    }
-    EXPECT_FALSE(BuildIncomingPaths(full.path() / "tmp", "z", finalPath, tempPath));
-    full.Write("tmp/other", Bytes{});
-    EXPECT_TRUE(BuildIncomingPaths(full.path() / "tmp", "other.x", finalPath, tempPath));
-}
-
-TEST(IncomingFileSystem, CreatesOnlyNewFilesAndNeverFollowsLinks) {
-    TempDir dir;
-    IncomingFileSystem& fs = SystemIncomingFileSystem();
-    const Bytes outside = {'k', 'e', 'e', 'p'};
-    const auto victim = dir.Write("victim", outside);
-    if (!MakeSymlink(victim, dir.path() / "link.part") ||
-        !MakeSymlink(dir.path() / "absent", dir.path() / "dangling.part")) {
-        GTEST_SKIP() << "no symbolic links on this system";
-    }
-    dir.Write("exists.part", Bytes{9});
-
-    EXPECT_EQ(fs.CreateExclusive(dir.path() / "link.part"), nullptr);
-    EXPECT_EQ(fs.CreateExclusive(dir.path() / "dangling.part"), nullptr);
-    EXPECT_EQ(fs.CreateExclusive(dir.path() / "exists.part"), nullptr);
-    EXPECT_EQ(ReadFile(victim), outside);
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "absent"));
-    EXPECT_EQ(ReadFile(dir.path() / "exists.part"), Bytes{9});
-}
-
-TEST(IncomingFileSystem, WritesNonExecutableFiles) {
+TEST(IncomingFileSystem, CreatesOnlyNewNonExecutableFilesAndNeverFollowsLinks) {
     TempDir dir;
     IncomingFileSystem& fs = SystemIncomingFileSystem();
     const Bytes data = testing::RandomBytes(200000);
@@ -88,6 +58,19 @@ TEST(IncomingFileSystem, WritesNonExecutableFiles) {
     using std::filesystem::perms;
     const perms mode = std::filesystem::status(dir.path() / "new.part").permissions();
     EXPECT_EQ(mode & (perms::owner_exec | perms::group_exec | perms::others_exec), perms::none);
+    EXPECT_EQ(fs.CreateExclusive(dir.path() / "new.part"), nullptr);
+    EXPECT_EQ(ReadFile(dir.path() / "new.part"), data);
+
+    const Bytes outside = {'k', 'e', 'e', 'p'};
+    const auto victim = dir.Write("victim", outside);
+    if (!MakeSymlink(victim, dir.path() / "link.part") ||
+        !MakeSymlink(dir.path() / "absent", dir.path() / "dangling.part")) {
+        GTEST_SKIP() << "no symbolic links on this system";
+    }
+    EXPECT_EQ(fs.CreateExclusive(dir.path() / "link.part"), nullptr);
+    EXPECT_EQ(fs.CreateExclusive(dir.path() / "dangling.part"), nullptr);
+    EXPECT_EQ(ReadFile(victim), outside);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "absent"));
 }
 
 }  // namespace

@@ -155,6 +155,7 @@ TEST_F(IncomingTransferTest, BrokenTransfersEndWithTheirVerdictAndNothingLeft) {
         std::function<void(Records&)> mutate;
         ResultCode code = ResultCode::ProtocolError;
         std::function<void(FakeDisk&)> disk = nullptr;
+        const char* folder = "tmp";
     };
     const Case cases[] = {
         {"data record repeated", false, [](Records& r) { r.insert(r.begin() + 2, r[1]); }},
@@ -193,10 +194,13 @@ TEST_F(IncomingTransferTest, BrokenTransfersEndWithTheirVerdictAndNothingLeft) {
          [](FakeDisk& d) { d.failRename = true; }},
         {"another program's part file", false, nullptr, ResultCode::FileError,
          [](FakeDisk& d) { d.refuse = true; }},
+        {"receive folder cannot be made", false, nullptr, ResultCode::FileError, nullptr,
+         "file/tmp"},
     };
+    dir.Write("file", Bytes{1});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        Receiver receiver(folder());
+        Receiver receiver(dir.path() / c.folder);
         if (c.disk) {
             c.disk(receiver.disk);
         }

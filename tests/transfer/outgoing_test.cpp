@@ -135,18 +135,17 @@ TEST(OutgoingTransfer, EchoedChunksRaiseProgressOnceEach) {
     EXPECT_EQ(percents, (std::vector<std::uint64_t>{33, 100}));
     EXPECT_EQ(lines, "[Binary record 1/3 sent]\r\n[Binary record 3/3 sent]\r\n");
     EXPECT_EQ(s.outgoing.Snapshot().outgoingConfirmedBytes, 600u);
-}
 
-TEST(OutgoingTransfer, CompressedEchoesNeedTheAnnouncedChunkCount) {
-    Sending s(true, 4);
+    // Compressed chunks count only with the announced chunk count.
+    Sending z(true, 4);
     TransferRecord data{RecordType::Data, 5, 1, 0, 5, {1}};
-    s.outgoing.HandleEcho(data);
-    EXPECT_TRUE(s.port.seen().events.empty());
+    z.outgoing.HandleEcho(data);
+    EXPECT_TRUE(z.port.seen().events.empty());
     data.value = 4;
-    s.outgoing.HandleEcho(data);
+    z.outgoing.HandleEcho(data);
     data.sequence = 5;
-    s.outgoing.HandleEcho(data);
-    const auto events = s.port.seen().events;
+    z.outgoing.HandleEcho(data);
+    const auto events = z.port.seen().events;
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].wParam, 25u);
 }

@@ -39,6 +39,8 @@ TEST(RenameWithoutReplacing, MovesToAFreeNameAndNeverReplacesOnEveryVolumeKind) 
         dir.Write("taken", Bytes{7});
 
         EXPECT_FALSE(RenameWithoutReplacing(part, dir.path() / "taken", c.calls));
+        EXPECT_FALSE(RenameWithoutReplacing(part, dir.path() / "missing" / "x", c.calls));
+        EXPECT_FALSE(RenameWithoutReplacing(dir.path() / "absent", dir.path() / "y", c.calls));
         EXPECT_EQ(ReadFile(dir.path() / "taken"), Bytes{7});
         EXPECT_EQ(ReadFile(part), data);
 
@@ -46,15 +48,6 @@ TEST(RenameWithoutReplacing, MovesToAFreeNameAndNeverReplacesOnEveryVolumeKind) 
         EXPECT_EQ(ReadFile(dir.path() / "free"), data);
         EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"free", "taken"}));
     }
-}
-
-TEST(RenameWithoutReplacing, ACopyThatCannotStartLeavesTheSourceAndNoTarget) {
-    testing::TempDir dir;
-    const auto part = dir.Write("new.part", Bytes{1, 2, 3});
-    const RenameCalls fat{NoExclusiveRename, NoHardLinks};
-    EXPECT_FALSE(RenameWithoutReplacing(part, dir.path() / "missing" / "x", fat));
-    EXPECT_FALSE(RenameWithoutReplacing(dir.path() / "absent.part", dir.path() / "y", fat));
-    EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"new.part"});
 }
 
 }  // namespace
