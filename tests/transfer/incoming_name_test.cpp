@@ -53,6 +53,14 @@ TEST(IncomingName, AcceptsOrdinaryNamesUpTo1024BytesAndRefusesUnsafeOnes) {
     }
 }
 
+TEST(IncomingName, RefusesUnknownModesAndCompressedEmptyFiles) {
+    EXPECT_TRUE(AcceptedIncomingName(StartNamed("a", 0, 0)));
+    EXPECT_TRUE(AcceptedIncomingName(StartNamed("a", 2, 1)));
+    EXPECT_FALSE(AcceptedIncomingName(StartNamed("a", 2, 0)));
+    EXPECT_FALSE(AcceptedIncomingName(StartNamed("a", 1, 5)));
+    EXPECT_FALSE(AcceptedIncomingName(StartNamed("a", 3, 5)));
+}
+
 TEST(TransferId, DiffersWithinOneClockTickAndIsNeverZero) {
     EXPECT_NE(MixTransferId(1000, 42, 1), MixTransferId(1000, 42, 2));
     EXPECT_EQ(MixTransferId(5, 0, 5), 1u);
