@@ -182,20 +182,16 @@ class StationPair : public ::testing::Test {
         return sent;
     }
 
-    std::optional<BinaryTransferMessage> SendFile(Station& from, Station& to,
-                                                  const std::string& name, const Bytes& content) {
-        return Transfer(from, to, [&] {
-            const auto started =
-                from.transfers().StartBinaryFileSend(from.folder.Write(name, content));
-            EXPECT_EQ(started.outcome, FileTransfers::StartOutcome::Started) << started.status;
-        });
-    }
-
     void ExpectFilesArrive(const std::vector<FileCase>& cases) {
         for (const FileCase& c : cases) {
             SCOPED_TRACE(c.label);
+            Station& from = c.fromA ? a : b;
             Station& to = c.fromA ? b : a;
-            const auto verdict = SendFile(c.fromA ? a : b, to, c.name, c.content);
+            const auto verdict = Transfer(from, to, [&] {
+                const auto started =
+                    from.transfers().StartBinaryFileSend(from.folder.Write(c.name, c.content));
+                EXPECT_EQ(started.outcome, FileTransfers::StartOutcome::Started) << started.status;
+            });
             ASSERT_TRUE(verdict.has_value());
             EXPECT_EQ(verdict->result, static_cast<std::uint8_t>(cvfile::ResultCode::CrcOk));
             EXPECT_EQ(verdict->size, c.content.size());
