@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include "cvfile/crc32.h"
+#include <algorithm>
+
 #include "hand_records.h"
-#include "station_harness.h"
+#include "sim/simulator.h"
+#include "station.h"
 #include "transfer/record_stream.h"
-#include "transfer/utf8_path.h"
 
 namespace corvina {
 namespace {
@@ -12,7 +14,6 @@ namespace {
 using cvfile::ResultCode;
 using testing::Bytes;
 using testing::ListFolder;
-using testing::ReadFile;
 using testing::Station;
 using testing::WaitUntil;
 using namespace std::chrono_literals;
@@ -21,21 +22,49 @@ constexpr std::uint8_t Code(ResultCode code) {
     return static_cast<std::uint8_t>(code);
 }
 
-Bytes MixedText(std::size_t size) {
-    static const char* const kWords[] = {"carrier ", "station ", "frequency ", "QSL ",
-                                         "signal ",  "report ",  "73 ",        "the ",
-                                         "antenna ", "\r\n"};
-    Bytes text;
-    const Bytes noise = testing::RandomBytes(size, 5);
-    for (std::size_t i = 0; text.size() < size; ++i) {
-        const std::string word = kWords[noise[i % noise.size()] % 10];
-        text.insert(text.end(), word.begin(), word.end());
-    }
-    text.resize(size);
-    return text;
-}
+// The two modems simulated in this process, fresh for each test, so tests
+// can reach into them (faults, counters).
+class TwoStations : public testing::StationPair {
+  protected:
+    // With `overPty` the stations reach their modems over pseudo-terminals.
+    explicit TwoStations(double timeScale = 20, bool call = true, bool overPty = false)
+        : sim(Options(timeScale, overPty)), call_(call), overPty_(overPty) {}
 
-using BinaryTransfer = testing::TwoStations;
+    static velksim::SimulatorOptions Options(double timeScale, bool overPty) {
+        velksim::SimulatorOptions options;
+        options.channel.timeScale = timeScale;
+        for (const char* call : {"DK1AAA", "DK2BBB"}) {
+            velksim::ModemOptions modem;
+            modem.name = call;
+            modem.pty = overPty;
+            modem.ptyLink = std::filesystem::temp_directory_path() /
+                            ("corvina-transfer-" + std::to_string(::getpid()) + "-" + call);
+            options.modems.push_back(modem);
+        }
+        return options;
+    }
+
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(sim.Start(error)) << error;
+        std::array<std::filesystem::path, 2> ptys;
+        if (overPty_) {
+            ptys = {sim.modem(0).ptyLink(), sim.modem(1).ptyLink()};
+        }
+        ASSERT_NO_FATAL_FAILURE(Connect({sim.modem(0).tcpPort(), sim.modem(1).tcpPort()}, ptys));
+        if (call_) {
+            Call();
+        }
+    }
+
+    velksim::Simulator sim;
+
+  private:
+    bool call_;
+    bool overPty_;
+};
+
+using BinaryTransfer = TwoStations;
 
 TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
     // The longest name the file system takes with ".part" and " (n)" added.
@@ -44,17 +73,11 @@ TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
         longName += "\xC3\xBC";  // ü
     }
     longName += ".bin";
-    const struct {
-        const char* label;
-        bool fromA;
-        std::string name;
-        Bytes content;
-        std::string stored;
-    } cases[] = {
+    ExpectFilesArrive({
         {"empty", true, "empty.dat", {}, "empty.dat"},
         {"1,000 equal bytes", true, "equal.dat", Bytes(1000, 0x55), "equal.dat"},
         {"600 random bytes", true, "random.dat", testing::RandomBytes(600, 9), "random.dat"},
-        {"200 KiB mixed text", true, "log.txt", MixedText(200 * 1024), "log.txt"},
+        {"200 KiB of text", true, "log.txt", testing::Letters(200 * 1024, 5), "log.txt"},
         {"long UTF-8 name", true, longName, Bytes{1, 2, 3}, longName},
         {"first a.txt", true, "a.txt", Bytes{'1'}, "a.txt"},
         {"second a.txt", true, "a.txt", Bytes{'2'}, "a (1).txt"},
@@ -66,20 +89,7 @@ TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
         {"back: 600 random bytes", false, "back.dat", testing::RandomBytes(600, 4), "back.dat"},
         {"back: empty", false, "back-empty.dat", {}, "back-empty.dat"},
         {"back: equal bytes", false, "back-equal.dat", Bytes(1000, 'z'), "back-equal.dat"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        Station& from = c.fromA ? a : b;
-        Station& to = c.fromA ? b : a;
-        const auto verdict = SendFile(from, to, c.name, c.content);
-        ASSERT_TRUE(verdict.has_value());
-        EXPECT_EQ(verdict->result, Code(ResultCode::CrcOk));
-        EXPECT_EQ(verdict->size, c.content.size());
-        EXPECT_EQ(verdict->actualCrc, cvfile::Crc32Ieee(c.content.data(), c.content.size()));
-        EXPECT_EQ(ReadFile(to.tmp() / PathFromUtf8(c.stored)), c.content);
-        const auto received = to.Messages(BinaryTransferKind::ReceiveFinished).back();
-        EXPECT_EQ(received.result, Code(ResultCode::CrcOk));
-    }
+    });
     EXPECT_EQ(ListFolder(a.tmp()).size(), 3u);
     EXPECT_EQ(ListFolder(b.tmp()).size(), 12u);
 }
@@ -87,11 +97,9 @@ TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
 TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
     const Bytes content = testing::RandomBytes(600, 2);
     const std::size_t bMark = b.sink.Size();
-    const auto verdict = SendFile(a, b, "order.bin", content);
-    ASSERT_TRUE(verdict.has_value());
+    ExpectFilesArrive({{"600 random bytes", true, "order.bin", content, "order.bin"}});
 
     std::vector<std::uint64_t> progress;
-    std::string echoLines;
     std::optional<std::size_t> finishedAt;
     std::optional<std::size_t> verdictAt;
     const auto events = a.sink.Events();
@@ -106,174 +114,126 @@ TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
         } else if (e.transferMessage() != nullptr &&
                    e.transferMessage()->kind == BinaryTransferKind::SendFinished) {
             verdictAt = i;
-        } else if (e.hostOutput() != nullptr && e.hostOutput()->kind == HostOutputKind::EchoText) {
-            echoLines.append(e.hostOutput()->bytes.begin(), e.hostOutput()->bytes.end());
         }
     }
     EXPECT_EQ(progress, (std::vector<std::uint64_t>{0, 33, 66, 100}));
-    EXPECT_NE(echoLines.find("[Binary record 1/3 sent]\r\n[Binary record 2/3 sent]\r\n"
-                             "[Binary record 3/3 sent]\r\n"),
+    EXPECT_NE(testing::JoinedOutput(events, HostOutputKind::EchoText)
+                  .find("[Binary record 1/3 sent]\r\n[Binary record 2/3 sent]\r\n"
+                        "[Binary record 3/3 sent]\r\n"),
               std::string::npos);
     ASSERT_TRUE(finishedAt && verdictAt);
     EXPECT_LT(*finishedAt, *verdictAt);
 
-    std::vector<BinaryTransferKind> kinds;
-    std::vector<std::uint32_t> percents;
+    // The receiver: started, progress by chunk, finished, then the state.
+    std::vector<std::pair<BinaryTransferKind, std::uint64_t>> received;
     const auto bEvents = b.sink.Events();
     for (std::size_t i = bMark; i < bEvents.size(); ++i) {
         if (const BinaryTransferMessage* m = bEvents[i].transferMessage()) {
-            kinds.push_back(m->kind);
-            if (m->kind == BinaryTransferKind::ReceiveProgress) {
-                percents.push_back(m->percent);
+            received.emplace_back(
+                m->kind, m->kind == BinaryTransferKind::ReceiveProgress ? m->percent : m->size);
+            if (m->kind == BinaryTransferKind::ReceiveStarted) {
+                EXPECT_EQ(m->expectedCrc, cvfile::Crc32Ieee(content.data(), content.size()));
             }
         }
     }
-    EXPECT_EQ(kinds.front(), BinaryTransferKind::ReceiveStarted);
-    EXPECT_EQ(kinds[kinds.size() - 2], BinaryTransferKind::ReceiveFinished);
-    EXPECT_EQ(kinds.back(), BinaryTransferKind::TransferStateChanged);
-    EXPECT_EQ(percents, (std::vector<std::uint32_t>{42, 85, 100}));
+    using enum BinaryTransferKind;
+    EXPECT_EQ(received, (decltype(received){{ReceiveStarted, 600},
+                                            {ReceiveProgress, 42},
+                                            {ReceiveProgress, 85},
+                                            {ReceiveProgress, 100},
+                                            {ReceiveFinished, 600},
+                                            {TransferStateChanged, 0}}));
     // The verdict goes out after one changeover; its echo brings the second.
     EXPECT_TRUE(WaitUntil([&] { return sim.modem(1).counters().Requests(4, "%O") == 2; }, 5s));
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 2u);
 }
 
+// Streams written here field by field and sent as plain channel data, each
+// answered with a verdict that leaves nothing in the receive folder.
 TEST_F(BinaryTransfer, RefusedNamesAndBrokenStreamsEndWithAVerdictAndNothingStored) {
+    using Records = std::vector<testing::HandRecord>;
     const Bytes content = testing::RandomBytes(600, 8);
-    const std::uint32_t crc = cvfile::Crc32Ieee(content.data(), content.size());
     std::uint64_t id = 0x5000;
-    const auto plain = [&](const std::string& name) {
-        return testing::PlainTransfer(++id, name, content);
+    const auto plain = [&](const std::string& name, const std::function<void(Records&)>& change) {
+        auto records = testing::PlainTransfer(++id, name, content);
+        change(records);
+        return records;
     };
+    const auto same = [](Records&) {};
     struct Case {
         std::string label;
-        std::vector<testing::HandRecord> records;
+        Records records;
         ResultCode expected;
     };
-    std::vector<Case> cases;
-    for (const std::string name :
-         {"trail.", "trail ", "a/b", "a\\b", "c:d", "ctl\x01", "..", "aux.dat", "LPT1"}) {
-        cases.push_back({"name " + name, plain(name), ResultCode::Rejected});
-    }
-    // A name of 1,024 bytes passes the name check, but no file system here
-    // stores a name that long: the file cannot be created.
-    cases.push_back(
-        {"name of 1,024 bytes", plain(std::string(1020, 'n') + ".bin"), ResultCode::FileError});
-    {
-        auto r = plain("repeat.bin");
-        r.insert(r.begin() + 2, r[1]);
-        cases.push_back({"data record repeated", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("order.bin");
-        std::swap(r[1], r[2]);
-        cases.push_back({"data out of order", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("crc.bin");
-        r.back().value ^= 1;
-        cases.push_back({"end with the wrong CRC", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("size.bin");
-        r.back().offset += 1;
-        cases.push_back({"end with the wrong size", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("garbled.bin");
-        r[2].corruptAt = 50;  // inside the payload: the record is dropped as invalid
-        cases.push_back({"a corrupted data record", r, ResultCode::ProtocolError});
-    }
-    {
-        auto r = plain("garbled-end.bin");
-        r.back().corruptAt = 13;  // the identifier: the End is dropped; a Cancel closes it
-        r.push_back({5, id, 0, 0, 0, {}});
-        cases.push_back({"a corrupted end record", r, ResultCode::Cancelled});
+    std::vector<Case> cases = {
+        // A name of 1,024 bytes passes the name check, but no file system here
+        // stores a name that long: the file cannot be created.
+        {"name of 1,024 bytes", plain(std::string(1020, 'n') + ".bin", same),
+         ResultCode::FileError},
+        // Inside the payload: the record is dropped as invalid.
+        {"a corrupted data record", plain("e", [](Records& r) { r[2].corruptAt = 50; }),
+         ResultCode::ProtocolError},
+        // The identifier: the End is dropped; a Cancel closes the transfer.
+        {"a corrupted end record",
+         plain("f",
+               [&](Records& r) {
+                   r.back().corruptAt = 13;
+                   r.push_back({5, id, 0, 0, 0, {}});
+               }),
+         ResultCode::Cancelled},
+        // Answered, though the window of the receiver hears of no transfer.
+        {"a cancel for an unknown transfer", {{5, 0xC0FFEE, 0, 0, 0, {}}}, ResultCode::Cancelled},
+    };
+    for (const std::string name : {"trail.", "a\\b", "aux.dat"}) {
+        cases.push_back({"name " + name, plain(name, same), ResultCode::Rejected});
     }
     for (Case& c : cases) {
         SCOPED_TRACE(c.label);
-        const std::uint64_t transferId = c.records.front().id;
-        const auto verdict =
-            SendByHand(a, b, testing::Concat(c.records), transferId, content.size(), crc);
+        const testing::HandRecord& start = c.records.front();
+        const bool transfer = start.type == 1;
+        const auto send = [&] {
+            a.transfers().outgoing().Prepare(start.id, start.offset, "by hand");
+            a.transfers().outgoing().Built(start.offset, 1, start.value);
+            a.session().binarySendActive = true;
+            a.session().fileSendActive = true;
+            EXPECT_TRUE(
+                a.session().QueueData(testing::Concat(c.records), OutboundKind::TransmitText));
+        };
+        const auto verdict = Transfer(a, b, send, transfer);
         ASSERT_TRUE(verdict.has_value());
         EXPECT_EQ(verdict->result, Code(c.expected));
+        if (!transfer) {
+            EXPECT_EQ(verdict->size, 0u);
+            EXPECT_EQ(verdict->actualCrc, 0u);
+        }
         EXPECT_TRUE(ListFolder(b.tmp()).empty()) << ::testing::PrintToString(ListFolder(b.tmp()));
     }
 }
 
-TEST_F(BinaryTransfer, CompressedStreamsThatDoNotInflateExactlyAreProtocolErrors) {
-    const Bytes original(5000, 'c');
-    const std::atomic<bool> noAbort{false};
-    const auto stream = BuildBinaryRecordStream(original, "z.bin", 1, noAbort);
-    const auto real = testing::DecodeStream(stream.bytes);
-    ASSERT_EQ(real.size(), 3u);
-    const struct {
-        const char* label;
-        std::uint64_t announced;
-    } cases[] = {
-        {"one byte short", original.size() + 1},
-        {"bomb: far beyond what the data can inflate to", 1ull << 40},
-        {"bomb within the ratio", 1 << 20},
-    };
-    std::uint64_t id = 0x7000;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        ++id;
-        const std::uint32_t crc = cvfile::Crc32Ieee(original.data(), original.size());
-        const std::vector<testing::HandRecord> records = {
-            {1, id, 2, c.announced, crc, {'z', '.', 'b', 'i', 'n'}},
-            {2, id, 1, 0, 1, real[1].payload},
-            {3, id, 2, c.announced, crc, {}},
-        };
-        const auto verdict = SendByHand(a, b, testing::Concat(records), id, c.announced, crc);
-        ASSERT_TRUE(verdict.has_value());
-        EXPECT_EQ(verdict->result, Code(ResultCode::ProtocolError));
-        EXPECT_TRUE(ListFolder(b.tmp()).empty());
-    }
-}
-
-TEST_F(BinaryTransfer, ACancelForAnUnknownTransferIsAnsweredCancelled) {
-    const std::vector<testing::HandRecord> cancel = {{5, 0xC0FFEE, 0, 0, 0, {}}};
-    const auto verdict = SendByHand(a, b, testing::Concat(cancel), 0xC0FFEE, 10, 1, 20s, false);
-    ASSERT_TRUE(verdict.has_value());
-    EXPECT_EQ(verdict->result, Code(ResultCode::Cancelled));
-    EXPECT_EQ(verdict->size, 0u);
-    EXPECT_EQ(verdict->actualCrc, 0u);
-}
-
-TEST_F(BinaryTransfer, ATmpThatCannotBeCreatedGivesFileError) {
-    b.folder.Write("tmp", Bytes{'f'});
-    const auto verdict = SendFile(a, b, "nowhere.bin", testing::RandomBytes(300));
-    ASSERT_TRUE(verdict.has_value());
-    EXPECT_EQ(verdict->result, Code(ResultCode::FileError));
-    EXPECT_EQ(ReadFile(b.folder.path() / "tmp"), Bytes{'f'});
-}
-
 TEST_F(BinaryTransfer, AbortMidTransferEndsCancelledOnBothSides) {
-    const std::size_t aMark = a.sink.Size();
-    const std::size_t bMark = b.sink.Size();
-    const auto path = a.folder.Write("long.bin", testing::RandomBytes(12000, 6));
-    ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
-              FileTransfers::StartOutcome::Started);
-    ASSERT_TRUE(b.sink.WaitFor(
-        [](const UiEvent& e) {
-            const auto* m = e.transferMessage();
-            return m != nullptr && m->kind == BinaryTransferKind::ReceiveProgress &&
-                   m->percent >= 10;
-        },
-        20s, bMark));
-    // A text send is refused while the file is being received.
-    EXPECT_EQ(b.transfers().StartTextFileSend(b.folder.Write("t.txt", Bytes{'t'})).outcome,
-              FileTransfers::StartOutcome::NotAllowed);
-    EXPECT_TRUE(a.transfers().AbortBinaryFileSend());
-    const auto verdict = AwaitVerdicts(a, b, aMark, bMark, 20s);
+    const auto verdict = Transfer(a, b, [&] {
+        const std::size_t bMark = b.sink.Size();
+        const auto path = a.folder.Write("long.bin", testing::RandomBytes(12000, 6));
+        ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
+                  FileTransfers::StartOutcome::Started);
+        ASSERT_TRUE(b.sink.WaitFor(
+            [](const UiEvent& e) {
+                const auto* m = e.transferMessage();
+                return m != nullptr && m->kind == BinaryTransferKind::ReceiveProgress &&
+                       m->percent >= 10;
+            },
+            20s, bMark));
+        // A text send is refused while the file is being received.
+        EXPECT_EQ(b.transfers().StartTextFileSend(b.folder.Write("t.txt", Bytes{'t'})).outcome,
+                  FileTransfers::StartOutcome::NotAllowed);
+        EXPECT_TRUE(a.transfers().AbortBinaryFileSend());
+    });
     ASSERT_TRUE(verdict.has_value());
     EXPECT_EQ(verdict->result, Code(ResultCode::Cancelled));
     EXPECT_TRUE(ListFolder(b.tmp()).empty());
     // The stream stays usable: the next file goes through.
-    const auto next = SendFile(a, b, "after.bin", Bytes{9, 9});
-    ASSERT_TRUE(next.has_value());
-    EXPECT_EQ(next->result, Code(ResultCode::CrcOk));
+    ExpectFilesArrive({{"after the abort", true, "after.bin", Bytes{9, 9}, "after.bin"}});
 }
 
 TEST_F(BinaryTransfer, DisconnectingMidTransferLeavesNothingBehind) {
@@ -291,21 +251,11 @@ TEST_F(BinaryTransfer, DisconnectingMidTransferLeavesNothingBehind) {
 }
 
 // Every way an ARQ link ends during a send, over TCP and over pseudo-terminals.
-class LinkEndDuringSend : public testing::TwoStations, public ::testing::WithParamInterface<bool> {
+class LinkEndDuringSend : public TwoStations, public ::testing::WithParamInterface<bool> {
   protected:
     LinkEndDuringSend() : TwoStations(20, false, GetParam()) {}
-
-    bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-        return WaitUntil(
-            [&] {
-                a.PumpWindow();
-                b.PumpWindow();
-                return condition();
-            },
-            timeout);
-    }
     // Both windows have seen the link end and cleaned up after it.
-    bool LinkGone() const { return !a.arqActive() && !b.arqActive(); }
+    bool LinkGone() const { return !a.arqActive && !b.arqActive; }
 };
 
 TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
@@ -336,7 +286,7 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
         }
         const std::size_t fromMark = from.sink.Size();
         const std::uint64_t heardBefore = toModem.counters().bytesReceivedAir;
-        const auto path = from.folder.Write("cut.dat", MixedText(12000));
+        const auto path = from.folder.Write("cut.dat", testing::Letters(12000, 5));
         const auto started = c.binary ? from.transfers().StartBinaryFileSend(path)
                                       : from.transfers().StartTextFileSend(path);
         ASSERT_EQ(started.outcome, FileTransfers::StartOutcome::Started);
@@ -365,11 +315,8 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
         }
 
         Call();
-        const Bytes next = testing::RandomBytes(1500, 8);
-        const auto verdict = SendFile(a, b, "next.dat", next, 30s);
-        ASSERT_TRUE(verdict.has_value());
-        EXPECT_EQ(verdict->result, Code(ResultCode::CrcOk));
-        EXPECT_EQ(ReadFile(b.tmp() / "next.dat"), next);
+        ExpectFilesArrive(
+            {{"next link", true, "next.dat", testing::RandomBytes(1500, 8), "next.dat"}});
         std::filesystem::remove(b.tmp() / "next.dat");
         a.session().RequestArqDisconnect();
         ASSERT_TRUE(PumpUntil([&] { return LinkGone(); }, 10s));
@@ -378,6 +325,96 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
 
 INSTANTIATE_TEST_SUITE_P(OverTcpAndPty, LinkEndDuringSend, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Pty" : "Tcp"; });
+
+using TextFileSend = TwoStations;
+
+// Each file goes out byte for byte, with progress for each piece the modem
+// takes, ends without an error and arrives as received text.
+TEST_F(TextFileSend, FilesGoOutUnchangedWithProgressAndArrive) {
+    const struct {
+        const char* label;
+        Bytes content;
+        std::vector<std::uint64_t> progress;
+    } cases[] = {
+        {"600 bytes in three pieces", testing::Letters(600, 7), {42, 85, 100}},
+        {"empty: ends at once", {}, {}},
+        {"a zero byte in the text", {'a', 'b', 0x00, 'c', 'd', '\r'}, {100}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::uint64_t before = sim.modem(0).counters().dataBytesAccepted;
+        const std::size_t mark = a.sink.Size();
+        ASSERT_EQ(a.transfers().StartTextFileSend(a.folder.Write("t.txt", c.content)).outcome,
+                  FileTransfers::StartOutcome::Started);
+        const auto finished =
+            a.sink.WaitFor(testing::IsKind(UiEventKind::FileSendFinishedEvent), 15s, mark);
+        ASSERT_TRUE(finished);
+        EXPECT_EQ(finished->wParam, 1u);
+        a.transfers().EndFileSend();
+        EXPECT_EQ(a.session().FileResult(), std::make_pair(std::string(), false));
+        EXPECT_EQ(sim.modem(0).counters().dataBytesAccepted - before, c.content.size());
+        std::vector<std::uint64_t> progress;
+        const auto events = a.sink.Events();
+        for (std::size_t i = mark; i < events.size(); ++i) {
+            if (events[i].kind == UiEventKind::FileSendProgressEvent) {
+                EXPECT_EQ(events[i].lParam, 0);
+                progress.push_back(events[i].wParam);
+            }
+        }
+        EXPECT_EQ(progress, c.progress);
+        const std::string text(c.content.begin(),
+                               std::find(c.content.begin(), c.content.end(), 0x00));
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return testing::JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText)
+                           .find(text) != std::string::npos;
+            },
+            15s));
+    }
+}
+
+class BroadcastTextFileSend : public TwoStations {
+  protected:
+    BroadcastTextFileSend() : TwoStations(4, false) {}
+};
+
+TEST_F(BroadcastTextFileSend, EndingTheBroadcastStopsTheSendWithoutAnError) {
+    a.Command("#UNPROTO 1");
+    ASSERT_TRUE(WaitUntil([&] { return a.session().linkCanSend.load(); }, 10s));
+    EXPECT_EQ(a.transfers().StartBinaryFileSend(a.folder.Write("b.bin", Bytes{1})).outcome,
+              FileTransfers::StartOutcome::NotAllowed);
+    const auto result =
+        a.transfers().StartTextFileSend(a.folder.Write("long.txt", Bytes(4000, 'x')));
+    ASSERT_EQ(result.outcome, FileTransfers::StartOutcome::Started);
+    ASSERT_TRUE(a.sink.WaitFor(testing::IsKind(UiEventKind::FileSendProgressEvent), 10s));
+    a.session().RequestEndBroadcast();
+    EXPECT_FALSE(a.session().fileSendActive);
+    EXPECT_EQ(a.session().FileResult(), std::make_pair(std::string(), false));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return a.session().WithQueues([](HostQueues& q) { return q.outboundQueue.empty(); });
+        },
+        5s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(a.sink.Count(testing::IsKind(UiEventKind::FileSendFinishedEvent)), 0u);
+    EXPECT_EQ(a.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
+}
+
+using NoisyBinaryTransfer = TwoStations;
+
+TEST_F(NoisyBinaryTransfer, SurvivesLostLateAndCorruptedAnswers) {
+    for (std::size_t i = 0; i < 2; ++i) {
+        sim.modem(i).faults().dropProbability = 0.02;
+        sim.modem(i).faults().corruptEveryNth = 50;
+        sim.modem(i).faults().lateEveryNth = 60;
+    }
+    const Bytes content = testing::Letters(100 * 1024, 11);
+    ExpectFilesArrive({{"100 KiB of text", true, "noisy.txt", content, "noisy.txt"}});
+    EXPECT_GT(sim.modem(0).counters().answersDropped + sim.modem(1).counters().answersDropped, 0u);
+    EXPECT_GT(sim.modem(0).counters().answersCorrupted, 0u);
+    EXPECT_GT(sim.modem(1).counters().answersLate, 0u);
+    EXPECT_EQ(b.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
+}
 
 }  // namespace
 }  // namespace corvina

@@ -11,94 +11,9 @@
 
 namespace corvina::testing {
 
-TransferFlags FakePort::Flags() {
-    return TransferFlags{
-        transferAbortRequested, fileSendActive,         binarySendActive, binaryAbortRequested,
-        binaryCancelRequested,  incomingTransferActive, arqConnected,     linkCanSend};
-}
-
-void FakePort::Post(UiEvent event) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(std::move(event));
-}
-
-void FakePort::SetSendCounters(std::uint64_t totalBytes, std::uint64_t sentBytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    totalBytes_ = totalBytes;
-    sentBytes_ = sentBytes;
-}
-
-bool FakePort::QueueData(Bytes bytes, OutboundKind kind) {
-    const bool needsArq = kind != OutboundKind::TransmitText && kind != OutboundKind::TextFile;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!(needsArq ? arqConnected.load() : linkCanSend.load())) {
-        return false;
-    }
-    items_.push_back(Item{std::move(bytes), kind});
-    return true;
-}
-
-void FakePort::QueueCommand(Bytes command) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    commands_.emplace_back(command.begin(), command.end());
-}
-
-bool FakePort::QueueVerdict(Bytes record, const std::function<void()>& noteQueued) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!arqConnected) {
-        return false;
-    }
-    noteQueued();
-    commands_.push_back("%O");
-    items_.push_back(Item{std::move(record), OutboundKind::TransferControl});
-    return true;
-}
-
-void FakePort::RequestBinaryCancel() {
-    binaryCancelRequested = true;
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++cancelRequests_;
-}
-
-void FakePort::SetFileResult(std::string text, bool isError) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    fileResultText_ = std::move(text);
-    fileResultIsError_ = isError;
-}
-
-std::vector<UiEvent> FakePort::Events() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-}
-
-std::vector<FakePort::Item> FakePort::Items() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return items_;
-}
-
-std::vector<std::string> FakePort::Commands() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return commands_;
-}
-
-std::pair<std::string, bool> FakePort::FileResult() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return {fileResultText_, fileResultIsError_};
-}
-
-std::pair<std::uint64_t, std::uint64_t> FakePort::Counters() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return {totalBytes_, sentBytes_};
-}
-
-int FakePort::cancelRequests() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return cancelRequests_;
-}
-
-std::vector<BinaryTransferMessage> FakePort::TransferMessages() const {
+std::vector<BinaryTransferMessage> FakePort::Seen::Messages() const {
     std::vector<BinaryTransferMessage> messages;
-    for (const UiEvent& event : Events()) {
+    for (const UiEvent& event : events) {
         if (const BinaryTransferMessage* message = event.transferMessage()) {
             messages.push_back(*message);
         }
@@ -106,9 +21,9 @@ std::vector<BinaryTransferMessage> FakePort::TransferMessages() const {
     return messages;
 }
 
-std::vector<cvfile::TransferRecord> FakePort::QueuedResults() const {
+std::vector<cvfile::TransferRecord> FakePort::Seen::Verdicts() const {
     std::vector<cvfile::TransferRecord> results;
-    for (const Item& item : Items()) {
+    for (const Item& item : items) {
         if (item.kind == OutboundKind::TransferControl) {
             for (const cvfile::TransferRecord& record : DecodeStream(item.bytes)) {
                 results.push_back(record);
@@ -137,21 +52,16 @@ Bytes RandomBytes(std::size_t size, std::uint32_t seed) {
     return bytes;
 }
 
-TempDir::TempDir() {
-    static std::atomic<int> serial{0};
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("corvina-transfer-" + std::to_string(random()) + "-" + std::to_string(++serial));
-    std::filesystem::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
+Bytes Letters(std::size_t size, std::uint32_t seed) {
+    Bytes letters = RandomBytes(size, seed);
+    for (std::uint8_t& b : letters) {
+        b = static_cast<std::uint8_t>('a' + b % 4);
+    }
+    return letters;
 }
 
 std::filesystem::path TempDir::Write(const std::string& name, const Bytes& contents) const {
-    const std::filesystem::path file = path_ / PathFromUtf8(name);
+    const std::filesystem::path file = path() / PathFromUtf8(name);
     std::ofstream out(file, std::ios::binary);
     out.write(reinterpret_cast<const char*>(contents.data()),
               static_cast<std::streamsize>(contents.size()));

@@ -3,12 +3,14 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "cvfile/transfer_record.h"
 #include "session/ui_event.h"
+#include "support/temporary_folder.h"
 #include "transfer/transfer_port.h"
 
 namespace corvina::testing {
@@ -23,6 +25,17 @@ class FakePort : public TransferPort {
         Bytes bytes;
         OutboundKind kind;
     };
+    struct Seen {
+        std::vector<UiEvent> events;
+        std::vector<Item> items;
+        std::vector<std::string> commands;
+        std::pair<std::string, bool> fileResult{"", false};
+        int cancelRequests = 0;
+
+        std::vector<BinaryTransferMessage> Messages() const;
+        // The Result records queued, decoded.
+        std::vector<cvfile::TransferRecord> Verdicts() const;
+    };
 
     std::atomic<bool> transferAbortRequested{false};
     std::atomic<bool> fileSendActive{false};
@@ -34,38 +47,59 @@ class FakePort : public TransferPort {
     std::atomic<bool> linkCanSend{true};
     std::atomic<bool> running{true};
 
-    TransferFlags Flags() override;
+    TransferFlags Flags() override {
+        return {
+            transferAbortRequested, fileSendActive,         binarySendActive, binaryAbortRequested,
+            binaryCancelRequested,  incomingTransferActive, arqConnected,     linkCanSend};
+    }
     bool SessionRunning() override { return running; }
-    void Post(UiEvent event) override;
-    void SetSendCounters(std::uint64_t totalBytes, std::uint64_t sentBytes) override;
-    bool QueueData(Bytes bytes, OutboundKind kind) override;
-    void QueueCommand(Bytes command) override;
-    bool QueueVerdict(Bytes record, const std::function<void()>& noteQueued) override;
-    void RequestBinaryCancel() override;
-    void SetFileResult(std::string text, bool isError) override;
+    void SetSendCounters(std::uint64_t, std::uint64_t) override {}
+    void Post(UiEvent event) override {
+        std::lock_guard lock(mutex_);
+        seen_.events.push_back(std::move(event));
+    }
+    bool QueueData(Bytes bytes, OutboundKind kind) override {
+        const bool text = kind == OutboundKind::TransmitText || kind == OutboundKind::TextFile;
+        std::lock_guard lock(mutex_);
+        if (!(text ? linkCanSend : arqConnected)) {
+            return false;
+        }
+        seen_.items.push_back({std::move(bytes), kind});
+        return true;
+    }
+    void QueueCommand(Bytes command) override {
+        std::lock_guard lock(mutex_);
+        seen_.commands.emplace_back(command.begin(), command.end());
+    }
+    bool QueueVerdict(Bytes record, const std::function<void()>& noteQueued) override {
+        std::lock_guard lock(mutex_);
+        if (!arqConnected) {
+            return false;
+        }
+        noteQueued();
+        seen_.commands.push_back("%O");
+        seen_.items.push_back({std::move(record), OutboundKind::TransferControl});
+        return true;
+    }
+    void RequestBinaryCancel() override {
+        binaryCancelRequested = true;
+        std::lock_guard lock(mutex_);
+        ++seen_.cancelRequests;
+    }
+    void SetFileResult(std::string text, bool isError) override {
+        std::lock_guard lock(mutex_);
+        seen_.fileResult = {std::move(text), isError};
+    }
 
-    std::vector<UiEvent> Events() const;
-    std::vector<Item> Items() const;
-    std::vector<std::string> Commands() const;
-    std::pair<std::string, bool> FileResult() const;
-    std::pair<std::uint64_t, std::uint64_t> Counters() const;
-    int cancelRequests() const;
-
-    // The transfer messages posted so far, in order.
-    std::vector<BinaryTransferMessage> TransferMessages() const;
-    // The Result records queued so far, decoded.
-    std::vector<cvfile::TransferRecord> QueuedResults() const;
+    // A copy of what the port was handed so far.
+    Seen seen() const {
+        std::lock_guard lock(mutex_);
+        return seen_;
+    }
 
   private:
     mutable std::mutex mutex_;
-    std::vector<UiEvent> events_;
-    std::vector<Item> items_;
-    std::vector<std::string> commands_;
-    std::string fileResultText_;
-    bool fileResultIsError_ = false;
-    std::uint64_t totalBytes_ = 0;
-    std::uint64_t sentBytes_ = 0;
-    int cancelRequests_ = 0;
+    Seen seen_;
 };
 
 // Every record framed in `stream`, decoded; fails the test on bytes that are
@@ -74,20 +108,13 @@ std::vector<cvfile::TransferRecord> DecodeStream(const Bytes& stream);
 
 // `size` bytes that deflate cannot shrink (a fixed pseudo-random sequence).
 Bytes RandomBytes(std::size_t size, std::uint32_t seed = 1);
+// `size` letters from a to d at random: text that deflates to about a quarter.
+Bytes Letters(std::size_t size, std::uint32_t seed);
 
-// A fresh folder under the system's temporary directory, removed on
-// destruction.
-class TempDir {
+class TempDir : public TemporaryFolder {
   public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
+    // `name` is UTF-8 on every system.
     std::filesystem::path Write(const std::string& name, const Bytes& contents) const;
-
-  private:
-    std::filesystem::path path_;
 };
 
 // The names of the entries of `folder`, sorted; empty when it does not exist.

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "fake_port.h"
 #include "transfer/incoming_file.h"
+#include "transfer/rename_without_replacing.h"
 #include "transfer/utf8_path.h"
 
 namespace corvina {
@@ -22,103 +25,33 @@ using testing::ListFolder;
 using testing::ReadFile;
 using testing::TempDir;
 
-TEST(SplitFileName, SplitsAtTheLastDotUnlessItLeads) {
-    const struct {
-        const char* name;
-        const char* stem;
-        const char* extension;
-    } cases[] = {
-        {"a.txt", "a", ".txt"},
-        {".profile", ".profile", ""},
-        {"archive.tar.gz", "archive.tar", ".gz"},
-        {"plain", "plain", ""},
-        {"..x", ".", ".x"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const StemAndExtension parts = SplitFileName(c.name);
-        EXPECT_EQ(parts.stem, c.stem);
-        EXPECT_EQ(parts.extension, c.extension);
-    }
-}
-
-// Takes the paths for `name` and creates the final file, as a finished
-// transfer would; returns the final file's name.
-std::string Occupy(const TempDir& dir, const std::string& name) {
+TEST(BuildIncomingPaths, TakesTheFirstFreeNameAndCreatesMissingFolders) {
+    TempDir dir;
     std::filesystem::path finalPath;
     std::filesystem::path tempPath;
-    EXPECT_TRUE(BuildIncomingPaths(dir.path() / "tmp", name, finalPath, tempPath));
-    EXPECT_EQ(PathToUtf8(tempPath), PathToUtf8(finalPath) + ".part");
-    dir.Write("tmp/" + PathToUtf8(finalPath.filename()), Bytes{1});
-    return PathToUtf8(finalPath.filename());
-}
+    dir.Write("tmp", Bytes{1});
+    EXPECT_FALSE(BuildIncomingPaths({}, "a", finalPath, tempPath));
+    EXPECT_FALSE(BuildIncomingPaths(dir.path() / "tmp", "a", finalPath, tempPath));
+    EXPECT_FALSE(BuildIncomingPaths(dir.path() / "tmp" / "deeper", "a", finalPath, tempPath));
+    ASSERT_TRUE(BuildIncomingPaths(dir.path() / "share" / "in", "a", finalPath, tempPath));
+    EXPECT_EQ(finalPath, dir.path() / "share" / "in" / "a");
 
-TEST(BuildIncomingPaths, NumbersCollidingNamesBeforeTheExtension) {
-    TempDir dir;
-    EXPECT_EQ(Occupy(dir, "a.txt"), "a.txt");
-    EXPECT_EQ(Occupy(dir, "a.txt"), "a (1).txt");
-    EXPECT_EQ(Occupy(dir, "a.txt"), "a (2).txt");
-    EXPECT_EQ(Occupy(dir, ".profile"), ".profile");
-    EXPECT_EQ(Occupy(dir, ".profile"), ".profile (1)");
-    EXPECT_EQ(Occupy(dir, "archive.tar.gz"), "archive.tar.gz");
-    EXPECT_EQ(Occupy(dir, "archive.tar.gz"), "archive.tar (1).gz");
-}
-
-TEST(BuildIncomingPaths, TreatsPartFilesAndDanglingLinksAsTaken) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.path() / "tmp");
-    dir.Write("tmp/b.bin.part", Bytes{});
-    if (!MakeSymlink(dir.path() / "nowhere", dir.path() / "tmp" / "b (1).bin")) {
+    const auto in = dir.path() / "share" / "in";
+    dir.Write("share/in/z", Bytes{});
+    for (int n = 1; n <= kMaxCollisionNumber; ++n) {
+        dir.Write("share/in/z (" + std::to_string(n) + ")", Bytes{});
+    }
+    EXPECT_FALSE(BuildIncomingPaths(in, "z", finalPath, tempPath));
+    // A part file or a dangling link takes its name too.
+    dir.Write("share/in/b.bin.part", Bytes{});
+    if (!MakeSymlink(dir.path() / "nowhere", in / "b (1).bin")) {
         GTEST_SKIP() << "no symbolic links on this system";
     }
-    std::filesystem::path finalPath;
-    std::filesystem::path tempPath;
-    ASSERT_TRUE(BuildIncomingPaths(dir.path() / "tmp", "b.bin", finalPath, tempPath));
+    ASSERT_TRUE(BuildIncomingPaths(in, "b.bin", finalPath, tempPath));
     EXPECT_EQ(finalPath.filename(), "b (2).bin");
 }
 
-TEST(BuildIncomingPaths, CreatesMissingFoldersButFailsWhenOneIsAFileOrEveryNameIsTaken) {
-    TempDir blocked;
-    blocked.Write("tmp", Bytes{1});
-    std::filesystem::path finalPath;
-    std::filesystem::path tempPath;
-    EXPECT_FALSE(BuildIncomingPaths(blocked.path() / "tmp", "a", finalPath, tempPath));
-    EXPECT_FALSE(BuildIncomingPaths(blocked.path() / "tmp" / "deeper", "a", finalPath, tempPath));
-    ASSERT_TRUE(
-        BuildIncomingPaths(blocked.path() / "share" / "received", "a", finalPath, tempPath));
-    EXPECT_EQ(finalPath, blocked.path() / "share" / "received" / "a");
-
-    TempDir full;
-    std::filesystem::create_directory(full.path() / "tmp");
-    full.Write("tmp/z", Bytes{});
-    for (int n = 1; n <= kMaxCollisionNumber; ++n) {
-        full.Write("tmp/z (" + std::to_string(n) + ")", Bytes{});
-    }
-    EXPECT_FALSE(BuildIncomingPaths(full.path() / "tmp", "z", finalPath, tempPath));
-    full.Write("tmp/other", Bytes{});
-    EXPECT_TRUE(BuildIncomingPaths(full.path() / "tmp", "other.x", finalPath, tempPath));
-}
-
-TEST(IncomingFileSystem, CreatesOnlyNewFilesAndNeverFollowsLinks) {
-    TempDir dir;
-    IncomingFileSystem& fs = SystemIncomingFileSystem();
-    const Bytes outside = {'k', 'e', 'e', 'p'};
-    const auto victim = dir.Write("victim", outside);
-    if (!MakeSymlink(victim, dir.path() / "link.part") ||
-        !MakeSymlink(dir.path() / "absent", dir.path() / "dangling.part")) {
-        GTEST_SKIP() << "no symbolic links on this system";
-    }
-    dir.Write("exists.part", Bytes{9});
-
-    EXPECT_EQ(fs.CreateExclusive(dir.path() / "link.part"), nullptr);
-    EXPECT_EQ(fs.CreateExclusive(dir.path() / "dangling.part"), nullptr);
-    EXPECT_EQ(fs.CreateExclusive(dir.path() / "exists.part"), nullptr);
-    EXPECT_EQ(ReadFile(victim), outside);
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "absent"));
-    EXPECT_EQ(ReadFile(dir.path() / "exists.part"), Bytes{9});
-}
-
-TEST(IncomingFileSystem, WritesNonExecutableFilesAndRenamesWithoutReplacing) {
+TEST(IncomingFileSystem, CreatesOnlyNewNonExecutableFilesAndNeverFollowsLinks) {
     TempDir dir;
     IncomingFileSystem& fs = SystemIncomingFileSystem();
     const Bytes data = testing::RandomBytes(200000);
@@ -129,14 +62,59 @@ TEST(IncomingFileSystem, WritesNonExecutableFilesAndRenamesWithoutReplacing) {
     using std::filesystem::perms;
     const perms mode = std::filesystem::status(dir.path() / "new.part").permissions();
     EXPECT_EQ(mode & (perms::owner_exec | perms::group_exec | perms::others_exec), perms::none);
+    EXPECT_EQ(fs.CreateExclusive(dir.path() / "new.part"), nullptr);
+    EXPECT_EQ(ReadFile(dir.path() / "new.part"), data);
 
-    dir.Write("taken", Bytes{7});
-    EXPECT_FALSE(fs.RenameWithoutReplacing(dir.path() / "new.part", dir.path() / "taken"));
-    EXPECT_EQ(ReadFile(dir.path() / "taken"), Bytes{7});
-    EXPECT_TRUE(fs.RenameWithoutReplacing(dir.path() / "new.part", dir.path() / "free"));
-    EXPECT_EQ(ReadFile(dir.path() / "free"), data);
-    EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"free", "taken"}));
+    const Bytes outside = {'k', 'e', 'e', 'p'};
+    const auto victim = dir.Write("victim", outside);
+    if (!MakeSymlink(victim, dir.path() / "link.part") ||
+        !MakeSymlink(dir.path() / "absent", dir.path() / "dangling.part")) {
+        GTEST_SKIP() << "no symbolic links on this system";
+    }
+    EXPECT_EQ(fs.CreateExclusive(dir.path() / "link.part"), nullptr);
+    EXPECT_EQ(fs.CreateExclusive(dir.path() / "dangling.part"), nullptr);
+    EXPECT_EQ(ReadFile(victim), outside);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "absent"));
 }
+
+#ifndef _WIN32
+int NoExclusiveRename(const char*, const char*) {
+    return EINVAL;
+}
+int NoHardLinks(const char*, const char*) {
+    return EPERM;  // what vfat answers
+}
+
+// Every way down the fallbacks keeps the one guarantee: the file moves whole
+// to a free name, and a taken name is never replaced.
+TEST(RenameWithoutReplacing, MovesToAFreeNameAndNeverReplacesOnEveryVolumeKind) {
+    const struct {
+        const char* label;
+        RenameCalls calls;
+    } cases[] = {
+        {"this system", SystemRenameCalls()},
+        {"no exclusive rename", {NoExclusiveRename, SystemRenameCalls().hardLink}},
+        {"no hard links either (FAT)", {NoExclusiveRename, NoHardLinks}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        testing::TempDir dir;
+        const Bytes data = testing::RandomBytes(150000, 7);
+        const auto part = dir.Write("new.part", data);
+        dir.Write("taken", Bytes{7});
+
+        EXPECT_FALSE(RenameWithoutReplacing(part, dir.path() / "taken", c.calls));
+        EXPECT_FALSE(RenameWithoutReplacing(part, dir.path() / "missing" / "x", c.calls));
+        EXPECT_FALSE(RenameWithoutReplacing(dir.path() / "absent", dir.path() / "y", c.calls));
+        EXPECT_EQ(ReadFile(dir.path() / "taken"), Bytes{7});
+        EXPECT_EQ(ReadFile(part), data);
+
+        EXPECT_TRUE(RenameWithoutReplacing(part, dir.path() / "free", c.calls));
+        EXPECT_EQ(ReadFile(dir.path() / "free"), data);
+        EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"free", "taken"}));
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace corvina

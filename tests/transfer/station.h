@@ -2,27 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 #include <thread>
 
+#include "cvfile/crc32.h"
 #include "cvhost/status_predicates.h"
 #include "fake_port.h"
 #include "link/serial_transport.h"
 #include "link/telnet_transport.h"
-#include "session/host_session.h"
 #include "support/recording_event_sink.h"
 #include "text/conversions.h"
 #include "transfer/session_with_transfers.h"
+#include "transfer/utf8_path.h"
 
 namespace corvina::testing {
 
 using namespace std::chrono_literals;
 
-// Polls `condition` every 5 ms until it holds or `timeout` passes.
 inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
@@ -34,82 +34,45 @@ inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milli
     return true;
 }
 
-// One station: a session with its transfers on one simulated modem, its files
-// received into folder/tmp. The sink outlives the session.
+// One station: a session with its transfers, its files received into
+// folder/tmp. The sink outlives the session.
 struct Station {
-    explicit Station(IncomingFileSystem& fileSystem = SystemIncomingFileSystem())
-        : wired(sink, folder.path(), folder.path() / "tmp", fileSystem) {}
+    Station() : wired(sink, folder.path(), folder.path() / "tmp") {}
 
     HostSession& session() { return wired.session(); }
     FileTransfers& transfers() { return wired.transfers(); }
     std::filesystem::path tmp() const { return folder.path() / "tmp"; }
 
     // Over TCP to `port`, or over the pseudo-terminal at `pty` when given.
-    bool Connect(std::uint16_t port, std::string& error, const std::filesystem::path& pty = {}) {
+    void Connect(std::uint16_t port, const std::filesystem::path& pty) {
         auto transport = pty.empty() ? CreateTelnetTransport("127.0.0.1", port)
                                      : CreateSerialTransport(Utf8ToWide(pty.string()));
-        if (!transport->Open(error)) {
-            return false;
-        }
+        std::string error;
+        ASSERT_TRUE(transport->Open(error)) << error;
         SessionSettings settings;
         settings.isTelnetLink = pty.empty();
-        if (!session().Start(std::move(transport), settings, error)) {
-            return false;
-        }
-        if (!sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), 5s)) {
-            error = "no HostmodeActiveEvent";
-            return false;
-        }
-        return true;
+        ASSERT_TRUE(session().Start(std::move(transport), settings, error)) << error;
+        ASSERT_TRUE(sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), 5s));
     }
 
     void Command(const std::string& text) {
         session().QueueCommand(std::vector<std::uint8_t>(text.begin(), text.end()));
     }
 
-    // True when the last status poll showed this station's modem sending.
-    bool Sending() const {
-        const auto events = sink.Events();
-        for (auto it = events.rbegin(); it != events.rend(); ++it) {
-            const HostOutput* output = it->hostOutput();
-            if (output != nullptr && output->kind == HostOutputKind::StatusBytes &&
-                !output->bytes.empty()) {
-                return (output->bytes[0] & 0x08) != 0;
-            }
-        }
-        return false;
-    }
-
-    // The transfer messages of `kind` posted so far.
-    std::vector<BinaryTransferMessage> Messages(BinaryTransferKind kind) const {
-        std::vector<BinaryTransferMessage> found;
-        for (const UiEvent& event : sink.Events()) {
-            const BinaryTransferMessage* message = event.transferMessage();
-            if (message != nullptr && message->kind == kind) {
-                found.push_back(*message);
-            }
-        }
-        return found;
-    }
-
     std::optional<BinaryTransferMessage> WaitMessage(BinaryTransferKind kind,
                                                      std::chrono::milliseconds timeout,
-                                                     std::size_t from = 0) const {
-        const auto event = sink.WaitFor(
-            [kind](const UiEvent& e) {
-                return e.transferMessage() != nullptr && e.transferMessage()->kind == kind;
-            },
-            timeout, from);
-        if (!event) {
-            return std::nullopt;
-        }
-        return *event->transferMessage();
+                                                     std::size_t from) const {
+        const auto is = [kind](const UiEvent& e) {
+            return e.transferMessage() != nullptr && e.transferMessage()->kind == kind;
+        };
+        const auto event = sink.WaitFor(is, timeout, from);
+        return event ? std::optional(*event->transferMessage()) : std::nullopt;
     }
 
-    // Does what the window does with the events posted since the last call
-    // that end links and sends: the ARQ clean-up when a status poll shows the
-    // link gone, and the end of a send that failed. Stands in for the window
-    // thread: call it only from the test's thread.
+    // Does what the window does with the events posted since the last call:
+    // notes from the status polls whether the modem sends and whether the ARQ
+    // link is up, cleans up after a link that went, and ends a failed send.
+    // Test thread only.
     void PumpWindow() {
         const auto events = sink.Events();
         for (; pumped_ < events.size(); ++pumped_) {
@@ -118,10 +81,11 @@ struct Station {
             if (output != nullptr && output->kind == HostOutputKind::StatusBytes &&
                 !output->bytes.empty()) {
                 const bool arq = cvhost::IsArqActiveStatus(output->bytes[0]);
-                if (arqActive_ && !arq) {
+                if (arqActive && !arq) {
                     session().CleanUpArqLink();
                 }
-                arqActive_ = arq;
+                arqActive = arq;
+                sending = (output->bytes[0] & 0x08) != 0;
             } else if (event.kind == UiEventKind::FileSendFinishedEvent &&
                        session().FileResult().second) {
                 transfers().EndFileSend();
@@ -129,54 +93,33 @@ struct Station {
         }
     }
 
-    // The window's view of the ARQ link, as of the last PumpWindow.
-    bool arqActive() const { return arqActive_; }
-
     TempDir folder;
     RecordingEventSink sink;
     SessionWithTransfers wired;
+    bool arqActive = false;  // as of the last PumpWindow
+    bool sending = false;
 
   private:
     std::size_t pumped_ = 0;
-    bool arqActive_ = false;
 };
 
-// Two stations on two modems (DK1AAA and DK2BBB) sharing one radio channel,
-// connected over real TCP, with an ARQ link from a (the caller) to b. Where the
-// modems run is up to the subclass.
+// A file sent from one station of the pair, and the name it is stored under.
+struct FileCase {
+    const char* label;
+    bool fromA;
+    std::string name;
+    Bytes content;
+    std::string stored;
+};
+
+// Two stations on two modems (DK1AAA and DK2BBB) sharing one radio channel;
+// a (the caller) sends first on the ARQ link to b. Subclasses start the
+// modems and call Connect.
 class StationPair : public ::testing::Test {
   protected:
-    explicit StationPair(bool callOnSetUp = true) : callOnSetUp_(callOnSetUp) {}
-
-    // Makes the modems ready; false with the reason in `error`.
-    virtual bool StartModems(std::string& error) = 0;
-    // The TCP port of modem 0 (DK1AAA) or 1 (DK2BBB).
-    virtual std::uint16_t ModemPort(int modem) = 0;
-    // The pseudo-terminal to reach that modem by instead, or empty for TCP.
-    virtual std::filesystem::path ModemPty(int /*modem*/) { return {}; }
-
-    void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(StartModems(error)) << error;
-        ASSERT_TRUE(a.Connect(ModemPort(0), error, ModemPty(0))) << error;
-        ASSERT_TRUE(b.Connect(ModemPort(1), error, ModemPty(1))) << error;
-        if (callOnSetUp_) {
-            Call();
-        }
-    }
-
-    // Station a calls b; a sends first on the new link.
-    void Call() {
-        a.Command("C DK2BBB");
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                a.PumpWindow();
-                b.PumpWindow();
-                return a.session().arqConnected && b.session().arqConnected;
-            },
-            15s))
-            << "no ARQ link";
-        sender_ = &a;
+    void Connect(std::array<std::uint16_t, 2> ports, std::array<std::filesystem::path, 2> ptys) {
+        ASSERT_NO_FATAL_FAILURE(a.Connect(ports[0], ptys[0]));
+        ASSERT_NO_FATAL_FAILURE(b.Connect(ports[1], ptys[1]));
     }
 
     void TearDown() override {
@@ -184,87 +127,83 @@ class StationPair : public ::testing::Test {
         b.session().Disconnect(false);
     }
 
-    // Sends `content` as `name` from `from` to `to` and waits for the verdict
-    // on both sides and for the receiver's second changeover; the sender's
-    // verdict, or nothing when one side never showed it.
-    std::optional<BinaryTransferMessage> SendFile(Station& from, Station& to,
-                                                  const std::string& name,
-                                                  const std::vector<std::uint8_t>& content,
-                                                  std::chrono::milliseconds timeout = 90s) {
+    bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+        return WaitUntil(
+            [&] {
+                a.PumpWindow();
+                b.PumpWindow();
+                return condition();
+            },
+            timeout);
+    }
+
+    void Call() {
+        a.Command("C DK2BBB");
+        ASSERT_TRUE(
+            PumpUntil([&] { return a.session().arqConnected && b.session().arqConnected; }, 15s))
+            << "no ARQ link";
+        sender_ = &a;
+    }
+
+    // The receiving station asks for the sending turn once the other one
+    // sends (a request made while the link turns is not taken).
+    void TakeSendingTurn(Station& from, Station& to) {
+        EXPECT_TRUE(PumpUntil([&] { return to.sending && !from.sending; }, 10s));
+        for (int attempt = 0; attempt < 5 && !from.sending; ++attempt) {
+            from.Command("%O");
+            PumpUntil([&] { return from.sending; }, 2s);
+        }
+        EXPECT_TRUE(from.sending);
+        sender_ = &from;
+    }
+
+    // Has `from` send to `to`, taking the sending turn first when needed:
+    // `start` starts the send. Waits for the verdict on both sides (unless
+    // `to` reports none) and for the receiver's second changeover; returns
+    // the sender's verdict.
+    std::optional<BinaryTransferMessage> Transfer(Station& from, Station& to,
+                                                  const std::function<void()>& start,
+                                                  bool receiverReports = true) {
         const std::size_t fromMark = from.sink.Size();
         const std::size_t toMark = to.sink.Size();
         if (&from != sender_) {
             TakeSendingTurn(from, to);
         }
-        const auto path = from.folder.Write(name, content);
-        const auto started = from.transfers().StartBinaryFileSend(path);
-        EXPECT_EQ(started.outcome, FileTransfers::StartOutcome::Started) << started.status;
-        return AwaitVerdicts(from, to, fromMark, toMark, timeout);
-    }
-
-    std::optional<BinaryTransferMessage> AwaitVerdicts(Station& from, Station& to,
-                                                       std::size_t fromMark, std::size_t toMark,
-                                                       std::chrono::milliseconds timeout,
-                                                       bool receiverReports = true) {
-        const auto sent = from.WaitMessage(BinaryTransferKind::SendFinished, timeout, fromMark);
-        std::optional<BinaryTransferMessage> received;
+        start();
+        const auto sent = from.WaitMessage(BinaryTransferKind::SendFinished, 90s, fromMark);
         if (receiverReports) {
-            received = to.WaitMessage(BinaryTransferKind::ReceiveFinished, 5s, toMark);
-            EXPECT_TRUE(received.has_value());
+            const auto received = to.WaitMessage(BinaryTransferKind::ReceiveFinished, 5s, toMark);
+            EXPECT_TRUE(received && sent && received->result == sent->result);
         }
         EXPECT_TRUE(to.WaitMessage(BinaryTransferKind::TransferStateChanged, 10s, toMark));
         from.transfers().EndFileSend();
         EXPECT_TRUE(sent.has_value());
-        if (!sent) {
-            return std::nullopt;
-        }
-        if (received) {
-            EXPECT_EQ(received->result, sent->result);
-        }
-        // The receiver's second changeover gives the turn back to the sender.
         EXPECT_TRUE(WaitUntil([&] { return !to.session().incomingTransferActive; }, 10s));
         return sent;
     }
 
-    // The receiving station of the ARQ link asks for the sending turn, once
-    // the other station is sending (a request made while the link turns is
-    // not taken), and waits until its modem reports it as the sender.
-    void TakeSendingTurn(Station& from, Station& to) {
-        EXPECT_TRUE(WaitUntil([&] { return to.Sending() && !from.Sending(); }, 10s));
-        for (int attempt = 0; attempt < 5 && !from.Sending(); ++attempt) {
-            from.Command("%O");
-            WaitUntil([&] { return from.Sending(); }, 2s);
+    void ExpectFilesArrive(const std::vector<FileCase>& cases) {
+        for (const FileCase& c : cases) {
+            SCOPED_TRACE(c.label);
+            Station& from = c.fromA ? a : b;
+            Station& to = c.fromA ? b : a;
+            const auto verdict = Transfer(from, to, [&] {
+                const auto started =
+                    from.transfers().StartBinaryFileSend(from.folder.Write(c.name, c.content));
+                EXPECT_EQ(started.outcome, FileTransfers::StartOutcome::Started) << started.status;
+            });
+            ASSERT_TRUE(verdict.has_value());
+            EXPECT_EQ(verdict->result, static_cast<std::uint8_t>(cvfile::ResultCode::CrcOk));
+            EXPECT_EQ(verdict->size, c.content.size());
+            EXPECT_EQ(verdict->actualCrc, cvfile::Crc32Ieee(c.content.data(), c.content.size()));
+            EXPECT_EQ(ReadFile(to.tmp() / PathFromUtf8(c.stored)), c.content);
         }
-        EXPECT_TRUE(from.Sending());
-        sender_ = &from;
-    }
-
-    // Makes `from` expect the verdict on a transfer it sends by hand, then
-    // sends `stream` as plain channel data.
-    std::optional<BinaryTransferMessage> SendByHand(Station& from, Station& to,
-                                                    const std::vector<std::uint8_t>& stream,
-                                                    std::uint64_t id, std::uint64_t size,
-                                                    std::uint32_t crc,
-                                                    std::chrono::milliseconds timeout = 20s,
-                                                    bool receiverReports = true) {
-        const std::size_t fromMark = from.sink.Size();
-        const std::size_t toMark = to.sink.Size();
-        if (&from != sender_) {
-            TakeSendingTurn(from, to);
-        }
-        from.transfers().outgoing().Prepare(id, size, "by hand");
-        from.transfers().outgoing().Built(size, 1, crc);
-        from.session().binarySendActive = true;
-        from.session().fileSendActive = true;
-        EXPECT_TRUE(from.session().QueueData(stream, OutboundKind::TransmitText));
-        return AwaitVerdicts(from, to, fromMark, toMark, timeout, receiverReports);
     }
 
     Station a;
     Station b;
 
   private:
-    bool callOnSetUp_;
     Station* sender_ = &a;  // the station whose data goes on air
 };
 
