@@ -156,13 +156,7 @@ class NetworkNamespace {
 class DiscoveryResponder {
   public:
     DiscoveryResponder(const NetworkNamespace& space, std::vector<Bytes> answers)
-        : answers_(std::move(answers)) {
-        thread_ = std::thread([this, &space] {
-            if (space.Enter()) {
-                Serve();
-            }
-            ready_ = true;
-        });
+        : answers_(std::move(answers)), thread_([this, &space] { Serve(space); }) {
         while (!ready_) {
             std::this_thread::yield();
         }
@@ -178,8 +172,8 @@ class DiscoveryResponder {
     int probes() const { return probes_; }
 
   private:
-    void Serve() {
-        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    void Serve(const NetworkNamespace& space) {
+        const int fd = space.Enter() ? socket(AF_INET, SOCK_DGRAM, 0) : -1;
         sockaddr_in local{};
         local.sin_family = AF_INET;
         local.sin_port = htons(kDiscoveryPort);
