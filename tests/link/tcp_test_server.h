@@ -6,8 +6,6 @@
 
 #ifndef _WIN32
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 #include <algorithm>
@@ -37,18 +35,12 @@ inline long ReadSome(Descriptor fd, std::uint8_t* data, std::size_t size) {
 inline long WriteSome(Descriptor fd, const std::uint8_t* data, std::size_t size) {
     return net::SendSome(fd, data, size);
 }
-inline bool Transient() {
-    return net::LastSocketError() == WSAEWOULDBLOCK;
-}
 #else
 inline long ReadSome(Descriptor fd, std::uint8_t* data, std::size_t size) {
     return static_cast<long>(read(fd, data, size));
 }
 inline long WriteSome(Descriptor fd, const std::uint8_t* data, std::size_t size) {
     return static_cast<long>(write(fd, data, size));
-}
-inline bool Transient() {
-    return errno == EINTR || errno == EAGAIN;
 }
 #endif
 
@@ -66,10 +58,10 @@ inline Bytes ReadBytes(Descriptor fd, std::size_t count, std::chrono::millisecon
     while (got.size() < count && net::WaitSocket(fd, false, MsUntil(deadline)) > 0) {
         std::uint8_t chunk[4096];
         const long n = ReadSome(fd, chunk, std::min(sizeof chunk, count - got.size()));
-        if (n <= 0 && !(n < 0 && Transient())) {
+        if (n <= 0) {
             break;
         }
-        got.insert(got.end(), chunk, chunk + std::max(n, 0L));
+        got.insert(got.end(), chunk, chunk + n);
     }
     return got;
 }
@@ -77,10 +69,10 @@ inline Bytes ReadBytes(Descriptor fd, std::size_t count, std::chrono::millisecon
 inline bool WriteAll(Descriptor fd, const Bytes& data) {
     for (std::size_t done = 0; done < data.size();) {
         const long n = WriteSome(fd, data.data() + done, data.size() - done);
-        if (n <= 0 && !(n < 0 && Transient())) {
+        if (n <= 0) {
             return false;
         }
-        done += static_cast<std::size_t>(std::max(n, 0L));
+        done += static_cast<std::size_t>(n);
     }
     return true;
 }

@@ -65,8 +65,8 @@ class Ser2netProcess {
     pid_t pid_ = -1;
 };
 
-// Relays one connection at a time from port() to 127.0.0.1:`target`,
-// counting the bytes that pass each way.
+// Relays the first connection to port() on to 127.0.0.1:`target`, counting
+// the bytes that pass each way.
 class TcpRelay {
   public:
     explicit TcpRelay(std::uint16_t target) : target_(target), thread_([this] { Run(); }) {}
@@ -83,40 +83,38 @@ class TcpRelay {
 
   private:
     void Run() {
-        while (!stop_) {
-            const ScopedFd client(listener_.Accept(50ms));
-            const ScopedFd server(socket(AF_INET, SOCK_STREAM, 0));
-            const sockaddr_in address = testing::Loopback(target_);
-            if (client.valid() && connect(server.get(), reinterpret_cast<const sockaddr*>(&address),
-                                          sizeof address) == 0) {
-                Pump({client.get(), server.get()});
-            }
+        ScopedFd client;
+        while (!stop_ && !client.valid()) {
+            client.Reset(listener_.Accept(50ms));
         }
-    }
-
-    void Pump(const std::array<int, 2> ends) {
+        const ScopedFd server(socket(AF_INET, SOCK_STREAM, 0));
+        const sockaddr_in address = testing::Loopback(target_);
+        if (!client.valid() || connect(server.get(), reinterpret_cast<const sockaddr*>(&address),
+                                       sizeof address) != 0) {
+            return;
+        }
+        const int ends[2] = {client.get(), server.get()};
         while (!stop_) {
             pollfd entries[2] = {{ends[0], POLLIN, 0}, {ends[1], POLLIN, 0}};
             if (poll(entries, 2, 50) <= 0) {
                 continue;
             }
             for (int i = 0; i < 2; ++i) {
-                if (entries[i].revents == 0) {
-                    continue;
-                }
-                std::uint8_t chunk[8192];
-                const ssize_t n = read(ends[i], chunk, sizeof chunk);
-                if (n <= 0) {
-                    return;
-                }
-                // Counted before passing on, so a reader who has the bytes
-                // also sees them counted.
-                counts_[i] += static_cast<std::uint64_t>(n);
-                if (send(ends[1 - i], chunk, static_cast<std::size_t>(n), MSG_NOSIGNAL) != n) {
+                if (entries[i].revents != 0 && !Pass(ends[i], ends[1 - i], counts_[i])) {
                     return;
                 }
             }
         }
+    }
+
+    // Moves what `from` has to `to`; false when either end failed.
+    static bool Pass(int from, int to, std::atomic<std::uint64_t>& count) {
+        std::uint8_t chunk[8192];
+        const ssize_t n = read(from, chunk, sizeof chunk);
+        // Counted before passing on, so a reader who has the bytes also sees
+        // them counted.
+        count += static_cast<std::uint64_t>(std::max<ssize_t>(n, 0));
+        return n > 0 && send(to, chunk, static_cast<std::size_t>(n), MSG_NOSIGNAL) == n;
     }
 
     testing::TcpTestServer listener_;

@@ -68,11 +68,11 @@ std::vector<bool> DropPattern(std::uint64_t seed, std::string& log) {
     for (int i = 0; i < 100 && sim.modem(0).counters().requestsTotal < kRequests; ++i) {
         std::this_thread::sleep_for(10ms);
     }
-    const Bytes wire = host.ReadBytes(300ms);
+    const Bytes wire = Ascii(host.Read(300ms));
     sim.Stop();
-    cvhost::ResponseParser parser;
     std::vector<bool> pattern(kRequests, false);
-    for (const cvhost::ParseEvent& event : parser.Push(wire.data(), wire.size())) {
+    for (const cvhost::ParseEvent& event :
+         cvhost::ResponseParser().Push(wire.data(), wire.size())) {
         if (event.kind == Kind::Frame && event.frame.channel >= 1 &&
             event.frame.channel <= kRequests) {
             pattern[event.frame.channel - 1] = true;
@@ -112,16 +112,16 @@ TEST_F(Faulty, ChatterOnASerialLineStartsWithTheHostAndStopsWhenSwitchedOff) {
     StartSim(options);
     RawClient client;
     ASSERT_TRUE(client.OpenDevice(options.modems[0].ptyLink.string()));
-    EXPECT_EQ(client.ReadText(100ms), "");
+    EXPECT_EQ(client.Read(100ms), "");
     ASSERT_TRUE(client.Write("\r"));
-    EXPECT_GE(CountOf(client.ReadText(200ms), kLine), 3u);
+    EXPECT_GE(CountOf(client.Read(200ms), kLine), 3u);
     ASSERT_TRUE(client.EnterHostmode());
     ASSERT_TRUE(client.Command(kChannel, "I"));
-    EXPECT_TRUE(client.ReadBytes(200ms).empty());
+    EXPECT_EQ(client.Read(200ms), "");
     sim_->modem(0).faults().chatterMs = 0;
     ASSERT_TRUE(client.Command(kChannel, "JHOST0"));
-    client.ReadBytes(50ms);  // a line already on its way
-    EXPECT_EQ(CountOf(client.ReadText(200ms), kLine), 0u);
+    client.Read(50ms);  // a line already on its way
+    EXPECT_EQ(CountOf(client.Read(200ms), kLine), 0u);
 }
 
 }  // namespace

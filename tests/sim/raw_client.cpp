@@ -7,8 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include "cvhost/request.h"
 
 namespace velksim::test {
@@ -21,24 +19,16 @@ std::chrono::milliseconds Left(Clock::time_point end) {
 }
 }  // namespace
 
-std::string Text(const cvhost::Frame& frame) {
-    return std::string(frame.payload.begin(), frame.payload.end());
-}
-
 bool RawClient::ConnectTcp(std::uint16_t port) {
     fd_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        fd_.Reset();
-        return false;
-    }
     const int one = 1;
     ::setsockopt(fd_.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     tcp_ = true;
-    return true;
+    return ::connect(fd_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
 }
 
 bool RawClient::OpenDevice(const std::string& path) {
@@ -67,30 +57,22 @@ Bytes RawClient::ReadChunk(std::chrono::milliseconds wait, bool& closed) {
     return tcp_ ? telnet_.Decode(buffer, static_cast<std::size_t>(n)) : Bytes(buffer, buffer + n);
 }
 
-Bytes RawClient::ReadBytes(std::chrono::milliseconds duration) {
-    Bytes out = std::exchange(leftover_, {});
+std::string RawClient::Read(std::chrono::milliseconds duration, const std::string& needle) {
+    std::string text(leftover_.begin(), leftover_.end());
+    leftover_.clear();
     const auto end = Clock::now() + duration;
-    for (bool closed = false; !closed && Clock::now() < end;) {
-        const Bytes chunk = ReadChunk(Left(end), closed);
-        out.insert(out.end(), chunk.begin(), chunk.end());
-    }
-    return out;
-}
-
-std::string RawClient::ReadText(std::chrono::milliseconds duration, const std::string& needle) {
-    std::string text;
-    const auto end = Clock::now() + duration;
-    while (Clock::now() < end && (needle.empty() || text.find(needle) == std::string::npos)) {
-        const Bytes chunk = ReadBytes(needle.empty() ? Left(end) : std::min(Left(end), 20ms));
+    for (bool closed = false; !closed && Clock::now() < end &&
+                              (needle.empty() || text.find(needle) == std::string::npos);) {
+        const Bytes chunk =
+            ReadChunk(needle.empty() ? Left(end) : std::min(Left(end), 20ms), closed);
         text.append(chunk.begin(), chunk.end());
     }
     return text;
 }
 
 bool RawClient::WaitClosed(std::chrono::milliseconds duration) {
-    const auto end = Clock::now() + duration;
     bool closed = false;
-    while (!closed && Clock::now() < end) {
+    for (const auto end = Clock::now() + duration; !closed && Clock::now() < end;) {
         ReadChunk(20ms, closed);
     }
     return closed;
@@ -99,9 +81,9 @@ bool RawClient::WaitClosed(std::chrono::milliseconds duration) {
 bool RawClient::EnterHostmode() {
     for (int attempt = 0; attempt < 3; ++attempt) {
         Write(Bytes{0x1B});
-        if (ReadText(1000ms, "cmd: ").find("cmd: ") != std::string::npos) {
+        if (Read(1000ms, "cmd: ").find("cmd: ") != std::string::npos) {
             Write("JHOST5\r");
-            ReadBytes(30ms);
+            Read(30ms);
             sequenceBit_ = false;
             sequenceStart_ = true;
             return true;
@@ -113,8 +95,7 @@ bool RawClient::EnterHostmode() {
 std::optional<cvhost::Frame> RawClient::AwaitAnswer(std::uint8_t channel,
                                                     std::chrono::milliseconds timeout) {
     const auto end = Clock::now() + timeout;
-    bool closed = false;
-    while (!closed && Clock::now() < end) {
+    for (bool closed = false; !closed && Clock::now() < end;) {
         const Bytes payload = ReadChunk(Left(end), closed);
         // Byte by byte, so that what follows the answer (a prompt after
         // JHOST0) stays readable.
@@ -143,21 +124,15 @@ std::optional<cvhost::Frame> RawClient::Transact(std::uint8_t channel, bool comm
                                                  std::chrono::milliseconds timeout) {
     lastRequest_ = cvhost::BuildRequest(channel, command, sequenceBit_, sequenceStart_, payload);
     lastChannel_ = channel;
-    if (!Write(lastRequest_)) {
-        return std::nullopt;
-    }
-    return AwaitAnswer(channel, timeout);
+    return Write(lastRequest_) ? AwaitAnswer(channel, timeout) : std::nullopt;
 }
 
-std::optional<cvhost::Frame> RawClient::Repeat(std::chrono::milliseconds timeout) {
+std::optional<cvhost::Frame> RawClient::Repeat() {
     parser_.Reset();
-    if (!Write(lastRequest_)) {
-        return std::nullopt;
-    }
     // The sequence bits stay as the first answer left them.
     const bool bit = sequenceBit_;
     const bool start = sequenceStart_;
-    auto answer = AwaitAnswer(lastChannel_, timeout);
+    auto answer = Write(lastRequest_) ? AwaitAnswer(lastChannel_, 1000ms) : std::nullopt;
     sequenceBit_ = bit;
     sequenceStart_ = start;
     return answer;
@@ -179,8 +154,7 @@ Bytes RawClient::Status() {
 
 bool RawClient::WaitLinkMessage(std::uint8_t channel, const std::string& text,
                                 std::chrono::milliseconds timeout) {
-    const auto end = Clock::now() + timeout;
-    while (Clock::now() < end) {
+    for (const auto end = Clock::now() + timeout; Clock::now() < end;) {
         for (auto answer = Command(channel, "G"); answer && answer->code != 0;
              answer = Command(channel, "G")) {
             if (answer->code == 3 && Text(*answer).find(text) != std::string::npos) {

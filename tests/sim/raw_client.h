@@ -23,10 +23,12 @@ using Bytes = std::vector<std::uint8_t>;
 inline Bytes Ascii(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
-std::string Text(const cvhost::Frame& frame);
+inline std::string Text(const cvhost::Frame& frame) {
+    return std::string(frame.payload.begin(), frame.payload.end());
+}
 
 // A client that speaks to a simulated modem the way a host program would, over
-// TCP (with Telnet doubling) or an opened pseudo-terminal: terminal lines and
+// TCP (with Telnet doubling) or an opened pseudo-terminal: terminal text and
 // raw bytes, or hostmode transactions with the sequence bits kept.
 class RawClient {
   public:
@@ -37,8 +39,7 @@ class RawClient {
     bool Write(const Bytes& bytes);
     bool Write(const std::string& text) { return Write(Ascii(text)); }
     // Reads for `duration`, or until `needle` has arrived when it is not empty.
-    std::string ReadText(std::chrono::milliseconds duration, const std::string& needle = {});
-    Bytes ReadBytes(std::chrono::milliseconds duration);
+    std::string Read(std::chrono::milliseconds duration, const std::string& needle = {});
     // True when the peer closed (or hung up) within `duration`.
     bool WaitClosed(std::chrono::milliseconds duration);
     // ESC until "cmd: ", then JHOST5.
@@ -56,7 +57,7 @@ class RawClient {
         return Transact(channel, false, bytes);
     }
     // Sends the exact bytes of the last request again (a host's retry).
-    std::optional<cvhost::Frame> Repeat(std::chrono::milliseconds timeout = 1000ms);
+    std::optional<cvhost::Frame> Repeat();
     // Events the parser produced while waiting for answers, faults included.
     const std::vector<cvhost::ParseEvent>& events() const { return events_; }
 
@@ -99,8 +100,7 @@ class SimFixture : public ::testing::Test {
         options.channel.timeScale = 50;
         options.channel.callTimeout = std::chrono::milliseconds(5000);
         for (const std::string& call : calls) {
-            options.modems.push_back(ModemOptions{});
-            options.modems.back().name = call;
+            options.modems.emplace_back().name = call;
         }
         return options;
     }
@@ -133,8 +133,8 @@ class SimFixture : public ::testing::Test {
     static Bytes Collect(RawClient& client, std::uint8_t code, std::size_t size,
                          std::chrono::milliseconds timeout = 5000ms) {
         Bytes data;
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (data.size() < size && std::chrono::steady_clock::now() < end) {
+        for (const auto end = std::chrono::steady_clock::now() + timeout;
+             data.size() < size && std::chrono::steady_clock::now() < end;) {
             for (const cvhost::Frame& frame : client.Drain(kChannel)) {
                 if (frame.code == code) {
                     data.insert(data.end(), frame.payload.begin(), frame.payload.end());

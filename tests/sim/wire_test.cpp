@@ -1,5 +1,5 @@
-// The modem's wire pieces without a network: frames, the terminal dialogue
-// and Telnet.
+// The modem's wire pieces without a network: frames and the terminal
+// dialogue.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -7,7 +7,6 @@
 #include "cvhost/request.h"
 #include "sim/request_parser.h"
 #include "sim/response_builder.h"
-#include "sim/telnet.h"
 #include "sim/terminal_dialogue.h"
 
 namespace velksim {
@@ -78,17 +77,6 @@ TEST(TerminalDialogue, EchoesAnswersEachLineWithAPromptAndSetsOnlyAValidCall) {
     EXPECT_NE(Type(dialogue, call, "MY AB/1\r").find("invalid"), std::string::npos);
     EXPECT_NE(Type(dialogue, call, "MYCALLX AB1\r").find("unknown"), std::string::npos);
     EXPECT_EQ(call, "XY2Z");
-}
-
-TEST(Telnet, DoubledIacIsOneByteAndCommandsVanishEvenWhenSplit) {
-    TelnetCodec codec;
-    const Bytes first = {'A', 255, 255, 'B', 255, 253};  // DO split from its option
-    const Bytes second = {3, 'C', 255, 250, 44, 255, 255, 1, 255, 240, 'D', 255, 241, 'E'};
-    Bytes out = codec.Decode(first.data(), first.size());
-    const Bytes rest = codec.Decode(second.data(), second.size());
-    out.insert(out.end(), rest.begin(), rest.end());
-    EXPECT_EQ(out, (Bytes{'A', 255, 'B', 'C', 'D', 'E'}));
-    EXPECT_EQ(codec.commandsReceived(), 3u);  // DO 3, the subnegotiation, NOP
 }
 
 }  // namespace
