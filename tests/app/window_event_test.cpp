@@ -40,6 +40,7 @@ class WindowEventTest : public ::testing::Test {
     void Status(std::uint8_t status, std::uint8_t level = 0, std::uint8_t speed = 0) {
         Post(UiEvent::Output(HostOutputKind::StatusBytes, {status, level, speed}));
     }
+    void Transfer(BinaryTransferMessage message) { Post(UiEvent::Transfer(std::move(message))); }
     void SendProgress(int percent) {
         Post(UiEvent::Plain(UiEventKind::FileSendProgressEvent, percent, 1));
     }
@@ -172,20 +173,20 @@ TEST_F(WindowEventTest, StatusBytesFillTheStatusRowAndAnEndedLinkIsCleanedUpOnce
 TEST_F(WindowEventTest, TransferVerdictsUseResultWordsAndHexCrc) {
     BinaryTransferMessage message = Message(Kind::ReceiveStarted, "photo.jpg", 1234);
     message.expectedCrc = 0xABCD;
-    Post(UiEvent::Transfer(message));
+    Transfer(message);
     message.kind = Kind::ReceiveFinished;
     message.actualCrc = 0xDEADBEEF;
     message.result = 7;
-    Post(UiEvent::Transfer(message));
+    Transfer(message);
     // Stored under its own name, then under another one because it was taken.
     message.result = 0;
     for (const char* stored : {"photo.jpg", "photo (1).jpg"}) {
         message.path = (folder.path() / stored).string();
-        Post(UiEvent::Transfer(message));
+        Transfer(message);
     }
     message = Message(static_cast<Kind>(9), "100%1.bin");  // above 3: a finished send
     message.actualCrc = 1;
-    Post(UiEvent::Transfer(message));
+    Transfer(message);
     EXPECT_EQ(
         ReceiveText(*window),
         "\n[Receiving binary file: photo.jpg, 1234 Bytes, CRC32 0000ABCD]\n"
@@ -202,16 +203,16 @@ TEST_F(WindowEventTest, ProgressBarsFollowTransfers) {
     auto* sending = Named<TransferProgressBar>(*window, "sendProgress");
     EXPECT_FALSE(receiving->isVisible() || sending->isVisible());
     window->session().incomingTransferActive = true;
-    Post(UiEvent::Transfer(Message(Kind::ReceiveStarted, "log.txt", 2048)));
-    Post(UiEvent::Transfer(Message(Kind::ReceiveProgress, "log.txt", 2048, 25)));
+    Transfer(Message(Kind::ReceiveStarted, "log.txt", 2048));
+    Transfer(Message(Kind::ReceiveProgress, "log.txt", 2048, 25));
     EXPECT_TRUE(receiving->isVisible());
     EXPECT_EQ(receiving->value(), 25);
     EXPECT_TRUE(receiving->text().startsWith("25%  \u00B7  512 B of 2.0 KiB")) << receiving->text();
     EXPECT_EQ(StatusText(*window), "Receiving binary file: 25%");
-    Post(UiEvent::Transfer(Message(Kind::ReceiveFinished, "log.txt")));
+    Transfer(Message(Kind::ReceiveFinished, "log.txt"));
     EXPECT_FALSE(receiving->isVisible());
     // A refused start never moves, so it gets no bar.
-    Post(UiEvent::Transfer(Message(Kind::ReceiveStarted, "log.txt", 2048, 0, 4)));
+    Transfer(Message(Kind::ReceiveStarted, "log.txt", 2048, 0, 4));
     EXPECT_FALSE(receiving->isVisible());
 
     window->session().fileSendActive = true;
@@ -223,7 +224,7 @@ TEST_F(WindowEventTest, ProgressBarsFollowTransfers) {
     SendProgress(50);
     EXPECT_EQ(StatusText(*window), "Sending binary file: 42%");
     window->session().binaryAbortRequested = false;
-    Post(UiEvent::Transfer(Message(Kind::SendFinished, "")));
+    Transfer(Message(Kind::SendFinished, ""));
     EXPECT_FALSE(sending->isVisible());
     // A send ended by the link takes its bar along at the next refresh.
     window->session().fileSendActive = true;
@@ -290,16 +291,35 @@ TEST_F(WindowEventTest, InstalledWindowOpensItsFoldersAndTakesTheCommandLineLink
     EXPECT_TRUE(installed.flags().statusIsError);
 }
 
-TEST_F(WindowEventTest, ConnectRefusesBadChannelAndBadAddress) {
+// A channel outside 1..31 (checked first), no address or a port outside
+// 1..65535 starts nothing.
+TEST_F(WindowEventTest, ConnectRefusesBadChannelAddressOrPort) {
+    const QString badChannel = "Enter a Hostmode channel from 1 to 31.";
+    const QString badAddress = "Enter a valid modem address and Telnet port.";
+    const struct {
+        const char *channel, *address, *port;
+        const QString& status;
+    } cases[] = {
+        {"0", "", "1", badChannel},
+        {"32", "", "1", badChannel},
+        {"4 ", "", "1", badChannel},
+        {"-1", "", "1", badChannel},
+        {"004", "", "1", badAddress},
+        {"31", "h", "0", badAddress},
+        {"1", "h", "65536", badAddress},
+        {"1", "h", "3000x", badAddress},
+        {"1", "h", "99999999999", badAddress},
+    };
     Click(*window, kIdNetworkSelector);
-    Control<QLineEdit>(*window, kIdChannel)->setText("32");
-    Click(*window, kIdPortButton);
-    EXPECT_EQ(StatusText(*window), "Enter a Hostmode channel from 1 to 31.");
-    Control<QLineEdit>(*window, kIdChannel)->setText("31");
-    Control<QComboBox>(*window, kIdAddressBox)->setEditText(QString());
-    Click(*window, kIdPortButton);
-    EXPECT_EQ(StatusText(*window), "Enter a valid modem address and Telnet port.");
-    EXPECT_FALSE(window->flags().sessionActive);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channel + std::string("/") + c.address + "/" + c.port);
+        Control<QLineEdit>(*window, kIdChannel)->setText(c.channel);
+        Control<QComboBox>(*window, kIdAddressBox)->setEditText(c.address);
+        Control<QLineEdit>(*window, kIdTcpPort)->setText(c.port);
+        Click(*window, kIdPortButton);
+        EXPECT_EQ(StatusText(*window), c.status);
+        EXPECT_FALSE(window->flags().sessionActive);
+    }
     // Return in the call sign box starts nothing; Escape skips a disabled command line.
     auto* call = Control<QLineEdit>(*window, kIdCallSign);
     call->setEnabled(true);
