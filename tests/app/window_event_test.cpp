@@ -56,12 +56,14 @@ class WindowEventTest : public ::testing::Test {
     std::unique_ptr<Application> window;
 };
 
-TEST_F(WindowEventTest, OpensWithItsTextsAndSwapsSerialForNetworkControls) {
+TEST_F(WindowEventTest, OpensSwapsSerialForNetworkControlsAndSearchesKeepingTheChoice) {
     EXPECT_EQ(window->windowTitle(), "Velk Corvina 1.00.11");
     EXPECT_EQ(Control<QLineEdit>(*window, kIdTcpPort)->text(), "3000");
     EXPECT_EQ(Control<QLineEdit>(*window, kIdChannel)->text(), "4");
-
-    for (const bool network : {true, false}) {
+    discovery.Answer({{"10.0.0.9", 3009, 0, 0, "NINE"},
+                      {"10.0.0.2", 3002, 0, 0, ""},
+                      {"10.0.0.5", 3005, 0, 0, "FIVE"}});
+    for (const bool network : {false, true}) {  // the network side searches by itself
         SCOPED_TRACE(network);
         Click(*window, network ? kIdNetworkSelector : kIdComSelector);
         EXPECT_EQ(Control<QComboBox>(*window, kIdComPortList)->isVisible(), !network);
@@ -70,13 +72,6 @@ TEST_F(WindowEventTest, OpensWithItsTextsAndSwapsSerialForNetworkControls) {
         EXPECT_EQ(Control<QPushButton>(*window, kIdNetFind)->isVisible(), network);
         EXPECT_EQ(Control<QLineEdit>(*window, kIdTcpPort)->isVisible(), network);
     }
-}
-
-TEST_F(WindowEventTest, NetworkSearchListsModemsAndKeepsTheOperatorsChoice) {
-    discovery.Answer({{"10.0.0.9", 3009, 0, 0, "NINE"},
-                      {"10.0.0.2", 3002, 0, 0, ""},
-                      {"10.0.0.5", 3005, 0, 0, "FIVE"}});
-    Click(*window, kIdNetworkSelector);  // searches by itself
     ASSERT_TRUE(WaitUntil([&] { return !window->discoveryRunning(); }));
     auto* box = Control<QComboBox>(*window, kIdAddressBox);
     auto* port = Control<QLineEdit>(*window, kIdTcpPort);
