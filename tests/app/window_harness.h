@@ -102,8 +102,8 @@ inline QString StatusText(Application& window) {
     return LabelText(window, "statusLine");
 }
 
-inline QColor StatusColour(Application& window) {
-    return Named<QLabel>(window, "statusLine")->palette().color(QPalette::WindowText);
+inline QColor Colour(Application& window, const char* label = "statusLine") {
+    return Named<QLabel>(window, label)->palette().color(QPalette::WindowText);
 }
 
 inline QString ReceiveText(Application& window) {

@@ -28,16 +28,6 @@ class WindowSessionTest : public StationWindowsTest {
 
     Application& Station(int i) { return Open(i, "telnet=127.0.0.1\nautostart=on\n"); }
 
-    // Both stations up and linked by a call from the first.
-    void LinkStations() {
-        Application& one = Station(0);
-        Application& two = Station(1);
-        ASSERT_TRUE(WaitActive(one) && WaitActive(two));
-        Type(Control<QLineEdit>(one, kIdCallSign), "DEMO2");
-        Click(one, kIdCallButton);
-        ASSERT_TRUE(WaitUntil([&] { return one.flags().arqActive && two.flags().arqActive; }));
-    }
-
     static bool WaitForText(Application& window, int paneId, const QString& text,
                             std::chrono::milliseconds timeout = 8s) {
         return WaitUntil(
@@ -89,7 +79,10 @@ std::string Contents(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST_F(WindowSessionTest, StartupScriptConnectsCommandsRunAndClosingRunsShutdownScript) {
+// Two stations through their own controls: start-up script and commands, a
+// call, chat, files, changeover, disconnect, a broadcast, the shutdown script
+// and the transcripts both keep.
+TEST_F(WindowSessionTest, TwoStationsRunScriptsCallChatSendFilesBroadcastAndKeepTranscripts) {
     folders[0].WriteFile("shutdown.txt", "[Host]\nI\n[Term]\nBYE DEMO\n");
     Application& one = Station(0);
     ASSERT_TRUE(WaitActive(one)) << StatusText(one);
@@ -98,20 +91,19 @@ TEST_F(WindowSessionTest, StartupScriptConnectsCommandsRunAndClosingRunsShutdown
     EXPECT_FALSE(Control<QLineEdit>(one, kIdChannel)->isEnabled());
     EXPECT_TRUE(Control<QPushButton>(one, kIdNetworkSelector)->isChecked());
 
-    // Return in the command line runs it; the modem's answer lands in the pane.
+    // Return in the command line runs it; the modem's answer names the station again.
     auto* command = Control<QLineEdit>(one, kIdCommandLine);
     Type(command, "I");
     QTest::keyClick(command, Qt::Key_Return);
     EXPECT_TRUE(command->text().isEmpty());
-    EXPECT_TRUE(WaitForText(one, kIdReceivePane, "DEMO1"));
-
+    EXPECT_TRUE(WaitUntil([&] { return ReceiveText(one).count("DEMO1") >= 2; }));
     // Escape brings the command line back with its text selected.
     command->setText("XYZ");
-    Control<QLineEdit>(one, kIdCallSign)->setFocus();
-    QTest::keyClick(Control<QLineEdit>(one, kIdCallSign), Qt::Key_Escape);
+    auto* call = Control<QLineEdit>(one, kIdCallSign);
+    call->setFocus();
+    QTest::keyClick(call, Qt::Key_Escape);
     EXPECT_TRUE(command->hasFocus());
     EXPECT_EQ(command->selectedText(), "XYZ");
-
     // A command over 256 bytes stays in the line with an error.
     command->setMaxLength(1000);
     command->setText(QString(257, u'A'));
@@ -119,28 +111,8 @@ TEST_F(WindowSessionTest, StartupScriptConnectsCommandsRunAndClosingRunsShutdown
     EXPECT_EQ(StatusText(one), "Hostmode commands are limited to 256 bytes.");
     EXPECT_EQ(command->text().size(), 257);
 
-    auto requests = [&](const std::string& key) {
-        const auto counts = sim->modem(0).counters().requests;
-        return counts.count(key) ? counts.at(key) : 0U;
-    };
-    const auto leaves = requests("4:JHOST0");
-    const auto infos = requests("4:I");
-    one.close();
-    EXPECT_FALSE(one.flags().sessionActive);
-    EXPECT_EQ(requests("4:JHOST0"), leaves + 1);
-    EXPECT_EQ(requests("4:I"), infos + 1);
-    ASSERT_FALSE(sim->modem(0).counters().terminalLines.empty());
-    EXPECT_EQ(sim->modem(0).counters().terminalLines.back(), "BYE DEMO");
-    EXPECT_EQ(StatusText(one), "MODEM DISCONNECTED");
-    EXPECT_EQ(LabelText(one, "stateLabel"), "UNKNOWN STATUS");
-    EXPECT_TRUE(Control<QLineEdit>(one, kIdChannel)->isEnabled());
-}
-
-TEST_F(WindowSessionTest, TwoStationsCallChatChangeOverDisconnectBroadcastAndKeepTranscripts) {
-    Application& one = Station(0);
     Application& two = Station(1);
-    ASSERT_TRUE(WaitActive(one) && WaitActive(two));
-    auto* call = Control<QLineEdit>(one, kIdCallSign);
+    ASSERT_TRUE(WaitActive(two)) << StatusText(two);
     auto* callButton = Control<ActionButton>(one, kIdCallButton);
     Type(call, "d");
     EXPECT_FALSE(callButton->isEnabled()) << "one character is no call sign";
@@ -165,6 +137,34 @@ TEST_F(WindowSessionTest, TwoStationsCallChatChangeOverDisconnectBroadcastAndKee
     EXPECT_EQ(transmitOne->PendingText(), QString());
     EXPECT_TRUE(WaitForText(two, kIdReceivePane, "hello from one"));
     EXPECT_TRUE(WaitForText(one, kIdEchoPane, "hello from one"));
+
+    std::string payload;
+    for (int i = 0; i < 3000; ++i) {
+        payload.push_back(static_cast<char>((i * 7919) % 251));
+    }
+    SendFile(0, kIdBinaryFile, "one.bin", payload);
+    EXPECT_TRUE(transmitOne->toPlainText().contains("[Binary file: one.bin 3000 Bytes]"));
+    ASSERT_TRUE(WaitForText(one, kIdEchoPane, "[Binary file sent: one.bin, CRC OK", 20s));
+    EXPECT_TRUE(WaitForText(two, kIdReceivePane, "[Binary file received: one.bin, CRC OK"));
+    EXPECT_EQ(Contents(folders[1].path() / "tmp" / "one.bin"), payload);
+    EXPECT_EQ(Control<QPushButton>(one, kIdBinaryFile)->text(), "Send binary file...");
+    ASSERT_TRUE(WaitUntil([&] { return Control<QPushButton>(one, kIdTextFile)->isEnabled(); }));
+    SendFile(0, kIdTextFile, "note.txt", "first line\r\nsecond line\r\n");
+    EXPECT_TRUE(transmitOne->toPlainText().contains("[note.txt 25 Bytes]"));
+    EXPECT_TRUE(WaitForText(two, kIdReceivePane, "first line\nsecond line"));
+    EXPECT_TRUE(WaitUntil([&] { return !one.session().fileSendActive.load(); }));
+    EXPECT_EQ(StatusText(one), "HOSTMODE ACTIVE");
+    // A file removed between the dialog and the send: refused, drawn red
+    // although the session is up; the station carries on.
+    chosenFile[0] = QString::fromStdString((folders[0].path() / "gone.bin").string());
+    for (const auto& [button, status] :
+         {std::pair{kIdBinaryFile, "Could not read binary file size"},
+          std::pair{kIdTextFile, "Could not read text file size"}}) {
+        Click(one, button);
+        EXPECT_EQ(StatusText(one), status);
+        EXPECT_EQ(Colour(one), kErrorRed);
+        EXPECT_FALSE(one.session().fileSendActive.load());
+    }
 
     // The sender hands over the turn; the other station answers.
     ASSERT_TRUE(WaitUntil([&] { return one.flags().sendIndicator; }));
@@ -197,60 +197,38 @@ TEST_F(WindowSessionTest, TwoStationsCallChatChangeOverDisconnectBroadcastAndKee
     EXPECT_EQ(broadcast->text(), "BROADCAST");
     EXPECT_EQ(StatusText(one), "HOSTMODE ACTIVE");
 
+    // Closing runs the shutdown script, then leaves hostmode.
+    auto requests = [&](const std::string& key) {
+        const auto counts = sim->modem(0).counters().requests;
+        return counts.count(key) ? counts.at(key) : 0U;
+    };
+    const auto leaves = requests("4:JHOST0");
+    const auto infos = requests("4:I");
+    one.close();
+    EXPECT_FALSE(one.flags().sessionActive);
+    EXPECT_EQ(requests("4:JHOST0"), leaves + 1);
+    EXPECT_EQ(requests("4:I"), infos + 1);
+    ASSERT_FALSE(sim->modem(0).counters().terminalLines.empty());
+    EXPECT_EQ(sim->modem(0).counters().terminalLines.back(), "BYE DEMO");
+    EXPECT_EQ(StatusText(one), "MODEM DISCONNECTED");
+    EXPECT_EQ(LabelText(one, "stateLabel"), "UNKNOWN STATUS");
+    EXPECT_TRUE(Control<QLineEdit>(one, kIdChannel)->isEnabled());
+
     windows[0].reset();
     windows[1].reset();
     const std::string transcript = Transcript(0);
     EXPECT_THAT(transcript, HasSubstr("\tlink\t*** CONNECTED to DEMO2"));
     EXPECT_THAT(transcript, HasSubstr("\tsent\thello from one\\r"));
     EXPECT_THAT(transcript, HasSubstr("\treceived\tanswer from two\\r"));
+    EXPECT_THAT(transcript, HasSubstr("\tfile\tBinary file sent: one.bin, CRC OK"));
     EXPECT_THAT(Transcript(1), HasSubstr("\treceived\thello from one\\r"));
+    EXPECT_THAT(Transcript(1), HasSubstr("\tfile\tBinary file received: one.bin, CRC OK"));
     // A restart appends to what the last run wrote.
     ASSERT_TRUE(WaitActive(Station(0)));
     windows[0].reset();
     const std::string after = Transcript(0);
     EXPECT_GT(after.size(), transcript.size());
     EXPECT_EQ(after.substr(0, transcript.size()), transcript);
-}
-
-TEST_F(WindowSessionTest, FilesTravelAndUnreadableOnesAreRefusedInRed) {
-    ASSERT_NO_FATAL_FAILURE(LinkStations());
-    Application& one = *windows[0];
-    std::string payload;
-    for (int i = 0; i < 3000; ++i) {
-        payload.push_back(static_cast<char>((i * 7919) % 251));
-    }
-    SendFile(0, kIdBinaryFile, "one.bin", payload);
-    auto* transmit = Control<TransmitPane>(one, kIdTransmitPane);
-    EXPECT_TRUE(transmit->toPlainText().contains("[Binary file: one.bin 3000 Bytes]"));
-    ASSERT_TRUE(WaitForText(one, kIdEchoPane, "[Binary file sent: one.bin, CRC OK", 20s));
-    EXPECT_TRUE(WaitForText(*windows[1], kIdReceivePane, "[Binary file received: one.bin, CRC OK"));
-    EXPECT_EQ(Contents(folders[1].path() / "tmp" / "one.bin"), payload);
-    EXPECT_EQ(Control<QPushButton>(one, kIdBinaryFile)->text(), "Send binary file...");
-
-    ASSERT_TRUE(WaitUntil([&] { return Control<QPushButton>(one, kIdTextFile)->isEnabled(); }));
-    SendFile(0, kIdTextFile, "note.txt", "first line\r\nsecond line\r\n");
-    EXPECT_TRUE(transmit->toPlainText().contains("[note.txt 25 Bytes]"));
-    EXPECT_TRUE(WaitForText(*windows[1], kIdReceivePane, "first line\nsecond line"));
-    EXPECT_TRUE(WaitUntil([&] { return !one.session().fileSendActive.load(); }));
-    EXPECT_EQ(StatusText(one), "HOSTMODE ACTIVE");
-
-    // A file removed between the dialog and the send: refused, drawn red
-    // although the session is up; the station carries on.
-    chosenFile[0] = QString::fromStdString((folders[0].path() / "gone.bin").string());
-    for (const auto& [button, status] :
-         {std::pair{kIdBinaryFile, "Could not read binary file size"},
-          std::pair{kIdTextFile, "Could not read text file size"}}) {
-        Click(one, button);
-        EXPECT_EQ(StatusText(one), status);
-        EXPECT_EQ(StatusColour(one), kErrorRed);
-        EXPECT_FALSE(one.session().fileSendActive.load());
-        EXPECT_TRUE(one.flags().sessionActive);
-    }
-
-    windows[0].reset();
-    windows[1].reset();
-    EXPECT_THAT(Transcript(0), HasSubstr("\tfile\tBinary file sent: one.bin, CRC OK"));
-    EXPECT_THAT(Transcript(1), HasSubstr("\tfile\tBinary file received: one.bin, CRC OK"));
 }
 
 // Calls that find nobody, on a channel in real time.
