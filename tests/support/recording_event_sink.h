@@ -28,10 +28,6 @@ class RecordingEventSink : public EventSink {
     std::optional<UiEvent> WaitFor(const Predicate& predicate, std::chrono::milliseconds timeout,
                                    std::size_t from = 0) const;
 
-    // Waits until `count` events satisfy `predicate`; false on time-out.
-    bool WaitForCount(const Predicate& predicate, std::size_t count,
-                      std::chrono::milliseconds timeout) const;
-
     std::size_t Count(const Predicate& predicate) const;
     std::size_t Size() const;
 
@@ -43,7 +39,6 @@ class RecordingEventSink : public EventSink {
 
 // Predicates for the common cases.
 RecordingEventSink::Predicate IsKind(UiEventKind kind);
-RecordingEventSink::Predicate IsOutput(HostOutputKind kind);
 // A HostOutput of `kind` whose bytes contain `text`.
 RecordingEventSink::Predicate IsOutputContaining(HostOutputKind kind, std::string text);
 // A HostErrorEvent carrying exactly `text`.
