@@ -244,7 +244,7 @@ TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
     }
 }
 
-TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScripts) {
+TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScriptsAndNoModemWithModemError) {
     const auto start = folder_.WriteFile("start.txt", "[Term]\nMYCALL DK1CCC\n");
     const auto bye = folder_.WriteFile("bye.txt", "[Host]\nI DK9ZZZ\n");
     auto sender =
@@ -255,6 +255,10 @@ TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScripts) {
     EXPECT_EQ(sim_.modem(0).call(), "DK9ZZZ") << "the shutdown script ran last";
     ExpectInOrder(Events("send"),
                   {{"command", "", {}}, {"link", "state", "disconnected"}, {"exit", "status", 7}});
+
+    auto unreachable =
+        Run("none", {"send", start.string(), "--to", "DK2BBB", "--modem", "tcp:127.0.0.1:1"});
+    EXPECT_EQ(unreachable->Wait(30s), cli::kExitModemError);
 }
 
 TEST_F(CliStations, ChatSendsInputLinesAndEndsTheLinkAtEndOfInput) {
@@ -275,13 +279,6 @@ TEST_F(CliStations, ChatSendsInputLinesAndEndsTheLinkAtEndOfInput) {
                                    {"echo", "", {}},
                                    {"link", "state", "disconnected"},
                                    {"exit", "status", 0}});
-}
-
-TEST_F(CliStations, UnreachableModemExitsWithModemError) {
-    sim_.Stop();
-    auto sender = Run("send", {"send", RandomFile("a.bin", 10).string(), "--to", "DK2BBB",
-                               "--modem", "tcp:127.0.0.1:1"});
-    EXPECT_EQ(sender->Wait(30s), cli::kExitModemError);
 }
 
 class CliStationsRealTime : public CliStations {

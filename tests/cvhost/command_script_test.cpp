@@ -105,7 +105,6 @@ TEST(ParseCommandScript, ReportsTheFirstOffendingLineAndLeavesTheScriptEmpty) {
         {"a\n\rb\n[Bogus]", "line 4: unknown command section"},
         {std::string(257, 'x'), "line 1: command exceeds 256 bytes"},
         {"ok\ncaf\xC3\xA9", "line 2: command is not ASCII text"},
-        {"[Modem]\n=value", "line 2: invalid modem setting"},
         {"[Modem]\nmodem=\"hr-5900", "line 2: invalid modem setting"},
         {"[Modem]\nmodem=hr-9999", "line 2: unsupported modem model"},
         {"[Modem]\nmodem=hr-5900\nmodem=hr-5900", "line 3: duplicate modem setting"},
