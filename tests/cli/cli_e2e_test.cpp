@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <memory>
@@ -172,9 +173,7 @@ class CliStations : public ::testing::Test {
     std::filesystem::path RandomFile(const std::string& name, std::size_t size) const {
         std::mt19937 random(7);
         std::string bytes(size, '\0');
-        for (char& c : bytes) {
-            c = static_cast<char>(random());
-        }
+        std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
         return folder_.WriteFile(name, bytes);
     }
 

@@ -1,9 +1,7 @@
-// Files on the wire: checksum, COBS, the record layout, the stream that mixes
-// records with plain text, and the compressed transfer data.
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -34,9 +32,7 @@ Bytes RandomBytes(std::size_t size, std::uint32_t seed, bool nonZero = false) {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> byte(nonZero ? 1 : 0, 255);
     Bytes out(size);
-    for (auto& b : out) {
-        b = static_cast<std::uint8_t>(byte(rng));
-    }
+    std::generate(out.begin(), out.end(), [&] { return static_cast<std::uint8_t>(byte(rng)); });
     return out;
 }
 
@@ -207,10 +203,8 @@ TEST(ResultWords, NameEveryCodeAndFallBackForUnknownBytes) {
 }
 
 std::vector<StreamEventKind> Kinds(const std::vector<StreamEvent>& events) {
-    std::vector<StreamEventKind> kinds;
-    for (const auto& e : events) {
-        kinds.push_back(e.kind);
-    }
+    std::vector<StreamEventKind> kinds(events.size());
+    std::transform(events.begin(), events.end(), kinds.begin(), [](auto& e) { return e.kind; });
     return kinds;
 }
 
@@ -386,6 +380,9 @@ TEST(TransferData, DecodesAnExactStreamOfAnyLevelAndNothingElse) {
         EXPECT_TRUE(out.empty());
     }
     EXPECT_FALSE(DecodeTransferData(CompressionMode::None, nullptr, 4, 4, decoded));
+    EXPECT_TRUE(DecodeTransferData(CompressionMode::None, text.data(), 9, 9, decoded));
+    EXPECT_EQ(decoded, Bytes(text.begin(), text.begin() + 9));
+    EXPECT_THROW(EncodeTransferData(nullptr, 1), std::invalid_argument);
 }
 
 // A peer's announced size must stay within what the compressed data can hold;

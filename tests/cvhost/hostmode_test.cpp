@@ -1,6 +1,3 @@
-// The hostmode framing both ways (CRC, requests as written, responses as read)
-// and what the program reads out of the answers and the operator's commands.
-
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -127,6 +124,7 @@ TEST(ResponseParser, DecodesResponsesAndRecoversAfterFaults) {
         ResponseParser parser;
         EXPECT_TRUE(parser.Push(nullptr, 5).empty());
         EXPECT_EQ(parser.Push(wire.data(), wire.size()), expected);
+        EXPECT_EQ(parser.ExpectedBodySize(), 0u);  // hunting again, nothing held
     }
 }
 
@@ -198,6 +196,8 @@ TEST(ExtractTerminalSirvexMycall, TakesOneValidCallInUpperCaseOrNothing) {
         {"", ""},
         {"M AB1CD", ""},        // command word too short
         {"MYCALLX AB1CD", ""},  // too long
+        {"MX AB1CD", ""},       // not a prefix of MYCALL
+        {"MY   ", ""},
         {"MY AB1CD EXTRA", ""},
         {"MY AB1CDEFGH", ""},  // 9 bytes
         {"MY AB1CD\r", ""},    // CR belongs to the word

@@ -28,6 +28,7 @@ class FakeConsole : public OperatorConsole {
   public:
     std::u16string pane;
     std::size_t committed = 0;
+    int fecIndex = -1;
     std::u16string status;
     bool statusIsError = false;
     int timerMs = 0;
@@ -43,7 +44,7 @@ class FakeConsole : public OperatorConsole {
     }
     std::u16string CallSignText() const override { return {}; }
     void SetCallSignText(std::u16string_view) override {}
-    int FecModeIndex() const override { return 1; }
+    int FecModeIndex() const override { return fecIndex; }
     void SetStatus(std::u16string_view text, bool isError) override {
         status = text;
         statusIsError = isError;
@@ -121,15 +122,19 @@ TEST_F(OperatorActionsTest, NothingIsQueuedWithoutALinkThatCanSendAndDisconnectD
 
     session.linkCanSend = true;
     ASSERT_TRUE(session.QueueData(B("queued"), OutboundKind::BinaryFile));
+    actions.RequestChangeover(true);  // while receiving: the bare command
+    EXPECT_EQ(Commands().back(), B("%O"));
     actions.DisconnectArq();
-    EXPECT_EQ(console.pane, u"<Disconnect ARQ>\r\ntyping");  // before the unsent text
+    EXPECT_EQ(console.pane, u"<Changeover / Break-in>\r\n<Disconnect ARQ>\r\ntyping");
     EXPECT_EQ(Commands().back(), B("D"));
     EXPECT_TRUE(Data().empty());  // the modem must not be kept sending it
 }
 
 // The end waits as long as the modem's held frames need on air at the
 // broadcast's level, and no longer.
-TEST_F(OperatorActionsTest, BroadcastEndArmsTimeoutForTheLevelsRate) {
+TEST_F(OperatorActionsTest, BroadcastNeedsAModeAndItsEndWaitsForTheLevelsRate) {
+    actions.ToggleFecBroadcast();  // no mode chosen
+    EXPECT_FALSE(flags.fecStarting);
     struct Case {
         std::uint8_t level;
         int minimumMs;  // 2048 bytes at the level's rate
@@ -145,6 +150,9 @@ TEST_F(OperatorActionsTest, BroadcastEndArmsTimeoutForTheLevelsRate) {
         EXPECT_GE(console.timerMs, c.minimumMs);
         EXPECT_LE(console.timerMs, c.maximumMs);
     }
+    console.timerMs = 0;
+    actions.ToggleFecBroadcast();  // already ending
+    EXPECT_EQ(console.timerMs, 0);
 }
 
 }  // namespace

@@ -20,7 +20,6 @@ class RecordingEventSink : public EventSink {
 
     void Post(UiEvent event) override;
 
-    // A copy of every event so far.
     std::vector<UiEvent> Events() const;
 
     // Waits until some event (at or after index `from`) satisfies `predicate`
@@ -37,7 +36,6 @@ class RecordingEventSink : public EventSink {
     std::vector<UiEvent> events_;
 };
 
-// Predicates for the common cases.
 RecordingEventSink::Predicate IsKind(UiEventKind kind);
 // A HostOutput of `kind` whose bytes contain `text`.
 RecordingEventSink::Predicate IsOutputContaining(HostOutputKind kind, std::string text);
