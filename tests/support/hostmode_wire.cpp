@@ -20,6 +20,14 @@ std::string ToString(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
 Bytes ResponseFrame(std::uint8_t channel, std::uint8_t code, const Bytes& data) {
     Bytes body{channel, code};
     if (code >= 1 && code <= 5) {

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes ToBytes(const std::string& text);
 std::string ToString(const Bytes& bytes);
+Bytes Join(std::initializer_list<Bytes> parts);
 
 // A modem's answer frame in wire form: 0xAA 0xAA, then channel, code, the data
 // as the code delimits it (codes 1..5: the text and 0x00; 6..8: the length

@@ -35,15 +35,6 @@ std::optional<UiEvent> RecordingEventSink::WaitFor(const Predicate& predicate,
     return found;
 }
 
-bool RecordingEventSink::WaitForCount(const Predicate& predicate, std::size_t count,
-                                      std::chrono::milliseconds timeout) const {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return posted_.wait_for(lock, timeout, [&] {
-        return static_cast<std::size_t>(std::count_if(events_.begin(), events_.end(), predicate)) >=
-               count;
-    });
-}
-
 std::size_t RecordingEventSink::Count(const Predicate& predicate) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<std::size_t>(std::count_if(events_.begin(), events_.end(), predicate));
@@ -56,10 +47,6 @@ std::size_t RecordingEventSink::Size() const {
 
 RecordingEventSink::Predicate IsKind(UiEventKind kind) {
     return [kind](const UiEvent& event) { return event.kind == kind; };
-}
-
-RecordingEventSink::Predicate IsOutput(HostOutputKind kind) {
-    return IsOutputContaining(kind, {});
 }
 
 RecordingEventSink::Predicate IsOutputContaining(HostOutputKind kind, std::string text) {

@@ -20,17 +20,12 @@ class RecordingEventSink : public EventSink {
 
     void Post(UiEvent event) override;
 
-    // A copy of every event so far.
     std::vector<UiEvent> Events() const;
 
     // Waits until some event (at or after index `from`) satisfies `predicate`
     // and returns a copy of it; nothing when `timeout` passed first.
     std::optional<UiEvent> WaitFor(const Predicate& predicate, std::chrono::milliseconds timeout,
                                    std::size_t from = 0) const;
-
-    // Waits until `count` events satisfy `predicate`; false on time-out.
-    bool WaitForCount(const Predicate& predicate, std::size_t count,
-                      std::chrono::milliseconds timeout) const;
 
     std::size_t Count(const Predicate& predicate) const;
     std::size_t Size() const;
@@ -41,9 +36,7 @@ class RecordingEventSink : public EventSink {
     std::vector<UiEvent> events_;
 };
 
-// Predicates for the common cases.
 RecordingEventSink::Predicate IsKind(UiEventKind kind);
-RecordingEventSink::Predicate IsOutput(HostOutputKind kind);
 // A HostOutput of `kind` whose bytes contain `text`.
 RecordingEventSink::Predicate IsOutputContaining(HostOutputKind kind, std::string text);
 // A HostErrorEvent carrying exactly `text`.

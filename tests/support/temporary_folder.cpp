@@ -10,19 +10,15 @@
 namespace corvina::testing {
 
 TemporaryFolder::TemporaryFolder() {
+    // Parallel test programs share the temporary directory: a random name,
+    // and a counter for folders made within one program.
     static std::atomic<unsigned> counter{0};
-    std::random_device random;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("corvina-test-" + std::to_string(random()) + "-" +
-                                 std::to_string(counter.fetch_add(1)));
-        std::error_code error;
-        if (std::filesystem::create_directory(candidate, error)) {
-            path_ = std::move(candidate);
-            return;
-        }
+    path_ = std::filesystem::temp_directory_path() /
+            ("corvina-test-" + std::to_string(std::random_device()()) + "-" +
+             std::to_string(counter.fetch_add(1)));
+    if (!std::filesystem::create_directory(path_)) {
+        throw std::runtime_error("cannot create a temporary folder");
     }
-    throw std::runtime_error("cannot create a temporary folder");
 }
 
 TemporaryFolder::~TemporaryFolder() {

