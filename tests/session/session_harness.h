@@ -86,18 +86,11 @@ struct SessionHarness {
         }
         return found;
     }
-    bool WaitForRequests(const std::function<bool(const HostRequest&)>& keep,
-                         std::size_t count = 1) {
-        return Eventually([&] { return Requests(keep).size() >= count; });
-    }
     bool WaitForCommand(const std::string& text) {
         return Eventually([&] { return !RequestsWithText(text).empty(); });
     }
     std::vector<FakeModem::Request> RequestsWithText(const std::string& text) {
         return Requests([&](const HostRequest& r) { return r.command && r.Text() == text; });
-    }
-    std::vector<FakeModem::Request> DataRequests() {
-        return Requests([](const HostRequest& r) { return !r.command; });
     }
     std::size_t Errors() const { return sink.Count(IsKind(UiEventKind::HostErrorEvent)); }
 
