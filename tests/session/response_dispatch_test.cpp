@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "cvfile/record_codec.h"
 #include "session_harness.h"
 
 namespace corvina::testing {
@@ -54,31 +53,6 @@ TEST(ResponseDispatch, AnswersBecomeTextErrorsAndLinkStateChanges) {
               "hello\r\n*** HOSTMODE ERROR: UNKNOWN COMMAND\r\nfour\r\nfive\r\n");
     EXPECT_EQ(shown(HostOutputKind::LinkMessage),
               "*** CONNECTED to ab1xyz\r\n*** LINK RESET\r\n*** DISCONNECTED fm\r\n");
-}
-
-TEST(ResponseDispatch, RecordsFetchedAfterTheLinkEndedReachNoTransferAndSwallowNothing) {
-    FakeTransferHooks hooks;
-    SessionHarness h(&hooks);
-    StartWithArqLink(h);
-    const auto encode = [](cvfile::RecordType type, const std::string& payload) {
-        cvfile::TransferRecord record;
-        record.type = type;
-        record.transferId = 7;
-        record.payload = ToBytes(payload);
-        return cvfile::EncodeRecord(record);
-    };
-    const Bytes start = encode(cvfile::RecordType::Start, "a.txt");
-    h.modem.SetStatus(0x07, 0, 0);
-    ASSERT_TRUE(Eventually([&] { return !h.session.arqConnected; }));
-    // A whole record, then one cut off by the end of the link.
-    h.modem.QueueLinkOutputs({{7, start}, {7, Bytes(start.begin(), start.begin() + 5)}});
-    h.modem.QueueLinkOutputs({{3, ToBytes("*** DISCONNECTED fm AB1XYZ")}}, true);
-    ASSERT_TRUE(h.sink.WaitFor(IsOutputContaining(HostOutputKind::LinkMessage, "DISCONN"), 3s));
-    h.modem.SetStatus(0x23, 3, 1);
-    ASSERT_TRUE(Eventually([&] { return h.session.arqConnected.load(); }));
-    h.modem.QueueLinkOutputs({{7, encode(cvfile::RecordType::End, "")}});
-    ASSERT_TRUE(Shown(h, "mark"));
-    EXPECT_EQ(hooks.Calls(), std::vector<std::string>{"End:"});
 }
 
 }  // namespace
