@@ -67,5 +67,13 @@ TEST(TranscriptWriter, WritesOnItsOwnAppendingToTheFileOfEachUtcDay) {
     EXPECT_EQ(Contents(day2), "2026-03-02T00:00:01.000Z\treceived\thi\n");
 }
 
+TEST(TranscriptWriter, CountsLinesItCannotWrite) {
+    TemporaryFolder folder;
+    TranscriptWriter writer(folder.WriteFile("not-a-folder", ""), 1h);
+    writer.Append(TranscriptKind::Received, "lost");
+    writer.Flush();
+    EXPECT_EQ(writer.droppedLines(), 1u);
+}
+
 }  // namespace
 }  // namespace corvina::testing
