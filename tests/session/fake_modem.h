@@ -53,11 +53,8 @@ class FakeModem {
         Locked([&] { pendingFrames_ = frames; });
     }
     // Link output the next polls fetch; all at once, so no poll sees only part.
-    void QueueLinkOutputs(const Output& outputs, bool statusChanged = false) {
-        Locked([&] {
-            linkOutput_.insert(linkOutput_.end(), outputs.begin(), outputs.end());
-            statusChanged_ = statusChanged_ || statusChanged;
-        });
+    void QueueLinkOutputs(const Output& outputs) {
+        Locked([&] { linkOutput_.insert(linkOutput_.end(), outputs.begin(), outputs.end()); });
     }
     // Every later Read and Write fails with `error`, as on a dead link.
     void FailReads(std::string error) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "cvfile/record_codec.h"
 #include "session_harness.h"
 
 namespace corvina::testing {
@@ -54,92 +53,6 @@ TEST(ResponseDispatch, AnswersBecomeTextErrorsAndLinkStateChanges) {
               "hello\r\n*** HOSTMODE ERROR: UNKNOWN COMMAND\r\nfour\r\nfive\r\n");
     EXPECT_EQ(shown(HostOutputKind::LinkMessage),
               "*** CONNECTED to ab1xyz\r\n*** LINK RESET\r\n*** DISCONNECTED fm\r\n");
-}
-
-TEST(ResponseDispatch, RecordsFetchedAfterTheLinkEndedReachNoTransferAndSwallowNothing) {
-    FakeTransferHooks hooks;
-    SessionHarness h(&hooks);
-    StartWithArqLink(h);
-    const auto encode = [](cvfile::RecordType type, const std::string& payload) {
-        cvfile::TransferRecord record;
-        record.type = type;
-        record.transferId = 7;
-        record.payload = ToBytes(payload);
-        return cvfile::EncodeRecord(record);
-    };
-    const Bytes start = encode(cvfile::RecordType::Start, "a.txt");
-    h.modem.SetStatus(0x07, 0, 0);
-    ASSERT_TRUE(Eventually([&] { return !h.session.arqConnected; }));
-    // A whole record, then one cut off by the end of the link.
-    h.modem.QueueLinkOutputs({{7, start}, {7, Bytes(start.begin(), start.begin() + 5)}});
-    h.modem.QueueLinkOutputs({{3, ToBytes("*** DISCONNECTED fm AB1XYZ")}}, true);
-    ASSERT_TRUE(h.sink.WaitFor(IsOutputContaining(HostOutputKind::LinkMessage, "DISCONN"), 3s));
-    h.modem.SetStatus(0x23, 3, 1);
-    ASSERT_TRUE(Eventually([&] { return h.session.arqConnected.load(); }));
-    h.modem.QueueLinkOutputs({{7, encode(cvfile::RecordType::End, "")}});
-    ASSERT_TRUE(Shown(h, "mark"));
-    EXPECT_EQ(hooks.Calls(), std::vector<std::string>{"End:"});
-}
-
-TEST(ResponseDispatch, StatusPollTrimsTheQueueToWhatTheNewLinkCanCarry) {
-    SessionHarness h;
-    StartWithArqLink(h);
-    h.modem.SetPendingFrames(8);  // hold all data in the queue
-    for (const auto kind :
-         {OutboundKind::TransmitText, OutboundKind::BinaryFile, OutboundKind::ChangeoverText}) {
-        ASSERT_TRUE(h.session.QueueData(ToBytes("text"), kind));
-    }
-    const auto queuedKinds = [&] {
-        return h.session.WithQueues([](HostQueues& q) {
-            std::vector<OutboundKind> kinds;
-            for (const auto& item : q.outboundQueue) {
-                kinds.push_back(item.kind);
-            }
-            return kinds;
-        });
-    };
-    h.modem.SetStatus(0x4B, 1, 0);  // S1 FEC transmission
-    const std::vector<OutboundKind> textOnly = {OutboundKind::TransmitText};
-    ASSERT_TRUE(Eventually([&] { return queuedKinds() == textOnly; }));
-    EXPECT_EQ(h.session.linkState.load(), 2);
-    EXPECT_TRUE(h.session.linkCanSend && !h.session.arqConnected);
-    EXPECT_FALSE(h.session.QueueData(ToBytes("file"), OutboundKind::BinaryFile));
-
-    h.modem.SetStatus(0x07, 0, 0);  // no link
-    ASSERT_TRUE(Eventually([&] { return queuedKinds().empty(); }));
-    EXPECT_TRUE(h.session.transferAbortRequested);
-    EXPECT_FALSE(h.session.QueueData(ToBytes("text"), OutboundKind::TransmitText));
-}
-
-TEST(ResponseDispatch, PendingOutputPollsStatusFirstThenAtMost64LinkPolls) {
-    SessionHarness h;
-    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
-    const std::size_t before = h.modem.Requests().size();
-    FakeModem::Output lines;
-    for (int i = 0; i < 70; ++i) {
-        lines.emplace_back(1, ToBytes("line " + std::to_string(i)));
-    }
-    h.modem.QueueLinkOutputs(lines, true);
-    ASSERT_TRUE(h.sink.WaitFor(IsOutputContaining(HostOutputKind::ReceivedText, "line 69"), 5s));
-    const auto isPendingPoll = [](const HostRequest& r) { return r.channel == 255; };
-    ASSERT_TRUE(h.WaitForRequests(isPendingPoll, h.Requests(isPendingPoll).size() + 1));
-    h.session.Disconnect(false);
-
-    // Link-channel polls per pending-output poll, from the first one that found
-    // the status flagged (a poll may have run just before the output was queued).
-    const auto requests = h.modem.Requests();
-    std::vector<int> linkPolls;
-    for (std::size_t i = before; i + 1 < requests.size(); ++i) {
-        const auto& r = requests[i].request;
-        if (r.channel == 255 && (!linkPolls.empty() || requests[i + 1].request.channel == 254)) {
-            linkPolls.push_back(0);
-        } else if (!linkPolls.empty() && r.channel == 4 && r.Text() == "G") {
-            ++linkPolls.back();
-        }
-    }
-    ASSERT_GE(linkPolls.size(), 2u);
-    EXPECT_EQ(linkPolls[0], 64);
-    EXPECT_EQ(linkPolls[1], 7);  // the 6 left, then the empty answer
 }
 
 }  // namespace

@@ -2,18 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "fake_modem.h"
 #include "session/host_session.h"
-#include "session/transfer_hooks.h"
 #include "support/recording_event_sink.h"
 #include "support/temporary_folder.h"
 
@@ -34,41 +31,10 @@ inline bool Eventually(const std::function<bool()>& condition,
     return true;
 }
 
-// TransferHooks that record what the session routed to them, in order.
-class FakeTransferHooks : public TransferHooks {
-  public:
-    void OnStartRecord(const cvfile::TransferRecord& r) override { Add("Start", r); }
-    void OnDataRecord(const cvfile::TransferRecord& r) override { Add("Data", r); }
-    void OnEndRecord(const cvfile::TransferRecord& r) override { Add("End", r); }
-    void OnResultRecord(const cvfile::TransferRecord& r) override { Add("Result", r); }
-    void OnCancelRecord(const cvfile::TransferRecord& r) override { Add("Cancel", r); }
-    void OnDelayedRecord(const cvfile::TransferRecord& r) override { Add("Delayed", r); }
-    std::uint64_t ActiveOutgoingTransferId() override { return 0; }
-    void JoinFileSender() override {}
-    void AbandonIncomingTransfer() override {}
-    void ResetOutgoingTransfer() override {}
-
-    // "Start:<payload>" and the like, in the order the session routed them.
-    std::vector<std::string> Calls() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return calls_;
-    }
-
-  private:
-    void Add(const char* what, const cvfile::TransferRecord& record) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        calls_.push_back(what + (":" + ToString(record.payload)));
-    }
-    mutable std::mutex mutex_;
-    std::vector<std::string> calls_;
-};
-
 // A session on link channel 4 against a FakeModem, with a recording sink and
 // a folder for the scripts. Declared in this order so the session goes first.
 struct SessionHarness {
-    explicit SessionHarness(TransferHooks* hooks = nullptr) : session(sink, folder.path(), hooks) {
-        settings.linkChannel = 4;
-    }
+    SessionHarness() : session(sink, folder.path()) { settings.linkChannel = 4; }
 
     bool StartAndWaitActive() {
         if (!session.Start(modem.MakeTransport(), settings, startError)) {
@@ -86,18 +52,11 @@ struct SessionHarness {
         }
         return found;
     }
-    bool WaitForRequests(const std::function<bool(const HostRequest&)>& keep,
-                         std::size_t count = 1) {
-        return Eventually([&] { return Requests(keep).size() >= count; });
-    }
     bool WaitForCommand(const std::string& text) {
         return Eventually([&] { return !RequestsWithText(text).empty(); });
     }
     std::vector<FakeModem::Request> RequestsWithText(const std::string& text) {
         return Requests([&](const HostRequest& r) { return r.command && r.Text() == text; });
-    }
-    std::vector<FakeModem::Request> DataRequests() {
-        return Requests([](const HostRequest& r) { return !r.command; });
     }
     std::size_t Errors() const { return sink.Count(IsKind(UiEventKind::HostErrorEvent)); }
 

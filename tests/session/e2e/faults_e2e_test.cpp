@@ -82,12 +82,13 @@ TEST(FaultsE2E, ModemThatDropsTheConnectionEndsTheWorkerWithTheTransportsText) {
     }
 }
 
-TEST(FaultsE2E, RefusedDataIsOfferedAgainWhileTheLinkLasts) {
+TEST(FaultsE2E, RefusedDataIsOfferedAgainWhileTheLinkLastsThenDropped) {
     SimLog log;
     auto sim = StartSimulator({"AB1CD"}, log);
     ASSERT_TRUE(sim);
     velksim::Modem& modem = sim->modem(0);
     Station station;
+    station.settings.refusedDataLimit = 4s;
     ASSERT_TRUE(station.Connect(modem));
     station.session.linkState = kLinkFec;
     station.session.QueueCommand(cvhost::BuildSirvexFecStartCommand(cvhost::SirvexFecMode::S1));
@@ -98,8 +99,25 @@ TEST(FaultsE2E, RefusedDataIsOfferedAgainWhileTheLinkLasts) {
     ASSERT_TRUE(Eventually([&] { return modem.counters().dataFramesRejected >= 3; }, 5s));
     modem.faults().rejectData = false;
     ASSERT_TRUE(Eventually([&] { return modem.counters().dataBytesAccepted == 4; }, 5s));
-    EXPECT_EQ(JoinedOutput(station.sink.Events(), HostOutputKind::ReceivedText),
-              "*** HOSTMODE ERROR: DATA REJECTED\r\n");
+    const auto shown = [&] {
+        return JoinedOutput(station.sink.Events(), HostOutputKind::ReceivedText);
+    };
+    EXPECT_EQ(shown(), "*** HOSTMODE ERROR: DATA REJECTED\r\n");
+
+    // Refused beyond the limit: a text file send ends with its reason.
+    modem.faults().rejectData = true;
+    station.session.fileSendActive = true;
+    ASSERT_TRUE(station.session.QueueData(ToBytes("file"), OutboundKind::TextFile));
+    ASSERT_TRUE(station.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 10s));
+    EXPECT_EQ(
+        station.session.FileResult(),
+        std::make_pair(std::string("Text file transfer ended: the modem refused the data"), true));
+    EXPECT_EQ(shown(),
+              "*** HOSTMODE ERROR: DATA REJECTED\r\n"
+              "*** HOSTMODE ERROR: DATA REJECTED\r\n"
+              "*** Queued data dropped: the modem kept refusing it\r\n");
+    EXPECT_TRUE(station.session.WithQueues([](HostQueues& q) { return q.outboundQueue.empty(); }));
+    EXPECT_EQ(modem.counters().dataBytesAccepted, 4u);
     EXPECT_EQ(station.Errors(), 0u);
     EXPECT_TRUE(station.session.Disconnect(true));
     EXPECT_FALSE(modem.inHostmode());
