@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "sim/simulator.h"
 #include "station.h"
-#include "transfer/record_stream.h"
 
 namespace corvina {
 namespace {
