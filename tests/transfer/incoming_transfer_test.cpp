@@ -9,6 +9,7 @@
 #include <future>
 #include <thread>
 
+#include "cvfile/crc32.h"
 #include "fake_port.h"
 #include "transfer/record_stream.h"
 
@@ -132,8 +133,13 @@ TEST_F(IncomingTransferTest, ProgressRisesByChunkToTheEnd) {
         Receiver receiver(folder());
         const auto records = RecordsFor(c.content, "p.bin");
         receiver.Feed({records.begin(), records.end() - 1});
+        const auto messages = receiver.port.seen().Messages();
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.front().kind, BinaryTransferKind::ReceiveStarted);
+        EXPECT_EQ(messages.front().expectedCrc,
+                  cvfile::Crc32Ieee(c.content.data(), c.content.size()));
         std::vector<std::uint32_t> percents = {0};
-        for (const auto& m : receiver.port.seen().Messages()) {
+        for (const auto& m : messages) {
             if (m.kind == BinaryTransferKind::ReceiveProgress) {
                 EXPECT_GT(m.percent, percents.back());
                 percents.push_back(m.percent);
