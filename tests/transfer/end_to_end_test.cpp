@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
-
-#include "hand_records.h"
 #include "sim/simulator.h"
 #include "station.h"
-#include "transfer/record_stream.h"
 
 namespace corvina {
 namespace {
@@ -95,9 +91,8 @@ TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
 }
 
 TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
-    const Bytes content = testing::RandomBytes(600, 2);
-    const std::size_t bMark = b.sink.Size();
-    ExpectFilesArrive({{"600 random bytes", true, "order.bin", content, "order.bin"}});
+    ExpectFilesArrive(
+        {{"600 random bytes", true, "order.bin", testing::RandomBytes(600, 2), "order.bin"}});
 
     std::vector<std::uint64_t> progress;
     std::optional<std::size_t> finishedAt;
@@ -124,99 +119,21 @@ TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
     ASSERT_TRUE(finishedAt && verdictAt);
     EXPECT_LT(*finishedAt, *verdictAt);
 
-    // The receiver: started, progress by chunk, finished, then the state.
-    std::vector<std::pair<BinaryTransferKind, std::uint64_t>> received;
-    const auto bEvents = b.sink.Events();
-    for (std::size_t i = bMark; i < bEvents.size(); ++i) {
-        if (const BinaryTransferMessage* m = bEvents[i].transferMessage()) {
-            received.emplace_back(
-                m->kind, m->kind == BinaryTransferKind::ReceiveProgress ? m->percent : m->size);
-            if (m->kind == BinaryTransferKind::ReceiveStarted) {
-                EXPECT_EQ(m->expectedCrc, cvfile::Crc32Ieee(content.data(), content.size()));
-            }
-        }
-    }
-    using enum BinaryTransferKind;
-    EXPECT_EQ(received, (decltype(received){{ReceiveStarted, 600},
-                                            {ReceiveProgress, 42},
-                                            {ReceiveProgress, 85},
-                                            {ReceiveProgress, 100},
-                                            {ReceiveFinished, 600},
-                                            {TransferStateChanged, 0}}));
     // The verdict goes out after one changeover; its echo brings the second.
     EXPECT_TRUE(WaitUntil([&] { return sim.modem(1).counters().Requests(4, "%O") == 2; }, 5s));
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 2u);
 }
 
-// Streams written here field by field and sent as plain channel data, each
-// answered with a verdict that leaves nothing in the receive folder.
-TEST_F(BinaryTransfer, RefusedNamesAndBrokenStreamsEndWithAVerdictAndNothingStored) {
-    using Records = std::vector<testing::HandRecord>;
-    const Bytes content = testing::RandomBytes(600, 8);
-    std::uint64_t id = 0x5000;
-    const auto plain = [&](const std::string& name, const std::function<void(Records&)>& change) {
-        auto records = testing::PlainTransfer(++id, name, content);
-        change(records);
-        return records;
-    };
-    const auto same = [](Records&) {};
-    struct Case {
-        std::string label;
-        Records records;
-        ResultCode expected;
-    };
-    std::vector<Case> cases = {
-        // A name of 1,024 bytes passes the name check, but no file system here
-        // stores a name that long: the file cannot be created.
-        {"name of 1,024 bytes", plain(std::string(1020, 'n') + ".bin", same),
-         ResultCode::FileError},
-        // Inside the payload: the record is dropped as invalid.
-        {"a corrupted data record", plain("e", [](Records& r) { r[2].corruptAt = 50; }),
-         ResultCode::ProtocolError},
-        // The identifier: the End is dropped; a Cancel closes the transfer.
-        {"a corrupted end record",
-         plain("f",
-               [&](Records& r) {
-                   r.back().corruptAt = 13;
-                   r.push_back({5, id, 0, 0, 0, {}});
-               }),
-         ResultCode::Cancelled},
-        // Answered, though the window of the receiver hears of no transfer.
-        {"a cancel for an unknown transfer", {{5, 0xC0FFEE, 0, 0, 0, {}}}, ResultCode::Cancelled},
-    };
-    for (const std::string name : {"trail.", "a\\b", "aux.dat"}) {
-        cases.push_back({"name " + name, plain(name, same), ResultCode::Rejected});
-    }
-    for (Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        const testing::HandRecord& start = c.records.front();
-        const bool transfer = start.type == 1;
-        const auto send = [&] {
-            a.transfers().outgoing().Prepare(start.id, start.offset, "by hand");
-            a.transfers().outgoing().Built(start.offset, 1, start.value);
-            a.session().binarySendActive = true;
-            a.session().fileSendActive = true;
-            EXPECT_TRUE(
-                a.session().QueueData(testing::Concat(c.records), OutboundKind::TransmitText));
-        };
-        const auto verdict = Transfer(a, b, send, transfer);
-        ASSERT_TRUE(verdict.has_value());
-        EXPECT_EQ(verdict->result, Code(c.expected));
-        if (!transfer) {
-            EXPECT_EQ(verdict->size, 0u);
-            EXPECT_EQ(verdict->actualCrc, 0u);
-        }
-        EXPECT_TRUE(ListFolder(b.tmp()).empty()) << ::testing::PrintToString(ListFolder(b.tmp()));
-    }
-}
-
-TEST_F(BinaryTransfer, AbortMidTransferEndsCancelledOnBothSides) {
+TEST_F(BinaryTransfer, AbortOrDisconnectMidTransferLeaveNothingBehind) {
     const auto verdict = Transfer(a, b, [&] {
         const std::size_t bMark = b.sink.Size();
+        EXPECT_FALSE(a.transfers().AbortBinaryFileSend()) << "nothing to abort yet";
         const auto path = a.folder.Write("long.bin", testing::RandomBytes(12000, 6));
-        ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
-                  FileTransfers::StartOutcome::Started);
+        EXPECT_EQ(a.transfers().StartBinaryFileSend(path).status, "Preparing binary file...");
+        // One file send at a time.
+        EXPECT_EQ(a.transfers().StartTextFileSend(path).outcome,
+                  FileTransfers::StartOutcome::NotAllowed);
         ASSERT_TRUE(b.sink.WaitFor(
             [](const UiEvent& e) {
                 const auto* m = e.transferMessage();
@@ -228,26 +145,28 @@ TEST_F(BinaryTransfer, AbortMidTransferEndsCancelledOnBothSides) {
         EXPECT_EQ(b.transfers().StartTextFileSend(b.folder.Write("t.txt", Bytes{'t'})).outcome,
                   FileTransfers::StartOutcome::NotAllowed);
         EXPECT_TRUE(a.transfers().AbortBinaryFileSend());
+        EXPECT_FALSE(a.transfers().AbortBinaryFileSend()) << "aborted twice";
     });
     ASSERT_TRUE(verdict.has_value());
     EXPECT_EQ(verdict->result, Code(ResultCode::Cancelled));
     EXPECT_TRUE(ListFolder(b.tmp()).empty());
     // The stream stays usable: the next file goes through.
     ExpectFilesArrive({{"after the abort", true, "after.bin", Bytes{9, 9}, "after.bin"}});
-}
 
-TEST_F(BinaryTransfer, DisconnectingMidTransferLeavesNothingBehind) {
     const std::size_t bMark = b.sink.Size();
     const auto path = a.folder.Write("cut.bin", testing::RandomBytes(12000, 3));
     ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
               FileTransfers::StartOutcome::Started);
     ASSERT_TRUE(b.WaitMessage(BinaryTransferKind::ReceiveProgress, 20s, bMark));
-    EXPECT_FALSE(ListFolder(b.tmp()).empty());
+    EXPECT_EQ(ListFolder(b.tmp()), (std::vector<std::string>{"after.bin", "cut.bin.part"}));
     b.session().Disconnect(true);
-    EXPECT_TRUE(ListFolder(b.tmp()).empty());
+    EXPECT_EQ(ListFolder(b.tmp()), std::vector<std::string>{"after.bin"});
     EXPECT_FALSE(b.session().incomingTransferActive);
     a.session().Disconnect(false);
     EXPECT_EQ(a.transfers().ActiveOutgoingTransferId(), 0u);
+    EXPECT_EQ(a.transfers().StartTextFileSend(path).outcome,
+              FileTransfers::StartOutcome::NotAllowed)
+        << "no session";
 }
 
 // Every way an ARQ link ends during a send, over TCP and over pseudo-terminals.
@@ -309,6 +228,9 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
             EXPECT_FALSE(name.ends_with(".part")) << name;
         }
         EXPECT_FALSE(to.session().incomingTransferActive);
+        EXPECT_EQ(from.transfers().StartTextFileSend(path).outcome,
+                  FileTransfers::StartOutcome::NotAllowed)
+            << "no send path";
         for (Station* station : {&a, &b}) {
             EXPECT_EQ(station->sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
             EXPECT_TRUE(station->session().sessionActive());
@@ -329,8 +251,8 @@ INSTANTIATE_TEST_SUITE_P(OverTcpAndPty, LinkEndDuringSend, ::testing::Values(fal
 using TextFileSend = TwoStations;
 
 // Each file goes out byte for byte, with progress for each piece the modem
-// takes, ends without an error and arrives as received text.
-TEST_F(TextFileSend, FilesGoOutUnchangedWithProgressAndArrive) {
+// takes, and ends without an error.
+TEST_F(TextFileSend, FilesGoOutUnchangedWithProgress) {
     const struct {
         const char* label;
         Bytes content;
@@ -344,8 +266,8 @@ TEST_F(TextFileSend, FilesGoOutUnchangedWithProgressAndArrive) {
         SCOPED_TRACE(c.label);
         const std::uint64_t before = sim.modem(0).counters().dataBytesAccepted;
         const std::size_t mark = a.sink.Size();
-        ASSERT_EQ(a.transfers().StartTextFileSend(a.folder.Write("t.txt", c.content)).outcome,
-                  FileTransfers::StartOutcome::Started);
+        ASSERT_EQ(a.transfers().StartTextFileSend(a.folder.Write("t.txt", c.content)).status,
+                  "Sending text file: 0%");
         const auto finished =
             a.sink.WaitFor(testing::IsKind(UiEventKind::FileSendFinishedEvent), 15s, mark);
         ASSERT_TRUE(finished);
@@ -362,14 +284,6 @@ TEST_F(TextFileSend, FilesGoOutUnchangedWithProgressAndArrive) {
             }
         }
         EXPECT_EQ(progress, c.progress);
-        const std::string text(c.content.begin(),
-                               std::find(c.content.begin(), c.content.end(), 0x00));
-        EXPECT_TRUE(WaitUntil(
-            [&] {
-                return testing::JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText)
-                           .find(text) != std::string::npos;
-            },
-            15s));
     }
 }
 

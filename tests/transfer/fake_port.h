@@ -30,7 +30,6 @@ class FakePort : public TransferPort {
         std::vector<Item> items;
         std::vector<std::string> commands;
         std::pair<std::string, bool> fileResult{"", false};
-        int cancelRequests = 0;
 
         std::vector<BinaryTransferMessage> Messages() const;
         // The Result records queued, decoded.
@@ -81,11 +80,7 @@ class FakePort : public TransferPort {
         seen_.items.push_back({std::move(record), OutboundKind::TransferControl});
         return true;
     }
-    void RequestBinaryCancel() override {
-        binaryCancelRequested = true;
-        std::lock_guard lock(mutex_);
-        ++seen_.cancelRequests;
-    }
+    void RequestBinaryCancel() override { binaryCancelRequested = true; }
     void SetFileResult(std::string text, bool isError) override {
         std::lock_guard lock(mutex_);
         seen_.fileResult = {std::move(text), isError};
