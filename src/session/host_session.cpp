@@ -351,6 +351,11 @@ void HostSession::ResetStreamParsers() {
     echoParser_.Reset();
 }
 
+void HostSession::InterruptStreamParsers() {
+    receiveParser_.Interrupt();
+    echoParser_.Interrupt();
+}
+
 void HostSession::JoinFileSender() {
     if (hooks_ != nullptr) {
         hooks_->JoinFileSender();

@@ -270,6 +270,7 @@ class HostSession {
     void DispatchHostResponse(const cvhost::Frame& frame);
     void DispatchSirvexPayload(const Bytes& payload, bool echo);
     void ResetStreamParsers();
+    void InterruptStreamParsers();
     void JoinFileSender();
 
     EventSink& sink_;

@@ -305,6 +305,23 @@ bool HostSession::HandleRefusedData(const cvhost::Frame& answer, std::string& er
     return true;
 }
 
+namespace {
+
+// Whether a binary item in the queue has gone out up to somewhere inside a
+// record: whatever is sent next must first close that record with a 0x00, or
+// the far end reads it as the rest of the cut record and every record after
+// it out of phase.
+bool EndsInsideRecord(const HostQueues& queues) {
+    return std::any_of(
+        queues.outboundQueue.begin(), queues.outboundQueue.end(), [](const OutboundItem& item) {
+            return item.kind == OutboundKind::BinaryFile && item.offset != 0 &&
+                   cvfile::FramedPrefixEndsInsideRecord(
+                       item.bytes.data(), std::min<std::size_t>(item.offset, item.bytes.size()));
+        });
+}
+
+}  // namespace
+
 void HostSession::DropRefusedData() {
     refusedSince_.reset();
     bool textFile = false;
@@ -316,7 +333,12 @@ void HostSession::DropRefusedData() {
             binaryFile = binaryFile || item.kind == OutboundKind::BinaryFile;
             changeover = changeover || item.kind == OutboundKind::ChangeoverText;
         }
+        const bool closeRecord = EndsInsideRecord(queues);
         queues.outboundQueue.clear();
+        if (closeRecord && arqConnected) {
+            queues.outboundQueue.push_back(
+                OutboundItem{Bytes{0x00}, 0, OutboundKind::TransferControl});
+        }
     });
     if (changeover) {
         changeoverPending = false;
@@ -347,14 +369,7 @@ void HostSession::CancelStep() {
         return;
     }
     WithQueues([&](HostQueues& queues) {
-        const auto partlySent = std::find_if(
-            queues.outboundQueue.begin(), queues.outboundQueue.end(), [](const OutboundItem& item) {
-                return item.kind == OutboundKind::BinaryFile && item.offset != 0 &&
-                       cvfile::FramedPrefixEndsInsideRecord(
-                           item.bytes.data(),
-                           std::min<std::size_t>(item.offset, item.bytes.size()));
-            });
-        const bool closeRecord = partlySent != queues.outboundQueue.end();
+        const bool closeRecord = EndsInsideRecord(queues);
         std::erase_if(queues.outboundQueue, [](const OutboundItem& item) {
             return item.kind == OutboundKind::BinaryFile;
         });

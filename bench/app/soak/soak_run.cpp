@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -187,9 +188,9 @@ void SoakRun::Click(int station, int id) {
     }
 }
 
-QString SoakRun::EchoText(int station) {
+QString SoakRun::PaneText(int station, int id) {
     return stations_[station]
-        .window->findChild<QPlainTextEdit*>(QString::number(kIdEchoPane))
+        .window->findChild<QPlainTextEdit*>(QString::number(id))
         ->toPlainText();
 }
 
@@ -293,7 +294,13 @@ void SoakRun::MaybeStartSend() {
         ++results_.binarySends;
         sentBinaries_[name] = content;
     }
-    send_ = Send{i, name, binary, now, -1};
+    send_ = Send{i,
+                 name,
+                 binary,
+                 now,
+                 -1,
+                 PaneText(i, kIdEchoPane).size(),
+                 PaneText(1 - i, kIdReceivePane).size()};
     lastActivityMs_ = now;
     Note(now, QString::fromStdString(stations_[i].call + " sends " + name + " (" +
                                      std::to_string(content.size()) + " bytes)"));
@@ -339,15 +346,37 @@ void SoakRun::WatchSend() {
     }
 }
 
+namespace {
+
+// Text files hold plain letters and every line the program writes is ASCII, so
+// a control byte, a byte past ASCII or a record's magic in a pane means framed
+// record bytes were taken for text.
+bool ShowsRecordBytes(const QString& text) {
+    if (text.contains(QStringLiteral("CVFT"))) {
+        return true;
+    }
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() < 0x20 && c != u'\r' && c != u'\n' && c != u'\t') ||
+               c.unicode() >= 0x7f;
+    });
+}
+
+}  // namespace
+
 void SoakRun::FinishSend() {
     const Send send = *send_;
     send_.reset();
-    const QString echo = EchoText(send.station);
+    // Only this send's own lines: the pane may hold an earlier send's if the
+    // clear button was not available.
+    const QString echo = PaneText(send.station, kIdEchoPane).mid(send.echoFrom);
+    const QString received = PaneText(1 - send.station, kIdReceivePane).mid(send.receivedFrom);
     const QString name = QString::fromStdString(send.name);
+    const int verdicts = static_cast<int>(echo.count(QStringLiteral("[Binary file sent: ")));
     const bool verdict = echo.contains(QStringLiteral("[Binary file sent: ") + name + ',');
-    const bool endMessage = echo.contains(QStringLiteral("transfer ended")) ||
-                            echo.contains(QStringLiteral("transfer cancelled")) ||
-                            echo.contains(QStringLiteral("Could not"));
+    const int ends = static_cast<int>(echo.count(QStringLiteral("transfer ended")) +
+                                      echo.count(QStringLiteral("transfer cancelled")) +
+                                      echo.count(QStringLiteral("Could not")));
+    const bool endMessage = ends > 0;
     if (verdict) {
         ++results_.binaryVerdicts;
         if (echo.contains(QStringLiteral("[Binary file sent: ") + name + ", CRC OK")) {
@@ -362,8 +391,16 @@ void SoakRun::FinishSend() {
         !send.binary && LinkUp() && !stations_[send.station].window->flags().statusIsError;
     Note(clock_.elapsed(), QString::fromStdString(send.name) + QStringLiteral(" ended: ") +
                                echo.right(120).replace(u'\n', u'|'));
-    if (!verdict && !endMessage && !quietSuccess) {
+    // Exactly one outcome, and this send's own.
+    const bool oneOwnOutcome = verdicts + ends == 1 && (verdict || endMessage);
+    if (!oneOwnOutcome && !(quietSuccess && verdicts + ends == 0)) {
+        Note(clock_.elapsed(),
+             name + QStringLiteral(" has %1 verdicts, %2 end messages").arg(verdicts).arg(ends));
         ++results_.sendsWithoutEnd;
+    }
+    if (ShowsRecordBytes(echo) || ShowsRecordBytes(received)) {
+        Note(clock_.elapsed(), name + QStringLiteral(" left record bytes shown as text"));
+        ++results_.recordBytesShown;
     }
     const qint64 now = clock_.elapsed();
     lastActivityMs_ = now;

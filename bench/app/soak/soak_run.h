@@ -29,8 +29,9 @@ struct SoakOptions {
 // What the run saw. The first five are the faults; all should be zero.
 struct SoakResults {
     int sessionsLost = 0;
-    int wrongFiles = 0;       // stored files whose bytes differ from what was sent
-    int sendsWithoutEnd = 0;  // sends that ended (or hung) with nothing shown on the sender
+    int wrongFiles = 0;        // stored files whose bytes differ from what was sent
+    int sendsWithoutEnd = 0;   // sends that ended (or hung) without exactly one verdict or end
+    int recordBytesShown = 0;  // sends after which record bytes showed up as text in a pane
     int partFilesLeft = 0;
     int stalls = 0;  // window-thread stalls over 50 ms
     qint64 longestStallMs = 0;
@@ -75,7 +76,9 @@ class SoakRun {
         std::string name;
         bool binary = false;
         qint64 startedMs = 0;
-        qint64 waitingSince = -1;  // since when the link is up but the turn is the peer's
+        qint64 waitingSince = -1;    // since when the link is up but the turn is the peer's
+        qsizetype echoFrom = 0;      // where this send's lines begin in the sender's echo pane
+        qsizetype receivedFrom = 0;  // and in the peer's receive pane
     };
 
     void OpenStation(int i);
@@ -90,7 +93,7 @@ class SoakRun {
     bool LinkUp() const;
     int SendingStation() const;
     void Click(int station, int id);
-    QString EchoText(int station);
+    QString PaneText(int station, int id);
     std::vector<std::uint8_t> RandomContent(bool binary);
 
     SoakOptions options_;
