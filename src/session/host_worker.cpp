@@ -170,6 +170,13 @@ bool HostSession::WorkerLoop(std::string& error) {
         bool flowing = false;
         if (outboundEmpty()) {
             refusedSince_.reset();  // whatever was refused has gone
+            if (textFileDraining_ && Clock::now() >= nextData) {
+                if (!DrainStep(error)) {
+                    return false;
+                }
+                nextData = Clock::now() + kLinkQueryInterval;
+            }
+            flowing = textFileDraining_;
         } else if (Clock::now() >= nextData) {
             const Clock::time_point queryTime = Clock::now();
             cvhost::Frame answer;
@@ -272,7 +279,7 @@ bool HostSession::DataStep(std::string& error, bool& refused) {
         }
         if (completed) {
             if (piece->kind == OutboundKind::TextFile) {
-                Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, 1));
+                textFileDraining_ = true;
             } else if (piece->kind == OutboundKind::BinaryFile) {
                 Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, 2));
             } else if (piece->kind == OutboundKind::ChangeoverText) {
@@ -282,6 +289,33 @@ bool HostSession::DataStep(std::string& error, bool& refused) {
                 changeoverPending = false;
             }
         }
+    }
+    return true;
+}
+
+// A text send is over when the modem has sent the file, not when it holds it:
+// a link that ends before then takes the rest along, and the operator must be
+// told the send ended rather than see it pass for done.
+bool HostSession::DrainStep(std::string& error) {
+    cvhost::Frame answer;
+    if (!HostCommand(linkChannel_, "L", answer, error)) {
+        return false;
+    }
+    cvhost::LinkStatus status;
+    if (answer.code != 1 || !cvhost::ParseLinkStatus(answer.payload, status)) {
+        error = kBadLinkStatus;
+        return false;
+    }
+    if (status.PendingFrames() != 0) {
+        return true;
+    }
+    // A modem empties its buffer when the link ends, too: only a link that is
+    // still there has sent the file, and the link's clean-up reports the rest.
+    if (!PollStatus(error)) {
+        return false;
+    }
+    if (linkCanSend && textFileDraining_.exchange(false)) {
+        Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, 1));
     }
     return true;
 }

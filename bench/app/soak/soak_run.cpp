@@ -394,8 +394,14 @@ void SoakRun::FinishSend() {
     // Exactly one outcome, and this send's own.
     const bool oneOwnOutcome = verdicts + ends == 1 && (verdict || endMessage);
     if (!oneOwnOutcome && !(quietSuccess && verdicts + ends == 0)) {
-        Note(clock_.elapsed(),
-             name + QStringLiteral(" has %1 verdicts, %2 end messages").arg(verdicts).arg(ends));
+        const auto [result, isError] = stations_[send.station].window->session().FileResult();
+        Note(clock_.elapsed(), name + QStringLiteral(" has %1 verdicts, %2 end messages; link %3, "
+                                                     "result \"%4\" (error %5)")
+                                          .arg(verdicts)
+                                          .arg(ends)
+                                          .arg(int(LinkUp()))
+                                          .arg(QString::fromStdString(result))
+                                          .arg(int(isError)));
         ++results_.sendsWithoutEnd;
     }
     if (ShowsRecordBytes(echo) || ShowsRecordBytes(received)) {

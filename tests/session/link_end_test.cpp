@@ -63,5 +63,29 @@ TEST(EchoAfterLinkEnd, CutRecordNeverShowsAsText) {
     }
 }
 
+// A text file is sent when the modem has sent it: the send ends then, and a
+// link lost while the modem still holds some of it ends the send unfinished.
+TEST(TextSendEnd, WaitsUntilTheModemHasSentTheFile) {
+    for (const bool linkLost : {false, true}) {
+        SCOPED_TRACE(linkLost ? "link lost" : "link stays");
+        SessionHarness h;
+        StartWithArqLink(h);
+        h.modem.SetPendingFrames(3);
+        h.session.WithQueues([](HostQueues& q) {
+            q.outboundQueue.push_back(OutboundItem{ToBytes("file"), 0, OutboundKind::TextFile});
+        });
+        h.session.WakeWorker();
+        ASSERT_TRUE(h.sink.WaitFor(IsKind(UiEventKind::FileSendProgressEvent), 3s));
+        EXPECT_FALSE(h.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 500ms));
+        if (linkLost) {
+            h.modem.SetStatus(0x07, 0, 0);
+            ASSERT_TRUE(Eventually([&] { return !h.session.linkCanSend; }));
+        }
+        h.modem.SetPendingFrames(0);
+        EXPECT_EQ(h.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 1s).has_value(),
+                  !linkLost);
+    }
+}
+
 }  // namespace
 }  // namespace corvina::testing
