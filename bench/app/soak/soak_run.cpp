@@ -208,6 +208,17 @@ void SoakRun::WatchLink() {
             ++results_.linkLossesArmed;
         }
     }
+    for (int i = 0; i < 2; ++i) {
+        const bool active = stations_[i].window->flags().arqActive;
+        if (active != arqWasActive_[i]) {
+            Note(clock_.elapsed(),
+                 QString::fromStdString(stations_[i].call) +
+                     (active ? QStringLiteral(" sees the link, ")
+                             : QStringLiteral(" sees no link, ")) +
+                     stations_[i].window->findChild<QLabel*>(QStringLiteral("stateLabel"))->text());
+        }
+        arqWasActive_[i] = active;
+    }
     if (up != linkWasUp_) {
         lastActivityMs_ = clock_.elapsed();
         Note(clock_.elapsed(), up ? QStringLiteral("link up") : QStringLiteral("link down"));

@@ -110,7 +110,8 @@ class SoakRun {
     qint64 nextCallAt_ = 0;
     qint64 lastActivityMs_ = 0;
     bool linkWasUp_ = false;
-    bool settling_ = false;  // no new calls or sends
+    bool arqWasActive_[2] = {false, false};  // each window's own view, for the narration
+    bool settling_ = false;                  // no new calls or sends
     int fileCounter_ = 0;
     std::map<std::string, std::vector<std::uint8_t>> sentBinaries_;
     std::set<std::filesystem::path> checkedFiles_;
