@@ -160,6 +160,21 @@ void SoakRun::WatchSessions() {
             station.retryAt = now + kReconnectDelayMs;
         }
         station.wasActive = active;
+        // A session that failed and heals itself stays "active" throughout;
+        // it is lost all the same.
+        const bool healing = station.window->findChild<QLabel*>(QStringLiteral("statusLine"))
+                                 ->text()
+                                 .startsWith(QStringLiteral("LINK LOST"));
+        if (healing && !station.wasHealing) {
+            const QString received =
+                station.window->findChild<QPlainTextEdit*>(QString::number(kIdReceivePane))
+                    ->toPlainText();
+            const qsizetype at = received.lastIndexOf(QStringLiteral("Link lost:"));
+            Note(now, QString::fromStdString(station.call) + QStringLiteral(" session failed: ") +
+                          (at < 0 ? QString() : received.mid(at).section(u'\n', 0, 0)));
+            ++results_.sessionsLost;
+        }
+        station.wasHealing = healing;
         if (!active && station.retryAt >= 0 && now >= station.retryAt) {
             Note(now, QString::fromStdString(station.call) + QStringLiteral(" reconnects"));
             station.window->Connect(true);

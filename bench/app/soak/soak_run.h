@@ -69,6 +69,7 @@ class SoakRun {
         std::unique_ptr<Application> window;
         QString chosen;
         bool wasActive = false;
+        bool wasHealing = false;  // the window reconnects on its own after a failure
         qint64 retryAt = -1;
     };
     struct Send {
