@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/application.h"
+#include "app/echo_pane.h"
 #include "app/link_fields.h"
 #include "app/transmit_pane.h"
 #include "link/serial_diagnostics.h"
@@ -21,6 +22,12 @@ namespace {
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// The end of a send that the session took along: the link to the modem
+// failed, or the operator closed it.
+const QString kTextSendSessionEnded = QStringLiteral("Text file transfer ended: the session ended");
+const QString kBinarySendSessionEnded =
+    QStringLiteral("Binary file transfer ended: the session ended");
 
 }  // namespace
 
@@ -147,9 +154,17 @@ void Application::StopReconnecting() {
 void Application::Disconnect(bool orderly) {
     const bool hadSession = flags_.sessionActive;
     broadcastTimer_.stop();
+    const bool sending = session_->fileSendActive.load();
+    const bool binary = session_->binarySendActive.load();
     const bool sessionEnded = session_->Disconnect(orderly);
     if (!hadSession && !sessionEnded) {
         return;
+    }
+    // Nothing else reports a send that ends with the session, and a session
+    // that heals itself after a failure would otherwise hide the loss.
+    if (sending && !fileFailureShown_) {
+        fileFailureShown_ = true;
+        echoPane_->AppendLine(binary ? kBinarySendSessionEnded : kTextSendSessionEnded);
     }
     const bool statusIsError = flags_.statusIsError;
     flags_ = WindowFlags{};

@@ -32,15 +32,24 @@ StreamEvent MakeEvent(StreamEventKind kind) {
 void StreamParser::Reset() {
     inRecord = false;
     discarding = false;
+    interrupted = false;
     buffer.clear();
 }
 
-void StreamParser::FinishRecord(std::vector<StreamEvent>& events) {
+void StreamParser::Interrupt() {
+    interrupted = inRecord || discarding;
+}
+
+bool StreamParser::FinishRecord(std::vector<StreamEvent>& events) {
     StreamEvent event = MakeEvent(StreamEventKind::Record);
-    if (!DecodeRecord(buffer.data(), buffer.size(), event.record)) {
-        event = MakeEvent(StreamEventKind::Invalid);
+    const bool decoded =
+        !buffer.empty() && DecodeRecord(buffer.data(), buffer.size(), event.record);
+    if (decoded) {
+        events.push_back(std::move(event));
+    } else if (!buffer.empty()) {
+        events.push_back(MakeEvent(StreamEventKind::Invalid));
     }
-    events.push_back(std::move(event));
+    return decoded;
 }
 
 std::vector<StreamEvent> StreamParser::Push(const std::uint8_t* data, std::size_t size) {
@@ -56,6 +65,8 @@ std::vector<StreamEvent> StreamParser::Push(const std::uint8_t* data, std::size_
         if (discarding) {
             if (delimiter < size) {
                 discarding = false;
+                // After a break the delimiter may just as well open the next record.
+                inRecord = std::exchange(interrupted, false);
             }
             pos = delimiter + 1;
             continue;
@@ -88,10 +99,9 @@ std::vector<StreamEvent> StreamParser::Push(const std::uint8_t* data, std::size_
         buffer.insert(buffer.end(), data + pos, data + delimiter);
         pos = delimiter;
         if (delimiter < size) {
-            if (!buffer.empty()) {
-                FinishRecord(events);
-            }
-            inRecord = false;
+            const bool decoded = FinishRecord(events);
+            // After a break, a delimiter that closes nothing valid opens a record.
+            inRecord = std::exchange(interrupted, false) && !decoded;
             buffer.clear();
             ++pos;
         }

@@ -37,6 +37,15 @@ class StreamParser {
     // The collection buffer keeps its capacity.
     void Reset();
 
+    // The stream broke off (a link ended) and what follows may be either the
+    // late tail of a record being collected or the opening of a fresh one.
+    // A Reset here would show such a tail as text and let its closing 0x00
+    // open a record out of phase, after which record bodies read as text.
+    // Instead the record stays open; if its next 0x00 does not complete a
+    // valid record, that 0x00 is taken as an opening (the tail never came).
+    // Outside a record this does nothing.
+    void Interrupt();
+
     // Consumes `size` bytes at `data` and returns the events they complete,
     // in stream order. Never throws on bad data; a record that fails to
     // decode or overflows the collection limit becomes one Invalid event,
@@ -51,10 +60,12 @@ class StreamParser {
     bool Discarding() const { return discarding; }
 
   private:
-    void FinishRecord(std::vector<StreamEvent>& events);
+    // Emits the collected record (or Invalid); true when it decoded.
+    bool FinishRecord(std::vector<StreamEvent>& events);
 
     bool inRecord = false;
     bool discarding = false;
+    bool interrupted = false;
     std::vector<std::uint8_t> buffer;
 };
 

@@ -144,6 +144,7 @@ bool HostSession::Disconnect(bool orderly) {
     binaryAbortRequested = false;
     binarySendActive = false;
     fileSendActive = false;
+    textFileDraining_ = false;
     transferAbortRequested = false;
     if (hooks_ != nullptr) {
         hooks_->AbandonIncomingTransfer();
@@ -234,6 +235,7 @@ bool HostSession::StopTextFileSend() {
     }
     transferAbortRequested = true;
     JoinFileSender();
+    textFileDraining_ = false;
     fileSendActive = false;
     SetFileResult(std::string(), false);
     return true;
@@ -281,6 +283,7 @@ void HostSession::CleanUpArqLink() {
     // A sender that failed on its own (told to stop while reading, say) has
     // already stored its message and reported the end.
     const bool binary = binarySendActive.exchange(false);
+    textFileDraining_ = false;
     if (fileSendActive.exchange(false) && !FileResult().second) {
         SetFileResult(std::string(binary ? kArqEndedDuringBinarySend : kArqEndedDuringTextSend),
                       true);
@@ -349,6 +352,11 @@ void HostSession::Post(UiEvent event) {
 void HostSession::ResetStreamParsers() {
     receiveParser_.Reset();
     echoParser_.Reset();
+}
+
+void HostSession::InterruptStreamParsers() {
+    receiveParser_.Interrupt();
+    echoParser_.Interrupt();
 }
 
 void HostSession::JoinFileSender() {

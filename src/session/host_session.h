@@ -251,6 +251,7 @@ class HostSession {
     // Sends up to one budget of queued data. `refused` is set when the modem
     // refused a frame; the data then waits (kRefusedDataPause).
     bool DataStep(std::string& error, bool& refused);
+    bool DrainStep(std::string& error);
     bool HandleRefusedData(const cvhost::Frame& answer, std::string& error);
     void DropRefusedData();
     void CancelStep();
@@ -270,6 +271,7 @@ class HostSession {
     void DispatchHostResponse(const cvhost::Frame& frame);
     void DispatchSirvexPayload(const Bytes& payload, bool echo);
     void ResetStreamParsers();
+    void InterruptStreamParsers();
     void JoinFileSender();
 
     EventSink& sink_;
@@ -292,6 +294,9 @@ class HostSession {
     bool staleAnswerPossible_ = false;  // an attempt went unanswered
     std::chrono::milliseconds refusedDataLimit_{0};
     std::optional<Clock::time_point> refusedSince_;  // the modem refuses data since
+    // A text file has been handed to the modem whole and the send ends when
+    // the modem has sent it; cleared by whatever ends the send first.
+    std::atomic<bool> textFileDraining_{false};
     cvhost::ResponseParser parser_;
     cvfile::StreamParser receiveParser_;
     cvfile::StreamParser echoParser_;

@@ -170,6 +170,13 @@ bool HostSession::WorkerLoop(std::string& error) {
         bool flowing = false;
         if (outboundEmpty()) {
             refusedSince_.reset();  // whatever was refused has gone
+            if (textFileDraining_ && Clock::now() >= nextData) {
+                if (!DrainStep(error)) {
+                    return false;
+                }
+                nextData = Clock::now() + kLinkQueryInterval;
+            }
+            flowing = textFileDraining_;
         } else if (Clock::now() >= nextData) {
             const Clock::time_point queryTime = Clock::now();
             cvhost::Frame answer;
@@ -272,7 +279,7 @@ bool HostSession::DataStep(std::string& error, bool& refused) {
         }
         if (completed) {
             if (piece->kind == OutboundKind::TextFile) {
-                Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, 1));
+                textFileDraining_ = true;
             } else if (piece->kind == OutboundKind::BinaryFile) {
                 Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, 2));
             } else if (piece->kind == OutboundKind::ChangeoverText) {
@@ -282,6 +289,33 @@ bool HostSession::DataStep(std::string& error, bool& refused) {
                 changeoverPending = false;
             }
         }
+    }
+    return true;
+}
+
+// A text send is over when the modem has sent the file, not when it holds it:
+// a link that ends before then takes the rest along, and the operator must be
+// told the send ended rather than see it pass for done.
+bool HostSession::DrainStep(std::string& error) {
+    cvhost::Frame answer;
+    if (!HostCommand(linkChannel_, "L", answer, error)) {
+        return false;
+    }
+    cvhost::LinkStatus status;
+    if (answer.code != 1 || !cvhost::ParseLinkStatus(answer.payload, status)) {
+        error = kBadLinkStatus;
+        return false;
+    }
+    if (status.PendingFrames() != 0) {
+        return true;
+    }
+    // A modem empties its buffer when the link ends, too: only a link that is
+    // still there has sent the file, and the link's clean-up reports the rest.
+    if (!PollStatus(error)) {
+        return false;
+    }
+    if (linkCanSend && textFileDraining_.exchange(false)) {
+        Post(UiEvent::Plain(UiEventKind::FileSendFinishedEvent, 1));
     }
     return true;
 }
@@ -305,6 +339,23 @@ bool HostSession::HandleRefusedData(const cvhost::Frame& answer, std::string& er
     return true;
 }
 
+namespace {
+
+// Whether a binary item in the queue has gone out up to somewhere inside a
+// record: whatever is sent next must first close that record with a 0x00, or
+// the far end reads it as the rest of the cut record and every record after
+// it out of phase.
+bool EndsInsideRecord(const HostQueues& queues) {
+    return std::any_of(
+        queues.outboundQueue.begin(), queues.outboundQueue.end(), [](const OutboundItem& item) {
+            return item.kind == OutboundKind::BinaryFile && item.offset != 0 &&
+                   cvfile::FramedPrefixEndsInsideRecord(
+                       item.bytes.data(), std::min<std::size_t>(item.offset, item.bytes.size()));
+        });
+}
+
+}  // namespace
+
 void HostSession::DropRefusedData() {
     refusedSince_.reset();
     bool textFile = false;
@@ -316,7 +367,12 @@ void HostSession::DropRefusedData() {
             binaryFile = binaryFile || item.kind == OutboundKind::BinaryFile;
             changeover = changeover || item.kind == OutboundKind::ChangeoverText;
         }
+        const bool closeRecord = EndsInsideRecord(queues);
         queues.outboundQueue.clear();
+        if (closeRecord && arqConnected) {
+            queues.outboundQueue.push_back(
+                OutboundItem{Bytes{0x00}, 0, OutboundKind::TransferControl});
+        }
     });
     if (changeover) {
         changeoverPending = false;
@@ -347,14 +403,7 @@ void HostSession::CancelStep() {
         return;
     }
     WithQueues([&](HostQueues& queues) {
-        const auto partlySent = std::find_if(
-            queues.outboundQueue.begin(), queues.outboundQueue.end(), [](const OutboundItem& item) {
-                return item.kind == OutboundKind::BinaryFile && item.offset != 0 &&
-                       cvfile::FramedPrefixEndsInsideRecord(
-                           item.bytes.data(),
-                           std::min<std::size_t>(item.offset, item.bytes.size()));
-            });
-        const bool closeRecord = partlySent != queues.outboundQueue.end();
+        const bool closeRecord = EndsInsideRecord(queues);
         std::erase_if(queues.outboundQueue, [](const OutboundItem& item) {
             return item.kind == OutboundKind::BinaryFile;
         });

@@ -49,13 +49,15 @@ void HostSession::DispatchHostResponse(const cvhost::Frame& frame) {
         const std::string peer = cvrk::ExtractConnectedPeer(frame.payload);
         const bool disconnected = Contains(frame.payload, kDisconnected);
         bool shown = false;
-        // The modem hands out a link's data and echo before the message that
-        // ends the link and after the one that starts it. A record cut off by
-        // the end of a link must not swallow the start of the next link's
-        // stream, and the status poll that resets the parsers on a lost link
-        // may come before the last of the old link's data.
-        if (disconnected || !peer.empty()) {
+        // A new link (or broadcast) starts its streams afresh, so a record
+        // cut off by the end of the last one cannot swallow its start. At the
+        // end of a link the tail of a cut record may still be on its way (the
+        // link's data and echo are fetched apart from its messages): the
+        // parsers keep the record open rather than show that tail as text.
+        if (!peer.empty()) {
             ResetStreamParsers();
+        } else if (disconnected) {
+            InterruptStreamParsers();
         }
         if (peer == kUnproto) {
             linkState = kLinkFec;

@@ -66,10 +66,11 @@ int main(int argc, char** argv) {
     std::printf("  sessions lost:                          %d\n", r.sessionsLost);
     std::printf("  files stored with wrong bytes:          %d\n", r.wrongFiles);
     std::printf("  sends without a verdict or end message: %d\n", r.sendsWithoutEnd);
+    std::printf("  sends with record bytes shown as text:  %d\n", r.recordBytesShown);
     std::printf("  .part files left:                       %d\n", r.partFilesLeft);
     std::printf("  window-thread stalls over 50 ms:        %d (longest %lld ms)\n", r.stalls,
                 static_cast<long long>(r.longestStallMs));
     const bool clean = r.sessionsLost == 0 && r.wrongFiles == 0 && r.sendsWithoutEnd == 0 &&
-                       r.partFilesLeft == 0 && r.stalls == 0;
+                       r.recordBytesShown == 0 && r.partFilesLeft == 0 && r.stalls == 0;
     return strict && !clean ? 1 : 0;
 }

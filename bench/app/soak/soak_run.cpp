@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -159,6 +160,21 @@ void SoakRun::WatchSessions() {
             station.retryAt = now + kReconnectDelayMs;
         }
         station.wasActive = active;
+        // A session that failed and heals itself stays "active" throughout;
+        // it is lost all the same.
+        const bool healing = station.window->findChild<QLabel*>(QStringLiteral("statusLine"))
+                                 ->text()
+                                 .startsWith(QStringLiteral("LINK LOST"));
+        if (healing && !station.wasHealing) {
+            const QString received =
+                station.window->findChild<QPlainTextEdit*>(QString::number(kIdReceivePane))
+                    ->toPlainText();
+            const qsizetype at = received.lastIndexOf(QStringLiteral("Link lost:"));
+            Note(now, QString::fromStdString(station.call) + QStringLiteral(" session failed: ") +
+                          (at < 0 ? QString() : received.mid(at).section(u'\n', 0, 0)));
+            ++results_.sessionsLost;
+        }
+        station.wasHealing = healing;
         if (!active && station.retryAt >= 0 && now >= station.retryAt) {
             Note(now, QString::fromStdString(station.call) + QStringLiteral(" reconnects"));
             station.window->Connect(true);
@@ -187,9 +203,9 @@ void SoakRun::Click(int station, int id) {
     }
 }
 
-QString SoakRun::EchoText(int station) {
+QString SoakRun::PaneText(int station, int id) {
     return stations_[station]
-        .window->findChild<QPlainTextEdit*>(QString::number(kIdEchoPane))
+        .window->findChild<QPlainTextEdit*>(QString::number(id))
         ->toPlainText();
 }
 
@@ -206,6 +222,17 @@ void SoakRun::WatchLink() {
             sim_->modem(random_() % 2).faults().loseLinkAfterAirBytes = after;
             ++results_.linkLossesArmed;
         }
+    }
+    for (int i = 0; i < 2; ++i) {
+        const bool active = stations_[i].window->flags().arqActive;
+        if (active != arqWasActive_[i]) {
+            Note(clock_.elapsed(),
+                 QString::fromStdString(stations_[i].call) +
+                     (active ? QStringLiteral(" sees the link, ")
+                             : QStringLiteral(" sees no link, ")) +
+                     stations_[i].window->findChild<QLabel*>(QStringLiteral("stateLabel"))->text());
+        }
+        arqWasActive_[i] = active;
     }
     if (up != linkWasUp_) {
         lastActivityMs_ = clock_.elapsed();
@@ -293,7 +320,13 @@ void SoakRun::MaybeStartSend() {
         ++results_.binarySends;
         sentBinaries_[name] = content;
     }
-    send_ = Send{i, name, binary, now, -1};
+    send_ = Send{i,
+                 name,
+                 binary,
+                 now,
+                 -1,
+                 PaneText(i, kIdEchoPane).size(),
+                 PaneText(1 - i, kIdReceivePane).size()};
     lastActivityMs_ = now;
     Note(now, QString::fromStdString(stations_[i].call + " sends " + name + " (" +
                                      std::to_string(content.size()) + " bytes)"));
@@ -339,15 +372,37 @@ void SoakRun::WatchSend() {
     }
 }
 
+namespace {
+
+// Text files hold plain letters and every line the program writes is ASCII, so
+// a control byte, a byte past ASCII or a record's magic in a pane means framed
+// record bytes were taken for text.
+bool ShowsRecordBytes(const QString& text) {
+    if (text.contains(QStringLiteral("CVFT"))) {
+        return true;
+    }
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() < 0x20 && c != u'\r' && c != u'\n' && c != u'\t') ||
+               c.unicode() >= 0x7f;
+    });
+}
+
+}  // namespace
+
 void SoakRun::FinishSend() {
     const Send send = *send_;
     send_.reset();
-    const QString echo = EchoText(send.station);
+    // Only this send's own lines: the pane may hold an earlier send's if the
+    // clear button was not available.
+    const QString echo = PaneText(send.station, kIdEchoPane).mid(send.echoFrom);
+    const QString received = PaneText(1 - send.station, kIdReceivePane).mid(send.receivedFrom);
     const QString name = QString::fromStdString(send.name);
+    const int verdicts = static_cast<int>(echo.count(QStringLiteral("[Binary file sent: ")));
     const bool verdict = echo.contains(QStringLiteral("[Binary file sent: ") + name + ',');
-    const bool endMessage = echo.contains(QStringLiteral("transfer ended")) ||
-                            echo.contains(QStringLiteral("transfer cancelled")) ||
-                            echo.contains(QStringLiteral("Could not"));
+    const int ends = static_cast<int>(echo.count(QStringLiteral("transfer ended")) +
+                                      echo.count(QStringLiteral("transfer cancelled")) +
+                                      echo.count(QStringLiteral("Could not")));
+    const bool endMessage = ends > 0;
     if (verdict) {
         ++results_.binaryVerdicts;
         if (echo.contains(QStringLiteral("[Binary file sent: ") + name + ", CRC OK")) {
@@ -362,8 +417,22 @@ void SoakRun::FinishSend() {
         !send.binary && LinkUp() && !stations_[send.station].window->flags().statusIsError;
     Note(clock_.elapsed(), QString::fromStdString(send.name) + QStringLiteral(" ended: ") +
                                echo.right(120).replace(u'\n', u'|'));
-    if (!verdict && !endMessage && !quietSuccess) {
+    // Exactly one outcome, and this send's own.
+    const bool oneOwnOutcome = verdicts + ends == 1 && (verdict || endMessage);
+    if (!oneOwnOutcome && !(quietSuccess && verdicts + ends == 0)) {
+        const auto [result, isError] = stations_[send.station].window->session().FileResult();
+        Note(clock_.elapsed(), name + QStringLiteral(" has %1 verdicts, %2 end messages; link %3, "
+                                                     "result \"%4\" (error %5)")
+                                          .arg(verdicts)
+                                          .arg(ends)
+                                          .arg(int(LinkUp()))
+                                          .arg(QString::fromStdString(result))
+                                          .arg(int(isError)));
         ++results_.sendsWithoutEnd;
+    }
+    if (ShowsRecordBytes(echo) || ShowsRecordBytes(received)) {
+        Note(clock_.elapsed(), name + QStringLiteral(" left record bytes shown as text"));
+        ++results_.recordBytesShown;
     }
     const qint64 now = clock_.elapsed();
     lastActivityMs_ = now;

@@ -29,8 +29,9 @@ struct SoakOptions {
 // What the run saw. The first five are the faults; all should be zero.
 struct SoakResults {
     int sessionsLost = 0;
-    int wrongFiles = 0;       // stored files whose bytes differ from what was sent
-    int sendsWithoutEnd = 0;  // sends that ended (or hung) with nothing shown on the sender
+    int wrongFiles = 0;        // stored files whose bytes differ from what was sent
+    int sendsWithoutEnd = 0;   // sends that ended (or hung) without exactly one verdict or end
+    int recordBytesShown = 0;  // sends after which record bytes showed up as text in a pane
     int partFilesLeft = 0;
     int stalls = 0;  // window-thread stalls over 50 ms
     qint64 longestStallMs = 0;
@@ -68,6 +69,7 @@ class SoakRun {
         std::unique_ptr<Application> window;
         QString chosen;
         bool wasActive = false;
+        bool wasHealing = false;  // the window reconnects on its own after a failure
         qint64 retryAt = -1;
     };
     struct Send {
@@ -75,7 +77,9 @@ class SoakRun {
         std::string name;
         bool binary = false;
         qint64 startedMs = 0;
-        qint64 waitingSince = -1;  // since when the link is up but the turn is the peer's
+        qint64 waitingSince = -1;    // since when the link is up but the turn is the peer's
+        qsizetype echoFrom = 0;      // where this send's lines begin in the sender's echo pane
+        qsizetype receivedFrom = 0;  // and in the peer's receive pane
     };
 
     void OpenStation(int i);
@@ -90,7 +94,7 @@ class SoakRun {
     bool LinkUp() const;
     int SendingStation() const;
     void Click(int station, int id);
-    QString EchoText(int station);
+    QString PaneText(int station, int id);
     std::vector<std::uint8_t> RandomContent(bool binary);
 
     SoakOptions options_;
@@ -107,7 +111,8 @@ class SoakRun {
     qint64 nextCallAt_ = 0;
     qint64 lastActivityMs_ = 0;
     bool linkWasUp_ = false;
-    bool settling_ = false;  // no new calls or sends
+    bool arqWasActive_[2] = {false, false};  // each window's own view, for the narration
+    bool settling_ = false;                  // no new calls or sends
     int fileCounter_ = 0;
     std::map<std::string, std::vector<std::uint8_t>> sentBinaries_;
     std::set<std::filesystem::path> checkedFiles_;
