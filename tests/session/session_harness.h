@@ -34,7 +34,9 @@ inline bool Eventually(const std::function<bool()>& condition,
 // A session on link channel 4 against a FakeModem, with a recording sink and
 // a folder for the scripts. Declared in this order so the session goes first.
 struct SessionHarness {
-    SessionHarness() : session(sink, folder.path()) { settings.linkChannel = 4; }
+    explicit SessionHarness(TransferHooks* hooks = nullptr) : session(sink, folder.path(), hooks) {
+        settings.linkChannel = 4;
+    }
 
     bool StartAndWaitActive() {
         if (!session.Start(modem.MakeTransport(), settings, startError)) {
