@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cvfile/stream_parser.h"
+#include "cvhost/link_status.h"
 #include "cvhost/response_parser.h"
 #include "link/transport.h"
 #include "session/outbound_item.h"
@@ -251,6 +252,7 @@ class HostSession {
     // Sends up to one budget of queued data. `refused` is set when the modem
     // refused a frame; the data then waits (kRefusedDataPause).
     bool DataStep(std::string& error, bool& refused);
+    bool QueryLinkStatus(cvhost::LinkStatus& status, std::string& error);
     bool DrainStep(std::string& error);
     bool HandleRefusedData(const cvhost::Frame& answer, std::string& error);
     void DropRefusedData();

@@ -179,13 +179,8 @@ bool HostSession::WorkerLoop(std::string& error) {
             flowing = textFileDraining_;
         } else if (Clock::now() >= nextData) {
             const Clock::time_point queryTime = Clock::now();
-            cvhost::Frame answer;
-            if (!HostCommand(linkChannel_, "L", answer, error)) {
-                return false;
-            }
             cvhost::LinkStatus status;
-            if (answer.code != 1 || !cvhost::ParseLinkStatus(answer.payload, status)) {
-                error = kBadLinkStatus;
+            if (!QueryLinkStatus(status, error)) {
                 return false;
             }
             if (status.PendingFrames() <= kMaxPendingFrames) {
@@ -293,17 +288,26 @@ bool HostSession::DataStep(std::string& error, bool& refused) {
     return true;
 }
 
-// A text send is over when the modem has sent the file, not when it holds it:
-// a link that ends before then takes the rest along, and the operator must be
-// told the send ended rather than see it pass for done.
-bool HostSession::DrainStep(std::string& error) {
+// The link channel's "L" answer; anything but a well-formed one is a fault of
+// the conversation with the modem and ends the session.
+bool HostSession::QueryLinkStatus(cvhost::LinkStatus& status, std::string& error) {
     cvhost::Frame answer;
     if (!HostCommand(linkChannel_, "L", answer, error)) {
         return false;
     }
-    cvhost::LinkStatus status;
     if (answer.code != 1 || !cvhost::ParseLinkStatus(answer.payload, status)) {
         error = kBadLinkStatus;
+        return false;
+    }
+    return true;
+}
+
+// A text send is over when the modem has sent the file, not when it holds it:
+// a link that ends before then takes the rest along, and the operator must be
+// told the send ended rather than see it pass for done.
+bool HostSession::DrainStep(std::string& error) {
+    cvhost::LinkStatus status;
+    if (!QueryLinkStatus(status, error)) {
         return false;
     }
     if (status.PendingFrames() != 0) {
