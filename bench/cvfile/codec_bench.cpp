@@ -2,15 +2,15 @@
 
 #include "cvfile/cobs.h"
 #include "cvfile/crc32.h"
-#include "cvfile/test_bytes.h"
+#include "cvfile/sample_data.h"
 #include "cvfile/transfer_data.h"
 
 namespace cvfile {
 namespace {
 
-using testing::Bytes;
-using testing::RandomBytes;
-using testing::SampleText;
+using sample::Bytes;
+using sample::RandomBytes;
+using sample::SampleText;
 
 constexpr std::size_t kMiB = 1 << 20;
 

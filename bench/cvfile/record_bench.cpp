@@ -1,15 +1,15 @@
 #include <benchmark/benchmark.h>
 
 #include "cvfile/record_codec.h"
+#include "cvfile/sample_data.h"
 #include "cvfile/stream_parser.h"
-#include "cvfile/test_bytes.h"
 
 namespace cvfile {
 namespace {
 
-using testing::Bytes;
-using testing::RandomBytes;
-using testing::SampleText;
+using sample::Bytes;
+using sample::RandomBytes;
+using sample::SampleText;
 
 TransferRecord DataRecord(std::size_t payloadSize, std::uint32_t chunk) {
     TransferRecord r;

@@ -7,11 +7,12 @@
 #include "cvhost/crc16.h"
 #include "cvhost/request.h"
 #include "cvhost/response_parser.h"
-#include "cvhost/test_bytes.h"
+#include "support/hostmode_wire.h"
 
 namespace {
 
-using cvhost::testing::Bytes;
+using corvina::testing::Bytes;
+using corvina::testing::ResponseFrame;
 
 Bytes RandomBytes(std::size_t size, std::uint32_t seed) {
     std::mt19937 rng(seed);
@@ -46,13 +47,13 @@ Bytes ResponseStream() {
     Bytes stream;
     std::mt19937 rng(3);
     while (stream.size() < (1u << 20)) {
-        Bytes body = {4, 7, 255};
-        for (int i = 0; i < 256; ++i) {
-            body.push_back(static_cast<std::uint8_t>(rng()));
+        Bytes data(256);
+        for (auto& b : data) {
+            b = static_cast<std::uint8_t>(rng());
         }
-        const Bytes frame = cvhost::testing::WireResponse(body);
+        const Bytes frame = ResponseFrame(4, 7, data);
         stream.insert(stream.end(), frame.begin(), frame.end());
-        const Bytes text = cvhost::testing::WireResponse({4, 1, 'O', 'K', 0});
+        const Bytes text = ResponseFrame(4, 1, std::string("OK"));
         stream.insert(stream.end(), text.begin(), text.end());
     }
     return stream;
