@@ -11,25 +11,13 @@
 
 #include "fake_modem.h"
 #include "session/host_session.h"
+#include "support/eventually.h"
 #include "support/recording_event_sink.h"
 #include "support/temporary_folder.h"
 
 namespace corvina::testing {
 
 using namespace std::chrono_literals;
-
-// Polls `condition` until it holds; false when `timeout` passed first.
-inline bool Eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds timeout = 3s) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= end) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 // A session on link channel 4 against a FakeModem, with a recording sink and
 // a folder for the scripts. Declared in this order so the session goes first.

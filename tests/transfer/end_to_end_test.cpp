@@ -9,9 +9,9 @@ namespace {
 
 using cvfile::ResultCode;
 using testing::Bytes;
+using testing::Eventually;
 using testing::ListFolder;
 using testing::Station;
-using testing::WaitUntil;
 using namespace std::chrono_literals;
 
 constexpr std::uint8_t Code(ResultCode code) {
@@ -120,7 +120,7 @@ TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
     EXPECT_LT(*finishedAt, *verdictAt);
 
     // The verdict goes out after one changeover; its echo brings the second.
-    EXPECT_TRUE(WaitUntil([&] { return sim.modem(1).counters().Requests(4, "%O") == 2; }, 5s));
+    EXPECT_TRUE(Eventually([&] { return sim.modem(1).counters().Requests(4, "%O") == 2; }, 5s));
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 2u);
 }
@@ -294,7 +294,7 @@ class BroadcastTextFileSend : public TwoStations {
 
 TEST_F(BroadcastTextFileSend, EndingTheBroadcastStopsTheSendWithoutAnError) {
     a.Command("#UNPROTO 1");
-    ASSERT_TRUE(WaitUntil([&] { return a.session().linkCanSend.load(); }, 10s));
+    ASSERT_TRUE(Eventually([&] { return a.session().linkCanSend.load(); }, 10s));
     EXPECT_EQ(a.transfers().StartBinaryFileSend(a.folder.Write("b.bin", Bytes{1})).outcome,
               FileTransfers::StartOutcome::NotAllowed);
     const auto result =
@@ -304,7 +304,7 @@ TEST_F(BroadcastTextFileSend, EndingTheBroadcastStopsTheSendWithoutAnError) {
     a.session().RequestEndBroadcast();
     EXPECT_FALSE(a.session().fileSendActive);
     EXPECT_EQ(a.session().FileResult(), std::make_pair(std::string(), false));
-    ASSERT_TRUE(WaitUntil(
+    ASSERT_TRUE(Eventually(
         [&] {
             return a.session().WithQueues([](HostQueues& q) { return q.outboundQueue.empty(); });
         },

@@ -16,7 +16,7 @@ namespace corvina {
 namespace {
 
 using testing::Bytes;
-using testing::WaitUntil;
+using testing::Eventually;
 using namespace std::chrono_literals;
 
 class ExternalModems : public testing::StationPair {
@@ -43,8 +43,8 @@ class ExternalModems : public testing::StationPair {
     // finds them in terminal mode as a fresh program would.
     void TearDown() override {
         a.Command("D");
-        EXPECT_TRUE(
-            WaitUntil([&] { return !a.session().arqConnected && !b.session().arqConnected; }, 15s));
+        EXPECT_TRUE(Eventually(
+            [&] { return !a.session().arqConnected && !b.session().arqConnected; }, 15s));
         a.session().Disconnect(true);
         b.session().Disconnect(true);
     }
@@ -54,7 +54,7 @@ TEST_F(ExternalModems, TextCrossesTheArqLink) {
     const std::string there = "DK1AAA to DK2BBB over Telnet\r";
     ASSERT_TRUE(
         a.session().QueueData(Bytes(there.begin(), there.end()), OutboundKind::TransmitText));
-    EXPECT_TRUE(WaitUntil(
+    EXPECT_TRUE(Eventually(
         [&] {
             return testing::JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText)
                        .find(there) != std::string::npos;

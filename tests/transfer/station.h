@@ -14,6 +14,7 @@
 #include "fake_port.h"
 #include "link/serial_transport.h"
 #include "link/telnet_transport.h"
+#include "support/eventually.h"
 #include "support/recording_event_sink.h"
 #include "text/conversions.h"
 #include "transfer/session_with_transfers.h"
@@ -22,17 +23,6 @@
 namespace corvina::testing {
 
 using namespace std::chrono_literals;
-
-inline bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 // One station: a session with its transfers, its files received into
 // folder/tmp. The sink outlives the session.
@@ -128,7 +118,7 @@ class StationPair : public ::testing::Test {
     }
 
     bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-        return WaitUntil(
+        return Eventually(
             [&] {
                 a.PumpWindow();
                 b.PumpWindow();
@@ -178,7 +168,7 @@ class StationPair : public ::testing::Test {
         EXPECT_TRUE(to.WaitMessage(BinaryTransferKind::TransferStateChanged, 10s, toMark));
         from.transfers().EndFileSend();
         EXPECT_TRUE(sent.has_value());
-        EXPECT_TRUE(WaitUntil([&] { return !to.session().incomingTransferActive; }, 10s));
+        EXPECT_TRUE(Eventually([&] { return !to.session().incomingTransferActive; }, 10s));
         return sent;
     }
 
