@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "station_windows.h"
+#include "window_harness.h"
 
 namespace corvina {
 namespace {
@@ -34,10 +34,7 @@ TEST_F(SendSessionEnd, TheEchoPaneSaysTheSendEnded) {
         } else {
             window.Disconnect(true);
         }
-        EXPECT_TRUE(WaitUntil([&] {
-            return EchoText(window).contains(
-                QStringLiteral("Text file transfer ended: the session ended"));
-        }));
+        EXPECT_TRUE(WaitForText(EchoText, window, "Text file transfer ended: the session ended"));
         EXPECT_FALSE(window.session().fileSendActive.load());
     }
 }

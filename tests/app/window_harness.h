@@ -11,6 +11,7 @@
 #include <QTest>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -20,6 +21,7 @@
 #include "app/echo_pane.h"
 #include "app/receive_pane.h"
 #include "app/transmit_pane.h"
+#include "sim/simulator.h"
 #include "support/temporary_folder.h"
 
 // Failure messages show a QString as text.
@@ -75,19 +77,17 @@ inline bool WaitUntil(const std::function<bool()>& done, std::chrono::millisecon
     return true;
 }
 
-// Finds a control of a window by id or by name.
+// Finds a control of a window by name; a control with an id is named by it.
 template <class T>
-T* Control(Application& window, int id) {
-    T* control = window.findChild<T*>(QString::number(id));
-    EXPECT_NE(control, nullptr) << "control " << id;
+T* Named(Application& window, const QString& name) {
+    T* control = window.findChild<T*>(name);
+    EXPECT_NE(control, nullptr) << name;
     return control;
 }
 
 template <class T>
-T* Named(Application& window, const char* name) {
-    T* control = window.findChild<T*>(QString::fromUtf8(name));
-    EXPECT_NE(control, nullptr) << name;
-    return control;
+T* Control(Application& window, int id) {
+    return Named<T>(window, QString::number(id));
 }
 
 inline void Click(Application& window, int id) {
@@ -113,5 +113,52 @@ inline QString ReceiveText(Application& window) {
 inline QString EchoText(Application& window) {
     return Control<EchoPane>(window, kIdEchoPane)->toPlainText();
 }
+
+// Waits until one of `window`'s panes, read by `pane`, holds `text`.
+inline bool WaitForText(QString (*pane)(Application&), Application& window, const QString& text,
+                        std::chrono::milliseconds timeout = 8s) {
+    return WaitUntil([&] { return pane(window).contains(text); }, timeout);
+}
+
+// Windows on simulated modems, each window with a folder of its own whose
+// startup.txt names its link. Window i talks to modem i and calls itself DEMO<i+1>.
+class StationWindowsTest : public ::testing::Test {
+  protected:
+    static constexpr int kStations = 2;
+
+    void StartModems(velksim::SimulatorOptions options) {
+        sim = std::make_unique<velksim::Simulator>(std::move(options));
+        std::string error;
+        ASSERT_TRUE(sim->Start(error)) << error;
+    }
+
+    static std::string Call(int i) { return "DEMO" + std::to_string(i + 1); }
+
+    // The window's automatic start is queued, so the modem's port goes into the
+    // port box before it runs.
+    Application& Open(int i, const std::string& modemSection) {
+        folders[i].WriteFile("startup.txt",
+                             "[Term]\nMYCALL " + Call(i) + "\n[Modem]\n" + modemSection);
+        ApplicationOptions options = discovery[i].Options(folders[i].path());
+        options.chooseFile = [this, i](QWidget*, const QString&) { return chosenFile[i]; };
+        windows[i] = std::make_unique<Application>(std::move(options));
+        const auto modem = static_cast<std::size_t>(i);
+        Control<QLineEdit>(*windows[i], kIdTcpPort)
+            ->setText(QString::number(sim->modem(modem).tcpPort()));
+        windows[i]->show();
+        return *windows[i];
+    }
+
+    static bool WaitActive(Application& window, std::chrono::milliseconds timeout = 8s) {
+        return WaitUntil([&] { return StatusText(window) == "HOSTMODE ACTIVE"; }, timeout);
+    }
+
+    // Declared so that the windows go first, then their folders, then the modems.
+    std::unique_ptr<velksim::Simulator> sim;
+    Folder folders[kStations];
+    FakeDiscovery discovery[kStations];
+    std::unique_ptr<Application> windows[kStations];
+    QString chosenFile[kStations];  // what each window's file dialog answers
+};
 
 }  // namespace corvina::testing_support

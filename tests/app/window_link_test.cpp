@@ -9,7 +9,7 @@
 #include <random>
 
 #include "link/tcp_test_server.h"
-#include "station_windows.h"
+#include "window_harness.h"
 
 namespace corvina {
 namespace {
@@ -41,19 +41,31 @@ class WindowLinkTest : public StationWindowsTest {
 // stepping in while it waits. A serial link takes its baud rate from startup.txt;
 // one turned off by the operator can be brought back on a typed device path.
 TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
-    enum class Loss { HangUp, RestartOnSamePort, StopModem, StopsAnswering };
+    std::uint16_t port = 0;
+    const auto hangUp = [&] { sim->modem(0).DropClient(); };
     const struct {
         const char* name;
         bool serial;
-        Loss loss;
+        std::function<void()> lose;
         bool reconnect;
         bool operatorDisconnects;
     } cases[] = {
-        {"pseudo-terminal hung up and back", true, Loss::HangUp, true, false},
-        {"modem restarted on the same TCP port", false, Loss::RestartOnSamePort, true, false},
-        {"modem stops answering for a while", false, Loss::StopsAnswering, true, false},
-        {"operator disconnects during the pause", false, Loss::StopModem, true, true},
-        {"reconnect=off", true, Loss::HangUp, false, false},
+        {"pseudo-terminal hung up and back", true, hangUp, true, false},
+        {"modem restarted on the same TCP port", false,
+         [&] {
+             sim.reset();
+             StartModem(port);
+         },
+         true, false},
+        {"modem stops answering for a while", false,
+         [&] {
+             sim->modem(0).faults().dropEveryNth = 1;
+             EXPECT_TRUE(WaitUntil([&] { return Count("Link lost") == 1; }));
+             sim->modem(0).faults().dropEveryNth = 0;
+         },
+         true, false},
+        {"operator disconnects during the pause", false, [&] { sim.reset(); }, true, true},
+        {"reconnect=off", true, hangUp, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -62,7 +74,7 @@ TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
             c.serial ? "modem=KTM-II\nbaudrate=19200\ncomport=" + ptyLink.string() + "\n"
                      : "telnet=127.0.0.1\n";
         Application& w = Open(0, link + "autostart=on\n" + (c.reconnect ? "" : "reconnect=off\n"));
-        const std::uint16_t port = sim->modem(0).tcpPort();
+        port = sim->modem(0).tcpPort();
         ASSERT_TRUE(WaitActive(w)) << StatusText(w);
         const QString startup = "[startup.txt Term] > MYCALL DEMO1";
         ASSERT_EQ(Count(startup), 1);
@@ -76,23 +88,7 @@ TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
             EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B19200));
         }
 
-        switch (c.loss) {
-            case Loss::HangUp:
-                sim->modem(0).DropClient();
-                break;
-            case Loss::RestartOnSamePort:
-                sim.reset();
-                StartModem(port);
-                break;
-            case Loss::StopModem:
-                sim.reset();
-                break;
-            case Loss::StopsAnswering:
-                sim->modem(0).faults().dropEveryNth = 1;
-                ASSERT_TRUE(WaitUntil([&] { return Count("Link lost") == 1; }));
-                sim->modem(0).faults().dropEveryNth = 0;
-                break;
-        }
+        c.lose();
         if (!c.reconnect) {
             ASSERT_TRUE(WaitUntil([&] { return !w.flags().sessionActive; }));
             QTest::qWait(2500);
@@ -124,6 +120,13 @@ TEST_F(WindowLinkTest, LostLinkComesBackUnlessTurnedOffOrDisconnected) {
             command->setText("I");
             QTest::keyClick(command, Qt::Key_Return);
             EXPECT_TRUE(WaitUntil([&] { return Count("DEMO1") >= 2; }));
+            // A failure that reaches the window only after the operator ended its
+            // session and started the next leaves the next one running.
+            w.session().Post(UiEvent::Error("The modem closed the Telnet connection"));
+            w.Disconnect(false);
+            w.Connect(false);
+            ASSERT_TRUE(WaitActive(w)) << StatusText(w);
+            EXPECT_TRUE(w.flags().sessionActive && w.session().sessionActive());
         }
         windows[0].reset();
         sim.reset();
@@ -153,22 +156,6 @@ TEST_F(WindowLinkTest, DisconnectDuringTheDialogueOrTheConnectEndsTheAttemptAtOn
         EXPECT_FALSE(w.flags().sessionActive);
         EXPECT_EQ(StatusText(w), "MODEM DISCONNECTED");
     }
-}
-
-TEST_F(WindowLinkTest, NewsOfAnEndedSessionLeavesTheNextOneRunning) {
-    StartModem();
-    Application& w = Open(0, "telnet=127.0.0.1\n");
-    Click(w, kIdNetworkSelector);
-    Click(w, kIdPortButton);
-    ASSERT_TRUE(WaitActive(w));
-    // The session fails just as the operator ends it and starts the next; the
-    // failure reaches the window only after that.
-    w.session().Post(UiEvent::Error("The modem closed the Telnet connection"));
-    w.Disconnect(false);
-    w.Connect(false);
-    ASSERT_TRUE(WaitActive(w)) << StatusText(w);
-    EXPECT_TRUE(w.flags().sessionActive);
-    EXPECT_TRUE(w.session().sessionActive());
 }
 
 }  // namespace
