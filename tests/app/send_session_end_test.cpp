@@ -16,12 +16,8 @@ TEST_F(SendSessionEnd, TheEchoPaneSaysTheSendEnded) {
     for (const bool failure : {true, false}) {
         SCOPED_TRACE(failure ? "link to the modem failed" : "operator closed the port");
         windows[0].reset();
-        velksim::SimulatorOptions options;
-        options.modems.push_back(velksim::ModemOptions{});
-        options.modems.back().name = Call(0);
-        StartModems(std::move(options));
-        folders[0].WriteFile("long.txt", std::string(4000, 'x'));
-        chosenFile[0] = QString::fromStdString((folders[0].path() / "long.txt").string());
+        StartModem();
+        ChooseFile(0, "long.txt", std::string(4000, 'x'));
         Application& window = Open(0, "telnet=127.0.0.1\nautostart=on\n");
         ASSERT_TRUE(WaitActive(window));
         Click(window, kIdBroadcast);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <random>
 #include <string>
 
 #include "app/application.h"
@@ -114,6 +115,11 @@ inline QString EchoText(Application& window) {
     return Control<EchoPane>(window, kIdEchoPane)->toPlainText();
 }
 
+inline void Type(QWidget* widget, const QString& text) {
+    widget->setFocus();
+    QTest::keyClicks(widget, text);
+}
+
 // Waits until one of `window`'s panes, read by `pane`, holds `text`.
 inline bool WaitForText(QString (*pane)(Application&), Application& window, const QString& text,
                         std::chrono::milliseconds timeout = 8s) {
@@ -132,7 +138,25 @@ class StationWindowsTest : public ::testing::Test {
         ASSERT_TRUE(sim->Start(error)) << error;
     }
 
+    // Modem 0 alone, on TCP and on a pseudo-terminal whose symlink lies under
+    // /dev, as a device name in startup.txt must.
+    void StartModem(std::uint16_t tcpPort = 0, std::uint32_t chatterMs = 0) {
+        velksim::SimulatorOptions options;
+        velksim::ModemOptions& modem = options.modems.emplace_back();
+        modem.name = Call(0);
+        modem.tcpPort = tcpPort;
+        modem.pty = true;
+        modem.ptyLink = ptyLink;
+        modem.faults.chatterMs = chatterMs;
+        StartModems(std::move(options));
+    }
+
     static std::string Call(int i) { return "DEMO" + std::to_string(i + 1); }
+
+    // Window i's file dialog answers with the file `name`, written with `content`.
+    void ChooseFile(int i, const std::string& name, const std::string& content) {
+        chosenFile[i] = QString::fromStdString(folders[i].WriteFile(name, content).string());
+    }
 
     // The window's automatic start is queued, so the modem's port goes into the
     // port box before it runs.
@@ -159,6 +183,8 @@ class StationWindowsTest : public ::testing::Test {
     FakeDiscovery discovery[kStations];
     std::unique_ptr<Application> windows[kStations];
     QString chosenFile[kStations];  // what each window's file dialog answers
+    std::filesystem::path ptyLink =
+        "/dev/shm/corvina-window-test-" + std::to_string(std::random_device{}());
 };
 
 }  // namespace corvina::testing_support

@@ -6,8 +6,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <random>
-
 #include "link/tcp_test_server.h"
 #include "window_harness.h"
 
@@ -18,23 +16,7 @@ using namespace testing_support;
 
 class WindowLinkTest : public StationWindowsTest {
   protected:
-    // One modem on TCP and on a pseudo-terminal whose symlink lies under /dev,
-    // as a device name in startup.txt must.
-    void StartModem(std::uint16_t tcpPort = 0, std::uint32_t chatterMs = 0) {
-        velksim::SimulatorOptions options;
-        velksim::ModemOptions& modem = options.modems.emplace_back();
-        modem.name = "DEMO1";
-        modem.tcpPort = tcpPort;
-        modem.pty = true;
-        modem.ptyLink = ptyLink;
-        modem.faults.chatterMs = chatterMs;
-        StartModems(std::move(options));
-    }
-
     int Count(const QString& text) { return ReceiveText(*windows[0]).count(text); }
-
-    std::filesystem::path ptyLink =
-        "/dev/shm/corvina-link-test-" + std::to_string(std::random_device{}());
 };
 
 // Each way of losing the link, with and without healing and with the operator

@@ -17,48 +17,34 @@ std::string Contents(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Two stations on one simulated radio channel whose startup.txt connects them.
+// Everything a station wrote to its transcript in `folder`, all days together.
+std::string Transcript(const std::filesystem::path& folder) {
+    std::string text;
+    for (const auto& day : std::filesystem::directory_iterator(folder / "log")) {
+        text += Contents(day.path());
+    }
+    return text;
+}
+
 class WindowSessionTest : public StationWindowsTest {
   protected:
-    void SetUp() override {
-        velksim::SimulatorOptions options;
-        options.channel.timeScale = 50;
-        // Four seconds of wall clock: long enough to outlast the window's wait for a
-        // broadcast that a calling modem never confirms.
-        options.channel.callTimeout = 200s;
-        for (int i = 0; i < kStations; ++i) {
-            options.modems.emplace_back().name = Call(i);
-        }
-        StartModems(std::move(options));
-    }
-
     Application& Station(int i) { return Open(i, "telnet=127.0.0.1\nautostart=on\n"); }
-
-    static void Type(QWidget* widget, const QString& text) {
-        widget->setFocus();
-        QTest::keyClicks(widget, text);
-    }
-
-    // Sends the file `name` with `content` from station `i` by the file button `button`.
-    void SendFile(int i, int button, const std::string& name, const std::string& content) {
-        chosenFile[i] = QString::fromStdString(folders[i].WriteFile(name, content).string());
-        Click(*windows[i], button);
-    }
-
-    // Everything station `i` wrote to its transcript so far, all days together.
-    std::string Transcript(int i) {
-        std::string text;
-        for (const auto& day : std::filesystem::directory_iterator(folders[i].path() / "log")) {
-            text += Contents(day.path());
-        }
-        return text;
-    }
 };
 
-// Two stations through their own controls: start-up script and commands, a
-// call, chat, files, changeover, disconnect, a broadcast, the shutdown script
-// and what both write to their transcripts.
+// Two stations on one simulated radio channel, through their own controls: start-up script and
+// commands, a call, chat, files, changeover, disconnect, a broadcast, the shutdown script and what
+// both write to their transcripts.
 TEST_F(WindowSessionTest, TwoStationsRunScriptsCallChatSendFilesBroadcastAndKeepTranscripts) {
+    velksim::SimulatorOptions options;
+    options.channel.timeScale = 50;
+    // Four seconds of wall clock: long enough to outlast the window's wait for a
+    // broadcast that a calling modem never confirms.
+    options.channel.callTimeout = 200s;
+    options.modems.resize(kStations);
+    for (int i = 0; i < kStations; ++i) {
+        options.modems[static_cast<std::size_t>(i)].name = Call(i);
+    }
+    StartModems(std::move(options));
     folders[0].WriteFile("shutdown.txt", "[Host]\nI\n[Term]\nBYE DEMO\n");
     Application& one = Station(0);
     ASSERT_TRUE(WaitActive(one)) << StatusText(one);
@@ -149,14 +135,16 @@ TEST_F(WindowSessionTest, TwoStationsRunScriptsCallChatSendFilesBroadcastAndKeep
     for (int i = 0; i < 3000; ++i) {
         payload.push_back(static_cast<char>((i * 7919) % 251));
     }
-    SendFile(0, kIdBinaryFile, "one.bin", payload);
+    ChooseFile(0, "one.bin", payload);
+    Click(one, kIdBinaryFile);
     EXPECT_TRUE(transmitOne->toPlainText().contains("[Binary file: one.bin 3000 Bytes]"));
     ASSERT_TRUE(WaitForText(EchoText, one, "[Binary file sent: one.bin, CRC OK", 20s));
     EXPECT_TRUE(WaitForText(ReceiveText, two, "[Binary file received: one.bin, CRC OK"));
     EXPECT_EQ(Contents(folders[1].path() / "tmp" / "one.bin"), payload);
     EXPECT_EQ(Control<QPushButton>(one, kIdBinaryFile)->text(), "Send binary file...");
     ASSERT_TRUE(WaitUntil([&] { return Control<QPushButton>(one, kIdTextFile)->isEnabled(); }));
-    SendFile(0, kIdTextFile, "note.txt", "first line\r\nsecond line\r\n");
+    ChooseFile(0, "note.txt", "first line\r\nsecond line\r\n");
+    Click(one, kIdTextFile);
     EXPECT_TRUE(transmitOne->toPlainText().contains("[note.txt 25 Bytes]"));
     EXPECT_TRUE(WaitForText(ReceiveText, two, "first line\nsecond line"));
     EXPECT_TRUE(WaitUntil([&] { return !one.session().fileSendActive.load(); }));
@@ -218,13 +206,14 @@ TEST_F(WindowSessionTest, TwoStationsRunScriptsCallChatSendFilesBroadcastAndKeep
 
     windows[0].reset();
     windows[1].reset();
-    const std::string transcript = Transcript(0);
+    const std::string transcript = Transcript(folders[0].path());
     EXPECT_THAT(transcript, HasSubstr("\tlink\t*** CONNECTED to DEMO2"));
     EXPECT_THAT(transcript, HasSubstr("\tsent\thello from one\\r"));
     EXPECT_THAT(transcript, HasSubstr("\treceived\tanswer from two\\r"));
     EXPECT_THAT(transcript, HasSubstr("\tfile\tBinary file sent: one.bin, CRC OK"));
-    EXPECT_THAT(Transcript(1), HasSubstr("\treceived\thello from one\\r"));
-    EXPECT_THAT(Transcript(1), HasSubstr("\tfile\tBinary file received: one.bin, CRC OK"));
+    EXPECT_THAT(Transcript(folders[1].path()), HasSubstr("\treceived\thello from one\\r"));
+    EXPECT_THAT(Transcript(folders[1].path()),
+                HasSubstr("\tfile\tBinary file received: one.bin, CRC OK"));
 }
 
 }  // namespace
