@@ -11,8 +11,8 @@ namespace corvina {
 namespace {
 
 // From the window's smallest size up, the controls of each row stand side by
-// side without overlapping, the status fields reach the right margin, and the
-// panes stay apart inside the window, each at least 70 high.
+// side without overlapping or vanishing, the status fields reach the right
+// margin, and the panes stay apart inside the window, each at least 70 high.
 TEST(LayoutGeometry, ControlsNeverOverlap) {
     for (const int height : {kMinimumHeight, 1000}) {
         for (int width = kMinimumWidth; width <= 2000; width += 7) {
@@ -36,6 +36,7 @@ TEST(LayoutGeometry, ControlsNeverOverlap) {
             for (std::size_t row = 0; row < rows.size(); ++row) {
                 for (std::size_t i = 1; i < rows[row].size(); ++i) {
                     const ControlRect &left = rows[row][i - 1], &right = rows[row][i];
+                    EXPECT_GE(left.width, 1) << "row " << row << ", control " << i - 1;
                     EXPECT_LE(left.x + left.width, right.x) << "row " << row << ", control " << i;
                 }
             }

@@ -31,15 +31,16 @@ class WindowSessionTest : public StationWindowsTest {
     Application& Station(int i) { return Open(i, "telnet=127.0.0.1\nautostart=on\n"); }
 };
 
-// Two stations on one simulated radio channel, through their own controls: start-up script and
-// commands, a call, chat, files, changeover, disconnect, a broadcast, the shutdown script and what
-// both write to their transcripts.
+// Two stations on one simulated radio channel, through their own controls:
+// start-up script and commands, calls answered and not, chat, files,
+// changeover, disconnect, broadcasts, the shutdown script and what both write
+// to their transcripts.
 TEST_F(WindowSessionTest, TwoStationsRunScriptsCallChatSendFilesBroadcastAndKeepTranscripts) {
     velksim::SimulatorOptions options;
     options.channel.timeScale = 50;
-    // Four seconds of wall clock: long enough to outlast the window's wait for a
-    // broadcast that a calling modem never confirms.
-    options.channel.callTimeout = 200s;
+    // Six seconds of wall clock: long enough to outlast the window's two-second
+    // wait for a broadcast that a calling modem never confirms.
+    options.channel.callTimeout = 300s;
     options.modems.resize(kStations);
     for (int i = 0; i < kStations; ++i) {
         options.modems[static_cast<std::size_t>(i)].name = Call(i);
@@ -102,7 +103,7 @@ TEST_F(WindowSessionTest, TwoStationsRunScriptsCallChatSendFilesBroadcastAndKeep
     EXPECT_GE(clock.elapsed(), 1900);
     EXPECT_EQ(broadcast->text(), "BROADCAST");
     EXPECT_EQ(StatusText(one), "HOSTMODE ACTIVE");
-    ASSERT_TRUE(WaitUntil([&] { return LabelText(one, "stateLabel") != "PHASE"; }));
+    ASSERT_TRUE(WaitUntil([&] { return LabelText(one, "stateLabel") != "PHASE"; }, 10s));
     call->clear();
 
     Application& two = Station(1);
