@@ -11,7 +11,6 @@
 
 #include "cvfile/crc32.h"
 #include "cvhost/status_predicates.h"
-#include "fake_port.h"
 #include "link/serial_transport.h"
 #include "link/telnet_transport.h"
 #include "support/eventually.h"
@@ -19,6 +18,7 @@
 #include "text/conversions.h"
 #include "transfer/session_with_transfers.h"
 #include "transfer/utf8_path.h"
+#include "transfer_harness.h"
 
 namespace corvina::testing {
 
@@ -61,8 +61,8 @@ struct Station {
 
     // Does what the window does with the events posted since the last call:
     // notes from the status polls whether the modem sends and whether the ARQ
-    // link is up, cleans up after a link that went, and ends a failed send.
-    // Test thread only.
+    // link is up, cleans up after a link that went, finishes an abort once the
+    // binary sender ended, and ends a failed send. Test thread only.
     void PumpWindow() {
         const auto events = sink.Events();
         for (; pumped_ < events.size(); ++pumped_) {
@@ -76,9 +76,12 @@ struct Station {
                 }
                 arqActive = arq;
                 sending = (output->bytes[0] & 0x08) != 0;
-            } else if (event.kind == UiEventKind::FileSendFinishedEvent &&
-                       session().FileResult().second) {
-                transfers().EndFileSend();
+            } else if (event.kind == UiEventKind::FileSendFinishedEvent) {
+                if (session().binaryAbortRequested) {
+                    transfers().FinishBinaryAbort();
+                } else if (session().FileResult().second) {
+                    transfers().EndFileSend();
+                }
             }
         }
     }
