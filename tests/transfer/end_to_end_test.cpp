@@ -25,7 +25,6 @@ constexpr std::uint8_t Code(ResultCode code) {
 // can reach into them (faults, counters).
 class TwoStations : public testing::StationPair {
   protected:
-    // With `overPty` the stations reach their modems over pseudo-terminals.
     explicit TwoStations(double timeScale = 20, bool call = true, bool overPty = false)
         : sim(Options(timeScale, overPty)), call_(call), overPty_(overPty) {}
 
@@ -56,8 +55,7 @@ class TwoStations : public testing::StationPair {
         }
     }
 
-    // The progress a reported of its sends (`lParam` 1 binary, 0 text) and b
-    // of its receives, from their event `from` on.
+    // The progress of a's sends (`lParam` 1 binary, 0 text) and b's receives.
     std::vector<std::uint64_t> SendPercents(std::size_t from, std::int64_t lParam) const {
         std::vector<std::uint64_t> percents;
         const auto events = a.sink.Events();
@@ -88,17 +86,15 @@ class TwoStations : public testing::StationPair {
     bool overPty_;
 };
 
-using BinaryTransfer = TwoStations;
+using CalledStations = TwoStations;
 
-TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactWithProgressInBothDirections) {
-    // One file alone first, to follow its events on both sides.
+TEST_F(CalledStations, FilesOfEveryShapeArriveIntactWithProgressAndThroughNoise) {
     const Bytes content = testing::RandomBytes(600, 9);
     ExpectFilesArrive({{"600 random bytes", true, "random.dat", content, "random.dat"}});
     const auto started = b.WaitMessage(BinaryTransferKind::ReceiveStarted, 0s, 0);
     ASSERT_TRUE(started);
     EXPECT_EQ(started->expectedCrc, cvfile::Crc32Ieee(content.data(), content.size()));
     EXPECT_EQ(ReceivePercents(0), (std::vector<std::uint32_t>{42, 85, 100}));
-    // Echoed chunks drive the sender's progress.
     EXPECT_EQ(SendPercents(0, 1), (std::vector<std::uint64_t>{0, 33, 66, 100}));
     EXPECT_NE(testing::JoinedOutput(a.sink.Events(), HostOutputKind::EchoText)
                   .find("[Binary record 1/3 sent]\r\n[Binary record 2/3 sent]\r\n"
@@ -143,33 +139,40 @@ TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactWithProgressInBothDirections
     });
     EXPECT_EQ(ListFolder(a.tmp()).size(), 3u);
     EXPECT_EQ(ListFolder(b.tmp()).size(), 12u);
+
+    // And once more with lost, late and corrupted answers.
+    for (std::size_t i = 0; i < 2; ++i) {
+        sim.modem(i).faults().dropProbability = 0.02;
+        sim.modem(i).faults().corruptEveryNth = 50;
+        sim.modem(i).faults().lateEveryNth = 60;
+    }
+    ExpectFilesArrive(
+        {{"100 KiB of text", true, "noisy.txt", testing::Letters(100 * 1024, 11), "noisy.txt"}});
+    EXPECT_GT(sim.modem(0).counters().answersDropped + sim.modem(1).counters().answersDropped, 0u);
+    EXPECT_GT(sim.modem(0).counters().answersCorrupted, 0u);
+    EXPECT_GT(sim.modem(1).counters().answersLate, 0u);
+    EXPECT_EQ(b.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
 }
 
-TEST_F(BinaryTransfer, AbortsLeaveNothingBehindAndTheNextFileGoesThrough) {
+TEST_F(CalledStations, AbortsLeaveNothingBehindAndTheNextFileGoesThrough) {
     const auto verdict = Transfer(a, b, [&] {
         const std::size_t bMark = b.sink.Size();
         EXPECT_FALSE(a.transfers().AbortBinaryFileSend()) << "nothing to abort yet";
         const auto path = a.folder.Write("long.bin", testing::RandomBytes(12000, 6));
         EXPECT_EQ(a.transfers().StartBinaryFileSend(path).status, "Preparing binary file...");
-        // One file send at a time.
         EXPECT_EQ(a.transfers().StartTextFileSend(path).outcome,
-                  FileTransfers::StartOutcome::NotAllowed);
-        ASSERT_TRUE(b.sink.WaitFor(
-            [](const UiEvent& e) {
-                const auto* m = e.transferMessage();
-                return m != nullptr && m->kind == BinaryTransferKind::ReceiveProgress &&
-                       m->percent >= 10;
-            },
-            20s, bMark));
-        // A text send is refused while the file is being received.
+                  FileTransfers::StartOutcome::NotAllowed)
+            << "one file send at a time";
+        ASSERT_TRUE(Eventually([&] { return ReceivePercents(bMark).size() >= 5; }, 20s));
         EXPECT_EQ(b.transfers().StartTextFileSend(b.folder.Write("t.txt", Bytes{'t'})).outcome,
-                  FileTransfers::StartOutcome::NotAllowed);
+                  FileTransfers::StartOutcome::NotAllowed)
+            << "a text send while a file is received";
         EXPECT_TRUE(a.transfers().AbortBinaryFileSend());
         EXPECT_FALSE(a.transfers().AbortBinaryFileSend()) << "aborted twice";
     });
     ASSERT_TRUE(verdict.has_value());
     EXPECT_EQ(verdict->result, Code(ResultCode::Cancelled));
-    EXPECT_GE(verdict->size, 1200u) << "the bytes received before the cancel";
+    EXPECT_GE(verdict->size, 5 * 256u) << "the bytes received before the cancel";
     EXPECT_LT(verdict->size, 12000u);
     EXPECT_TRUE(ListFolder(b.tmp()).empty());
 
@@ -181,13 +184,7 @@ TEST_F(BinaryTransfer, AbortsLeaveNothingBehindAndTheNextFileGoesThrough) {
             const auto path = a.folder.Write("early.bin", testing::RandomBytes(3 << 20, 8));
             ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
                       FileTransfers::StartOutcome::Started);
-            const std::size_t mark = a.sink.Size();
             EXPECT_TRUE(a.transfers().AbortBinaryFileSend());
-            EXPECT_TRUE(PumpUntil(
-                [&] {
-                    return a.WaitMessage(BinaryTransferKind::SendFinished, 0ms, mark).has_value();
-                },
-                30s));
         },
         false);
     ASSERT_TRUE(early.has_value());
@@ -197,10 +194,8 @@ TEST_F(BinaryTransfer, AbortsLeaveNothingBehindAndTheNextFileGoesThrough) {
     EXPECT_TRUE(Eventually([&] { return sim.modem(1).counters().Requests(4, "%O") == 4; }, 5s));
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 4u);
-    // A name ending in a separator names no file to announce.
     EXPECT_EQ(a.transfers().StartBinaryFileSend(a.folder.Write("ends\\", Bytes{1})).status,
               kBinaryNameTooLong);
-    // The stream stays usable: the next file goes through.
     ExpectFilesArrive({{"after the abort", true, "after.bin", Bytes{9, 9}, "after.bin"}});
 }
 
@@ -259,9 +254,7 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
                   std::make_pair(std::string(c.binary ? "Binary" : "Text") +
                                      " file transfer ended: ARQ disconnected",
                                  true));
-        for (const std::string& name : ListFolder(to.tmp())) {
-            EXPECT_FALSE(name.ends_with(".part")) << name;
-        }
+        EXPECT_EQ(ListFolder(to.tmp()), std::vector<std::string>{}) << "a part file left";
         EXPECT_FALSE(to.session().incomingTransferActive);
         EXPECT_EQ(from.transfers().StartTextFileSend(path).outcome,
                   FileTransfers::StartOutcome::NotAllowed)
@@ -283,11 +276,8 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
 INSTANTIATE_TEST_SUITE_P(OverTcpAndPty, LinkEndDuringSend, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Pty" : "Tcp"; });
 
-using TextFileSend = TwoStations;
-
-// Each file goes out byte for byte, with progress for each piece the modem
-// takes, and ends without an error.
-TEST_F(TextFileSend, FilesGoOutUnchangedWithProgress) {
+// Byte for byte, with progress for each piece the modem takes.
+TEST_F(CalledStations, TextFilesGoOutUnchangedWithProgress) {
     const struct {
         const char* label;
         Bytes content;
@@ -324,9 +314,8 @@ TEST_F(BroadcastTextFileSend, EndingTheBroadcastStopsTheSendWithoutAnError) {
     ASSERT_TRUE(Eventually([&] { return a.session().linkCanSend.load(); }, 10s));
     EXPECT_EQ(a.transfers().StartBinaryFileSend(a.folder.Write("b.bin", Bytes{1})).outcome,
               FileTransfers::StartOutcome::NotAllowed);
-    const auto result =
-        a.transfers().StartTextFileSend(a.folder.Write("long.txt", Bytes(4000, 'x')));
-    ASSERT_EQ(result.outcome, FileTransfers::StartOutcome::Started);
+    ASSERT_EQ(a.transfers().StartTextFileSend(a.folder.Write("long.txt", Bytes(4000, 'x'))).outcome,
+              FileTransfers::StartOutcome::Started);
     ASSERT_TRUE(a.sink.WaitFor(testing::IsKind(UiEventKind::FileSendProgressEvent), 10s));
     a.session().RequestEndBroadcast();
     EXPECT_FALSE(a.session().fileSendActive);
@@ -339,22 +328,6 @@ TEST_F(BroadcastTextFileSend, EndingTheBroadcastStopsTheSendWithoutAnError) {
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(a.sink.Count(testing::IsKind(UiEventKind::FileSendFinishedEvent)), 0u);
     EXPECT_EQ(a.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
-}
-
-using NoisyBinaryTransfer = TwoStations;
-
-TEST_F(NoisyBinaryTransfer, SurvivesLostLateAndCorruptedAnswers) {
-    for (std::size_t i = 0; i < 2; ++i) {
-        sim.modem(i).faults().dropProbability = 0.02;
-        sim.modem(i).faults().corruptEveryNth = 50;
-        sim.modem(i).faults().lateEveryNth = 60;
-    }
-    const Bytes content = testing::Letters(100 * 1024, 11);
-    ExpectFilesArrive({{"100 KiB of text", true, "noisy.txt", content, "noisy.txt"}});
-    EXPECT_GT(sim.modem(0).counters().answersDropped + sim.modem(1).counters().answersDropped, 0u);
-    EXPECT_GT(sim.modem(0).counters().answersCorrupted, 0u);
-    EXPECT_GT(sim.modem(1).counters().answersLate, 0u);
-    EXPECT_EQ(b.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
 }
 
 }  // namespace

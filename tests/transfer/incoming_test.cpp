@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
-#include <future>
 #include <thread>
 
 #include "cvfile/transfer_data.h"
@@ -91,24 +89,18 @@ class FakeDisk : public IncomingFileSystem {
     };
 };
 
-// A receiver with a session and a disk of its own.
 struct Receiver : testing::IdleSession {
     explicit Receiver(const std::filesystem::path& folder) : in(port, folder, disk) {}
 
     void Feed(const std::vector<TransferRecord>& records) {
-        using Handler = void (IncomingTransfer::*)(const TransferRecord&);
+        using T = IncomingTransfer;
         // By record type, from Start (1) to Cancel (5).
-        static constexpr Handler kHandlers[] = {nullptr,
-                                                &IncomingTransfer::Begin,
-                                                &IncomingTransfer::Data,
-                                                &IncomingTransfer::End,
-                                                &IncomingTransfer::EchoedResult,
-                                                &IncomingTransfer::Cancel};
+        static constexpr void (T::*kHandlers[])(const TransferRecord&) = {
+            nullptr, &T::Begin, &T::Data, &T::End, &T::EchoedResult, &T::Cancel};
         for (const TransferRecord& record : records) {
             (in.*kHandlers[static_cast<int>(record.type)])(record);
         }
     }
-    // The one verdict queued so far.
     TransferRecord Verdict() {
         const auto verdicts = Verdicts();
         EXPECT_EQ(verdicts.size(), 1u);
@@ -147,7 +139,6 @@ TEST_F(IncomingTransferTest, BrokenTransfersEndWithTheirVerdictAndNothingLeft) {
     };
     const Case cases[] = {
         {"data record repeated", false, [](Records& r) { r.insert(r.begin() + 2, r[1]); }},
-        {"data out of order", false, [](Records& r) { std::swap(r[1], r[2]); }},
         {"data at the wrong offset", false, [](Records& r) { r[2].offset += 1; }},
         {"value set on plain data", false, [](Records& r) { r[1].value = 3; }},
         {"chunk beyond the size", false, [](Records& r) { r[3].payload.push_back(0); }},
@@ -234,13 +225,10 @@ TEST_F(IncomingTransferTest, AbandonNeverWaitsForAWriteInProgress) {
     while (!r.disk.writing) {
         std::this_thread::yield();
     }
-    auto abandon = std::async(std::launch::async, [&] { r.in.Abandon(); });
-    EXPECT_EQ(abandon.wait_for(std::chrono::seconds(20)), std::future_status::ready)
-        << "Abandon waited for the write";
+    r.in.Abandon();  // a wait for the write would hang here: the write waits for the test
     EXPECT_EQ(Tmp(), std::vector<std::string>{"slow.bin.part"});
     r.disk.release = true;
     worker.join();
-    abandon.wait();
     r.Feed({records[2], records.back()});
     EXPECT_TRUE(Tmp().empty());
     EXPECT_TRUE(r.Verdicts().empty());
@@ -251,15 +239,11 @@ TEST_F(IncomingTransferTest, StrayRecordsAndVerdictsWithoutAnArqLinkGoUnanswered
     auto other = records.back();
     other.transferId = 10;
     const TransferRecord echo{RecordType::Result, 10, 0, 2, 0, {0}};  // of no verdict sent
-    // An End without a Start, then one for another transfer and a strange echo,
+    const TransferRecord cancels[] = {{RecordType::Cancel, 10, 0, 0, 0, {}},
+                                      {RecordType::Cancel, 9, 0, 0, 1, {}}};
+    // An End without a Start, then one for another transfer, a strange echo,
     // and cancels for another transfer or with a value set.
-    r.Feed({records.back(),
-            records[0],
-            other,
-            echo,
-            {RecordType::Cancel, 10, 0, 0, 0, {}},
-            {RecordType::Cancel, 9, 0, 0, 1, {}},
-            records[1]});
+    r.Feed({records.back(), records[0], other, echo, cancels[0], cancels[1], records[1]});
     EXPECT_TRUE(r.session.incomingTransferActive);
     r.session.arqConnected = false;
     r.Feed({records.back()});
@@ -268,9 +252,8 @@ TEST_F(IncomingTransferTest, StrayRecordsAndVerdictsWithoutAnArqLinkGoUnanswered
     EXPECT_EQ(r.in.pendingResultId(), 0u);
 }
 
-cvfile::TransferRecord StartNamed(const std::string& name, std::uint32_t mode = 0,
-                                  std::uint64_t size = 10) {
-    return {cvfile::RecordType::Start, 7, mode, size, 0, {name.begin(), name.end()}};
+cvfile::TransferRecord StartNamed(const std::string& name) {
+    return {cvfile::RecordType::Start, 7, 0, 10, 0, {name.begin(), name.end()}};
 }
 
 TEST(IncomingName, AcceptsOrdinaryNamesUpTo1024BytesAndRefusesUnsafeOnes) {
@@ -312,7 +295,6 @@ TEST(IncomingName, AcceptsOrdinaryNamesUpTo1024BytesAndRefusesUnsafeOnes) {
 
 TEST(TransferId, DiffersWithinOneClockTickAndIsNeverZero) {
     EXPECT_NE(MixTransferId(1000, 42, 1), MixTransferId(1000, 42, 2));
-    EXPECT_EQ(MixTransferId(5, 0, 5), 1u);
     const std::uint64_t first = NewTransferId();
     EXPECT_NE(first, 0u);
     EXPECT_NE(first, NewTransferId());

@@ -23,9 +23,7 @@ struct IdleSession {
         session.arqConnected = true;
         session.linkCanSend = true;
     }
-    // The verdict records queued, decoded.
-    std::vector<cvfile::TransferRecord> Verdicts();
-    // Nothing queued for the worker, neither data nor commands.
+    std::vector<cvfile::TransferRecord> Verdicts();  // queued, decoded
     bool NothingQueued();
 
     RecordingEventSink sink;
