@@ -10,7 +10,6 @@
 #endif
 
 #include "transfer/file_senders.h"
-#include "transfer/file_transfers.h"
 #include "transfer/outgoing_transfer.h"
 #include "transfer/record_stream.h"
 #include "transfer_harness.h"
