@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "sim/simulator.h"
 #include "station.h"
 
@@ -22,7 +25,6 @@ constexpr std::uint8_t Code(ResultCode code) {
 // can reach into them (faults, counters).
 class TwoStations : public testing::StationPair {
   protected:
-    // With `overPty` the stations reach their modems over pseudo-terminals.
     explicit TwoStations(double timeScale = 20, bool call = true, bool overPty = false)
         : sim(Options(timeScale, overPty)), call_(call), overPty_(overPty) {}
 
@@ -53,6 +55,30 @@ class TwoStations : public testing::StationPair {
         }
     }
 
+    // The progress of a's sends (`lParam` 1 binary, 0 text) and b's receives.
+    std::vector<std::uint64_t> SendPercents(std::size_t from, std::int64_t lParam) const {
+        std::vector<std::uint64_t> percents;
+        const auto events = a.sink.Events();
+        for (std::size_t i = from; i < events.size(); ++i) {
+            if (events[i].kind == UiEventKind::FileSendProgressEvent) {
+                EXPECT_EQ(events[i].lParam, lParam);
+                percents.push_back(events[i].wParam);
+            }
+        }
+        return percents;
+    }
+    std::vector<std::uint32_t> ReceivePercents(std::size_t from) const {
+        std::vector<std::uint32_t> percents;
+        const auto events = b.sink.Events();
+        for (std::size_t i = from; i < events.size(); ++i) {
+            const BinaryTransferMessage* m = events[i].transferMessage();
+            if (m != nullptr && m->kind == BinaryTransferKind::ReceiveProgress) {
+                percents.push_back(m->percent);
+            }
+        }
+        return percents;
+    }
+
     velksim::Simulator sim;
 
   private:
@@ -60,9 +86,36 @@ class TwoStations : public testing::StationPair {
     bool overPty_;
 };
 
-using BinaryTransfer = TwoStations;
+using CalledStations = TwoStations;
 
-TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
+TEST_F(CalledStations, FilesOfEveryShapeArriveIntactWithProgressAndThroughNoise) {
+    const Bytes content = testing::RandomBytes(600, 9);
+    ExpectFilesArrive({{"600 random bytes", true, "random.dat", content, "random.dat"}});
+    const auto started = b.WaitMessage(BinaryTransferKind::ReceiveStarted, 0s, 0);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(started->expectedCrc, cvfile::Crc32Ieee(content.data(), content.size()));
+    EXPECT_EQ(ReceivePercents(0), (std::vector<std::uint32_t>{42, 85, 100}));
+    EXPECT_EQ(SendPercents(0, 1), (std::vector<std::uint64_t>{0, 33, 66, 100}));
+    EXPECT_NE(testing::JoinedOutput(a.sink.Events(), HostOutputKind::EchoText)
+                  .find("[Binary record 1/3 sent]\r\n[Binary record 2/3 sent]\r\n"
+                        "[Binary record 3/3 sent]\r\n"),
+              std::string::npos);
+    // The verdict goes out after one changeover; its echo brings the second.
+    EXPECT_TRUE(Eventually([&] { return sim.modem(1).counters().Requests(4, "%O") == 2; }, 5s));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 2u);
+
+    // A compressed file stays below 100 until the inflated file is verified.
+    const std::size_t mark = b.sink.Size();
+    ExpectFilesArrive(
+        {{"200 KiB of text", true, "log.txt", testing::Letters(200 * 1024, 5), "log.txt"}});
+    const auto packed = ReceivePercents(mark);
+    ASSERT_GT(packed.size(), 10u);
+    EXPECT_EQ(std::adjacent_find(packed.begin(), packed.end(), std::greater_equal<>()),
+              packed.end())
+        << "not rising";
+    EXPECT_EQ(packed.back(), 99u);
+
     // The longest name the file system takes with ".part" and " (n)" added.
     std::string longName;
     while (longName.size() < 240) {
@@ -72,8 +125,6 @@ TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
     ExpectFilesArrive({
         {"empty", true, "empty.dat", {}, "empty.dat"},
         {"1,000 equal bytes", true, "equal.dat", Bytes(1000, 0x55), "equal.dat"},
-        {"600 random bytes", true, "random.dat", testing::RandomBytes(600, 9), "random.dat"},
-        {"200 KiB of text", true, "log.txt", testing::Letters(200 * 1024, 5), "log.txt"},
         {"long UTF-8 name", true, longName, Bytes{1, 2, 3}, longName},
         {"first a.txt", true, "a.txt", Bytes{'1'}, "a.txt"},
         {"second a.txt", true, "a.txt", Bytes{'2'}, "a (1).txt"},
@@ -88,85 +139,64 @@ TEST_F(BinaryTransfer, FilesOfEveryShapeArriveIntactInBothDirections) {
     });
     EXPECT_EQ(ListFolder(a.tmp()).size(), 3u);
     EXPECT_EQ(ListFolder(b.tmp()).size(), 12u);
-}
 
-TEST_F(BinaryTransfer, EchoesDriveProgressAndEventsComeInOrder) {
-    ExpectFilesArrive(
-        {{"600 random bytes", true, "order.bin", testing::RandomBytes(600, 2), "order.bin"}});
-
-    std::vector<std::uint64_t> progress;
-    std::optional<std::size_t> finishedAt;
-    std::optional<std::size_t> verdictAt;
-    const auto events = a.sink.Events();
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        const UiEvent& e = events[i];
-        if (e.kind == UiEventKind::FileSendProgressEvent) {
-            EXPECT_EQ(e.lParam, 1);
-            progress.push_back(e.wParam);
-        } else if (e.kind == UiEventKind::FileSendFinishedEvent) {
-            EXPECT_EQ(e.wParam, 2u);
-            finishedAt = i;
-        } else if (e.transferMessage() != nullptr &&
-                   e.transferMessage()->kind == BinaryTransferKind::SendFinished) {
-            verdictAt = i;
-        }
+    // And once more with lost, late and corrupted answers.
+    for (std::size_t i = 0; i < 2; ++i) {
+        sim.modem(i).faults().dropProbability = 0.02;
+        sim.modem(i).faults().corruptEveryNth = 50;
+        sim.modem(i).faults().lateEveryNth = 60;
     }
-    EXPECT_EQ(progress, (std::vector<std::uint64_t>{0, 33, 66, 100}));
-    EXPECT_NE(testing::JoinedOutput(events, HostOutputKind::EchoText)
-                  .find("[Binary record 1/3 sent]\r\n[Binary record 2/3 sent]\r\n"
-                        "[Binary record 3/3 sent]\r\n"),
-              std::string::npos);
-    ASSERT_TRUE(finishedAt && verdictAt);
-    EXPECT_LT(*finishedAt, *verdictAt);
-
-    // The verdict goes out after one changeover; its echo brings the second.
-    EXPECT_TRUE(Eventually([&] { return sim.modem(1).counters().Requests(4, "%O") == 2; }, 5s));
-    std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 2u);
+    ExpectFilesArrive(
+        {{"100 KiB of text", true, "noisy.txt", testing::Letters(100 * 1024, 11), "noisy.txt"}});
+    EXPECT_GT(sim.modem(0).counters().answersDropped + sim.modem(1).counters().answersDropped, 0u);
+    EXPECT_GT(sim.modem(0).counters().answersCorrupted, 0u);
+    EXPECT_GT(sim.modem(1).counters().answersLate, 0u);
+    EXPECT_EQ(b.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
 }
 
-TEST_F(BinaryTransfer, AbortOrDisconnectMidTransferLeaveNothingBehind) {
+TEST_F(CalledStations, AbortsLeaveNothingBehindAndTheNextFileGoesThrough) {
     const auto verdict = Transfer(a, b, [&] {
         const std::size_t bMark = b.sink.Size();
         EXPECT_FALSE(a.transfers().AbortBinaryFileSend()) << "nothing to abort yet";
         const auto path = a.folder.Write("long.bin", testing::RandomBytes(12000, 6));
         EXPECT_EQ(a.transfers().StartBinaryFileSend(path).status, "Preparing binary file...");
-        // One file send at a time.
         EXPECT_EQ(a.transfers().StartTextFileSend(path).outcome,
-                  FileTransfers::StartOutcome::NotAllowed);
-        ASSERT_TRUE(b.sink.WaitFor(
-            [](const UiEvent& e) {
-                const auto* m = e.transferMessage();
-                return m != nullptr && m->kind == BinaryTransferKind::ReceiveProgress &&
-                       m->percent >= 10;
-            },
-            20s, bMark));
-        // A text send is refused while the file is being received.
+                  FileTransfers::StartOutcome::NotAllowed)
+            << "one file send at a time";
+        ASSERT_TRUE(Eventually([&] { return ReceivePercents(bMark).size() >= 5; }, 20s));
         EXPECT_EQ(b.transfers().StartTextFileSend(b.folder.Write("t.txt", Bytes{'t'})).outcome,
-                  FileTransfers::StartOutcome::NotAllowed);
+                  FileTransfers::StartOutcome::NotAllowed)
+            << "a text send while a file is received";
         EXPECT_TRUE(a.transfers().AbortBinaryFileSend());
         EXPECT_FALSE(a.transfers().AbortBinaryFileSend()) << "aborted twice";
     });
     ASSERT_TRUE(verdict.has_value());
     EXPECT_EQ(verdict->result, Code(ResultCode::Cancelled));
+    EXPECT_GE(verdict->size, 5 * 256u) << "the bytes received before the cancel";
+    EXPECT_LT(verdict->size, 12000u);
     EXPECT_TRUE(ListFolder(b.tmp()).empty());
-    // The stream stays usable: the next file goes through.
-    ExpectFilesArrive({{"after the abort", true, "after.bin", Bytes{9, 9}, "after.bin"}});
 
-    const std::size_t bMark = b.sink.Size();
-    const auto path = a.folder.Write("cut.bin", testing::RandomBytes(12000, 3));
-    ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
-              FileTransfers::StartOutcome::Started);
-    ASSERT_TRUE(b.WaitMessage(BinaryTransferKind::ReceiveProgress, 20s, bMark));
-    EXPECT_EQ(ListFolder(b.tmp()), (std::vector<std::string>{"after.bin", "cut.bin.part"}));
-    b.session().Disconnect(true);
-    EXPECT_EQ(ListFolder(b.tmp()), std::vector<std::string>{"after.bin"});
-    EXPECT_FALSE(b.session().incomingTransferActive);
-    a.session().Disconnect(false);
-    EXPECT_EQ(a.transfers().ActiveOutgoingTransferId(), 0u);
-    EXPECT_EQ(a.transfers().StartTextFileSend(path).outcome,
-              FileTransfers::StartOutcome::NotAllowed)
-        << "no session";
+    // An abort while the file is still read and compressed: the cancel goes
+    // out once the sender ended, once, and the peer answers it.
+    const auto early = Transfer(
+        a, b,
+        [&] {
+            const auto path = a.folder.Write("early.bin", testing::RandomBytes(3 << 20, 8));
+            ASSERT_EQ(a.transfers().StartBinaryFileSend(path).outcome,
+                      FileTransfers::StartOutcome::Started);
+            EXPECT_TRUE(a.transfers().AbortBinaryFileSend());
+        },
+        false);
+    ASSERT_TRUE(early.has_value());
+    EXPECT_EQ(early->result, Code(ResultCode::Cancelled));
+    EXPECT_EQ(early->size, 0u);
+    // Each verdict takes one changeover out and its echo one back: two verdicts.
+    EXPECT_TRUE(Eventually([&] { return sim.modem(1).counters().Requests(4, "%O") == 4; }, 5s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(sim.modem(1).counters().Requests(4, "%O"), 4u);
+    EXPECT_EQ(a.transfers().StartBinaryFileSend(a.folder.Write("ends\\", Bytes{1})).status,
+              kBinaryNameTooLong);
+    ExpectFilesArrive({{"after the abort", true, "after.bin", Bytes{9, 9}, "after.bin"}});
 }
 
 // Every way an ARQ link ends during a send, over TCP and over pseudo-terminals.
@@ -224,9 +254,7 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
                   std::make_pair(std::string(c.binary ? "Binary" : "Text") +
                                      " file transfer ended: ARQ disconnected",
                                  true));
-        for (const std::string& name : ListFolder(to.tmp())) {
-            EXPECT_FALSE(name.ends_with(".part")) << name;
-        }
+        EXPECT_EQ(ListFolder(to.tmp()), std::vector<std::string>{}) << "a part file left";
         EXPECT_FALSE(to.session().incomingTransferActive);
         EXPECT_EQ(from.transfers().StartTextFileSend(path).outcome,
                   FileTransfers::StartOutcome::NotAllowed)
@@ -248,11 +276,8 @@ TEST_P(LinkEndDuringSend, EndsTheSendNotTheSessionAndTheNextLinkCarriesFiles) {
 INSTANTIATE_TEST_SUITE_P(OverTcpAndPty, LinkEndDuringSend, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Pty" : "Tcp"; });
 
-using TextFileSend = TwoStations;
-
-// Each file goes out byte for byte, with progress for each piece the modem
-// takes, and ends without an error.
-TEST_F(TextFileSend, FilesGoOutUnchangedWithProgress) {
+// Byte for byte, with progress for each piece the modem takes.
+TEST_F(CalledStations, TextFilesGoOutUnchangedWithProgress) {
     const struct {
         const char* label;
         Bytes content;
@@ -275,15 +300,7 @@ TEST_F(TextFileSend, FilesGoOutUnchangedWithProgress) {
         a.transfers().EndFileSend();
         EXPECT_EQ(a.session().FileResult(), std::make_pair(std::string(), false));
         EXPECT_EQ(sim.modem(0).counters().dataBytesAccepted - before, c.content.size());
-        std::vector<std::uint64_t> progress;
-        const auto events = a.sink.Events();
-        for (std::size_t i = mark; i < events.size(); ++i) {
-            if (events[i].kind == UiEventKind::FileSendProgressEvent) {
-                EXPECT_EQ(events[i].lParam, 0);
-                progress.push_back(events[i].wParam);
-            }
-        }
-        EXPECT_EQ(progress, c.progress);
+        EXPECT_EQ(SendPercents(mark, 0), c.progress);
     }
 }
 
@@ -297,9 +314,8 @@ TEST_F(BroadcastTextFileSend, EndingTheBroadcastStopsTheSendWithoutAnError) {
     ASSERT_TRUE(Eventually([&] { return a.session().linkCanSend.load(); }, 10s));
     EXPECT_EQ(a.transfers().StartBinaryFileSend(a.folder.Write("b.bin", Bytes{1})).outcome,
               FileTransfers::StartOutcome::NotAllowed);
-    const auto result =
-        a.transfers().StartTextFileSend(a.folder.Write("long.txt", Bytes(4000, 'x')));
-    ASSERT_EQ(result.outcome, FileTransfers::StartOutcome::Started);
+    ASSERT_EQ(a.transfers().StartTextFileSend(a.folder.Write("long.txt", Bytes(4000, 'x'))).outcome,
+              FileTransfers::StartOutcome::Started);
     ASSERT_TRUE(a.sink.WaitFor(testing::IsKind(UiEventKind::FileSendProgressEvent), 10s));
     a.session().RequestEndBroadcast();
     EXPECT_FALSE(a.session().fileSendActive);
@@ -312,22 +328,6 @@ TEST_F(BroadcastTextFileSend, EndingTheBroadcastStopsTheSendWithoutAnError) {
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(a.sink.Count(testing::IsKind(UiEventKind::FileSendFinishedEvent)), 0u);
     EXPECT_EQ(a.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
-}
-
-using NoisyBinaryTransfer = TwoStations;
-
-TEST_F(NoisyBinaryTransfer, SurvivesLostLateAndCorruptedAnswers) {
-    for (std::size_t i = 0; i < 2; ++i) {
-        sim.modem(i).faults().dropProbability = 0.02;
-        sim.modem(i).faults().corruptEveryNth = 50;
-        sim.modem(i).faults().lateEveryNth = 60;
-    }
-    const Bytes content = testing::Letters(100 * 1024, 11);
-    ExpectFilesArrive({{"100 KiB of text", true, "noisy.txt", content, "noisy.txt"}});
-    EXPECT_GT(sim.modem(0).counters().answersDropped + sim.modem(1).counters().answersDropped, 0u);
-    EXPECT_GT(sim.modem(0).counters().answersCorrupted, 0u);
-    EXPECT_GT(sim.modem(1).counters().answersLate, 0u);
-    EXPECT_EQ(b.sink.Count(testing::IsKind(UiEventKind::HostErrorEvent)), 0u);
 }
 
 }  // namespace

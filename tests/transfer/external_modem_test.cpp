@@ -50,22 +50,9 @@ class ExternalModems : public testing::StationPair {
     }
 };
 
-TEST_F(ExternalModems, TextCrossesTheArqLink) {
-    const std::string there = "DK1AAA to DK2BBB over Telnet\r";
-    ASSERT_TRUE(
-        a.session().QueueData(Bytes(there.begin(), there.end()), OutboundKind::TransmitText));
-    EXPECT_TRUE(Eventually(
-        [&] {
-            return testing::JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText)
-                       .find(there) != std::string::npos;
-        },
-        20s));
-}
-
 TEST_F(ExternalModems, FilesArriveIntactOnDiskInBothDirections) {
     ExpectFilesArrive({
         {"600 random bytes", true, "random.dat", testing::RandomBytes(600, 9), "random.dat"},
-        {"empty", true, "empty.dat", {}, "empty.dat"},
         {"20 KiB", true, "big.dat", testing::RandomBytes(20 * 1024, 3), "big.dat"},
         {"first a.txt", true, "a.txt", Bytes{'1'}, "a.txt"},
         {"second a.txt", true, "a.txt", Bytes{'2'}, "a (1).txt"},

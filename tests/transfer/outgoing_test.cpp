@@ -9,12 +9,10 @@
 #include <unistd.h>
 #endif
 
-#include "cvfile/crc32.h"
-#include "fake_port.h"
 #include "transfer/file_senders.h"
-#include "transfer/file_transfers.h"
 #include "transfer/outgoing_transfer.h"
 #include "transfer/record_stream.h"
+#include "transfer_harness.h"
 
 namespace corvina {
 namespace {
@@ -22,42 +20,9 @@ namespace {
 using cvfile::RecordType;
 using cvfile::TransferRecord;
 using testing::Bytes;
-using testing::FakePort;
+using testing::IdleSession;
 
 const std::atomic<bool> kNoAbort{false};
-
-// The codec's layout is checked with it; here, how a file is cut into records.
-TEST(BuildBinaryRecordStream, CutsFilesIntoStartChunksAndEnd) {
-    const auto expect = [](const Bytes& content, cvfile::CompressionMode mode,
-                           const std::vector<Bytes>& chunks) {
-        const auto stream = BuildBinaryRecordStream(content, "f.bn", 99, kNoAbort);
-        EXPECT_EQ(stream.mode, mode);
-        const std::uint32_t crc = cvfile::Crc32Ieee(content.data(), content.size());
-        const auto n = static_cast<std::uint32_t>(chunks.size());
-        std::vector<TransferRecord> records = {{RecordType::Start, 99,
-                                                static_cast<std::uint32_t>(mode), content.size(),
-                                                crc, Bytes{'f', '.', 'b', 'n'}}};
-        std::uint64_t offset = 0;
-        for (std::uint32_t k = 1; k <= n; ++k) {
-            const bool zlib = mode == cvfile::CompressionMode::Zlib;
-            records.push_back({RecordType::Data, 99, k, offset, zlib ? n : 0, chunks[k - 1]});
-            offset += chunks[k - 1].size();
-        }
-        records.push_back({RecordType::End, 99, n + 1, content.size(), crc, {}});
-        EXPECT_EQ(testing::DecodeStream(stream.bytes), records);
-    };
-    expect({}, cvfile::CompressionMode::None, {});
-    const Bytes random = testing::RandomBytes(70000);
-    std::vector<Bytes> pieces;
-    for (std::size_t p = 0; p < random.size(); p += 256) {
-        pieces.emplace_back(random.begin() + p, random.begin() + std::min(p + 256, random.size()));
-    }
-    expect(random, cvfile::CompressionMode::None, pieces);
-    const Bytes equal(1000, 'e');
-    const auto packed =
-        testing::DecodeStream(BuildBinaryRecordStream(equal, "f", 1, kNoAbort).bytes);
-    expect(equal, cvfile::CompressionMode::Zlib, {packed.at(1).payload});
-}
 
 // The abort reaches the CRC and the compressor, so a large file stops before
 // it is compressed rather than after.
@@ -75,16 +40,16 @@ TEST(BuildBinaryRecordStream, StopsWhilePreparingWhenAborted) {
 }
 
 // An outgoing transfer of 600 bytes, 3 chunks, CRC 0xABCD, identifier 5.
-struct Sending {
-    explicit Sending(bool active = true, std::uint32_t chunks = 3) {
-        port.binarySendActive = active;
+struct Sending : IdleSession {
+    explicit Sending(bool active = true) {
+        session.binarySendActive = active;
         outgoing.Prepare(5, 600, "sent.bin");
-        outgoing.Built(600, chunks, 0xABCD);
+        outgoing.Built(600, 3, 0xABCD);
     }
-    FakePort port;
     OutgoingTransfer outgoing{port};
 };
 
+// Verdicts that match are shown end to end; here those that do not.
 TEST(OutgoingTransfer, VerdictIsCheckedAgainstTheFileSent) {
     const auto verdict = [](std::uint64_t id, std::uint64_t size, std::uint32_t crc, Bytes payload,
                             std::uint32_t sequence = 0) {
@@ -96,11 +61,9 @@ TEST(OutgoingTransfer, VerdictIsCheckedAgainstTheFileSent) {
         bool active;
         std::optional<std::uint8_t> shown;
     } cases[] = {
-        {"matching CRC OK", verdict(5, 600, 0xABCD, {0}), true, 0},
         {"CRC OK with a size one short", verdict(5, 599, 0xABCD, {0}), true, 2},
         {"CRC OK with another CRC", verdict(5, 600, 0xABCE, {0}), true, 2},
         {"CRC ERROR passes as it is", verdict(5, 600, 1, {1}), true, 1},
-        {"cancelled", verdict(5, 0, 0, {5}), true, 5},
         {"another transfer", verdict(6, 600, 0xABCD, {0}), true, std::nullopt},
         {"no binary send", verdict(5, 600, 0xABCD, {0}), false, std::nullopt},
         {"undefined code", verdict(5, 600, 0xABCD, {6}), true, std::nullopt},
@@ -111,15 +74,14 @@ TEST(OutgoingTransfer, VerdictIsCheckedAgainstTheFileSent) {
         SCOPED_TRACE(c.label);
         Sending s(c.active);
         s.outgoing.HandleVerdict(c.record);
-        const auto messages = s.port.seen().Messages();
-        ASSERT_EQ(messages.size(), c.shown ? 1u : 0u);
+        const auto events = s.sink.Events();
+        ASSERT_EQ(events.size(), c.shown ? 1u : 0u);
         if (c.shown) {
-            EXPECT_EQ(messages[0].kind, BinaryTransferKind::SendFinished);
-            EXPECT_EQ(messages[0].result, *c.shown);
-            EXPECT_EQ(messages[0].name, "sent.bin");
-            EXPECT_EQ(messages[0].size, c.record.offset);
-            EXPECT_EQ(messages[0].expectedCrc, 0xABCDu);
-            EXPECT_EQ(messages[0].actualCrc, c.record.value);
+            const BinaryTransferMessage* shown = events[0].transferMessage();
+            ASSERT_NE(shown, nullptr);
+            EXPECT_EQ(shown->result, *c.shown);
+            EXPECT_EQ(shown->size, c.record.offset);
+            EXPECT_EQ(shown->actualCrc, c.record.value);
         }
     }
 }
@@ -127,15 +89,6 @@ TEST(OutgoingTransfer, VerdictIsCheckedAgainstTheFileSent) {
 // Echoes in order are checked end to end; here the ones a modem repeats or a
 // peer's data that is not ours.
 TEST(OutgoingTransfer, EchoedChunksRaiseProgressOnceEach) {
-    const auto percents = [](const FakePort& port) {
-        std::vector<std::uint64_t> seen;
-        for (const UiEvent& event : port.seen().events) {
-            if (event.kind == UiEventKind::FileSendProgressEvent) {
-                seen.push_back(event.wParam);
-            }
-        }
-        return seen;
-    };
     Sending s;
     auto records = testing::DecodeStream(
         BuildBinaryRecordStream(testing::RandomBytes(600), "e", 5, kNoAbort).bytes);
@@ -146,72 +99,62 @@ TEST(OutgoingTransfer, EchoedChunksRaiseProgressOnceEach) {
          {records[0], records[1], records[1], records[3], records[2], stranger}) {
         s.outgoing.HandleEcho(echo);
     }
-    EXPECT_EQ(percents(s.port), (std::vector<std::uint64_t>{33, 100}));
-    EXPECT_EQ(s.outgoing.Snapshot().outgoingConfirmedBytes, 600u);
-
-    // Compressed chunks count only with the announced chunk count.
-    Sending z(true, 4);
-    const std::pair<std::uint32_t, std::uint32_t> echoes[] = {{1, 5}, {1, 4}, {5, 4}};
-    for (const auto& [sequence, count] : echoes) {
-        z.outgoing.HandleEcho({RecordType::Data, 5, sequence, 0, count, {1}});
+    std::vector<std::uint64_t> percents;
+    for (const UiEvent& event : s.sink.Events()) {
+        if (event.kind == UiEventKind::FileSendProgressEvent) {
+            percents.push_back(event.wParam);
+        }
     }
-    EXPECT_EQ(percents(z.port), (std::vector<std::uint64_t>{25}));
+    EXPECT_EQ(percents, (std::vector<std::uint64_t>{33, 100}));
+    EXPECT_EQ(s.outgoing.Snapshot().outgoingConfirmedBytes, 600u);
 }
 
-// One call of a file sender worker, its outcome on the port.
+// One call of a file sender worker and its outcome: the file-send result and,
+// on failure, nothing queued and a finished event last.
 struct WorkerCase {
     const char* label;
+    bool binary;
     std::filesystem::path path;
     std::string_view text;  // the file-send result; empty when queued
     bool link = true;       // the ARQ link (binary) or send path (text) is up
     bool abort = false;
 };
 
-FakePort::Seen RunWorker(bool binary, const WorkerCase& c) {
-    FakePort port;
-    (binary ? port.arqConnected : port.linkCanSend) = c.link;
-    port.transferAbortRequested = c.abort;
-    OutgoingTransfer outgoing(port);
-    if (binary) {
-        SendBinaryFileWorker(port, outgoing, c.path, "f.bin", 4);
+void RunWorker(const WorkerCase& c) {
+    SCOPED_TRACE(c.label);
+    IdleSession idle;
+    (c.binary ? idle.session.arqConnected : idle.session.linkCanSend) = c.link;
+    idle.session.transferAbortRequested = c.abort;
+    OutgoingTransfer outgoing(idle.port);
+    if (c.binary) {
+        SendBinaryFileWorker(idle.port, outgoing, c.path, "f.bin", 4);
     } else {
-        SendTextFileWorker(port, c.path);
+        SendTextFileWorker(idle.port, c.path);
     }
-    auto seen = port.seen();
-    EXPECT_EQ(seen.fileResult, std::make_pair(std::string(c.text), !c.text.empty()));
+    EXPECT_EQ(idle.session.FileResult(), std::make_pair(std::string(c.text), !c.text.empty()));
     if (!c.text.empty()) {
-        EXPECT_TRUE(seen.items.empty());
-        if (seen.events.empty()) {
-            ADD_FAILURE() << "no event";
-        } else {
-            EXPECT_EQ(seen.events.back().kind, UiEventKind::FileSendFinishedEvent);
-            EXPECT_EQ(seen.events.back().wParam, binary ? 2u : 1u);
-        }
+        EXPECT_TRUE(idle.NothingQueued());
+        const auto events = idle.sink.Events();
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back().kind, UiEventKind::FileSendFinishedEvent);
+        EXPECT_EQ(events.back().wParam, c.binary ? 2u : 1u);
     }
-    return seen;
 }
 
 TEST(FileSenders, FailuresEndWithTheirTextAndAFinishedEvent) {
     testing::TempDir dir;
     const auto path = dir.Write("f.bin", testing::RandomBytes(10));
-    const WorkerCase binary[] = {
-        {"missing file", dir.path() / "absent", kCouldNotOpenBinary},
-        {"a folder", dir.path(), kCouldNotOpenBinary},
-        {"link gone before queueing", path, kBinaryArqGone, false},
-        {"aborted while reading", path, kBinaryCancelled, true, true},
+    const WorkerCase cases[] = {
+        {"binary: missing file", true, dir.path() / "absent", kCouldNotOpenBinary},
+        {"binary: a folder", true, dir.path(), kCouldNotOpenBinary},
+        {"binary: link gone before queueing", true, path, kBinaryArqGone, false},
+        {"binary: aborted while reading", true, path, kBinaryCancelled, true, true},
+        {"text: missing file", false, dir.path() / "absent.txt", kCouldNotOpenText},
+        {"text: send path closed", false, path, kTextPathClosed, false},
+        {"text: aborted", false, path, kTextCancelled, true, true},
     };
-    for (const auto& c : binary) {
-        SCOPED_TRACE(c.label);
-        RunWorker(true, c);
-    }
-    const WorkerCase text[] = {
-        {"missing file", dir.path() / "absent.txt", kCouldNotOpenText},
-        {"send path closed", path, kTextPathClosed, false},
-        {"aborted", path, kTextCancelled, true, true},
-    };
-    for (const auto& c : text) {
-        SCOPED_TRACE(c.label);
-        EXPECT_EQ(RunWorker(false, c).events.size(), 1u);
+    for (const auto& c : cases) {
+        RunWorker(c);
     }
 }
 
@@ -237,44 +180,13 @@ TEST(FileSenders, FilesTooLargeToHoldEndWithTheReadError) {
     EXPECT_EXIT(
         {
             LimitAddressSpace(std::uint64_t{512} << 20);
-            RunWorker(false, {"text", path, kCouldNotReadText});
-            RunWorker(true, {"binary", path, kCouldNotReadBinary});
+            RunWorker({"text", false, path, kCouldNotReadText});
+            RunWorker({"binary", true, path, kCouldNotReadBinary});
             std::exit(::testing::Test::HasFailure() ? 1 : 0);  // exit() keeps the coverage
         },
         ::testing::ExitedWithCode(0), "");
 }
 #endif
-
-// The window finishes an abort made while the file was prepared once the
-// sender ended, as often as such events arrive.
-TEST(FileTransfers, AbortWhilePreparingAsksForTheCancelOnceTheSenderEnded) {
-    testing::TempDir dir;
-    FakePort port;
-    FileTransfers transfers(port, dir.path() / "tmp");
-#ifndef _WIN32  // a name ending in a separator has no file there
-    EXPECT_EQ(transfers.StartBinaryFileSend(dir.Write("ends\\", Bytes{1})).status,
-              kBinaryNameTooLong);
-#endif
-    EXPECT_FALSE(transfers.AbortBinaryFileSend());
-    const auto path = dir.Write("x.bin", testing::RandomBytes(3000));
-    ASSERT_EQ(transfers.StartBinaryFileSend(path).outcome, FileTransfers::StartOutcome::Started);
-    EXPECT_TRUE(transfers.AbortBinaryFileSend());
-    EXPECT_TRUE(port.transferAbortRequested);
-    transfers.JoinFileSender();
-    transfers.FinishBinaryAbort();
-    EXPECT_TRUE(port.binaryCancelRequested);
-    port.binaryCancelRequested = false;
-    transfers.FinishBinaryAbort();
-    EXPECT_FALSE(port.binaryCancelRequested) << "the cancel was asked for twice";
-    EXPECT_FALSE(transfers.AbortBinaryFileSend());
-}
-
-TEST(SendFileName, TakesThePartAfterEitherSeparator) {
-    EXPECT_EQ(SendFileName("/home/op/a.bin"), "a.bin");
-    EXPECT_EQ(SendFileName("dir/back\\slash.bin"), "slash.bin");
-    EXPECT_EQ(SendFileName("plain"), "plain");
-    EXPECT_EQ(SendFileName("ends/"), "");
-}
 
 }  // namespace
 }  // namespace corvina

@@ -11,7 +11,6 @@
 
 #include "cvfile/crc32.h"
 #include "cvhost/status_predicates.h"
-#include "fake_port.h"
 #include "link/serial_transport.h"
 #include "link/telnet_transport.h"
 #include "support/eventually.h"
@@ -19,6 +18,7 @@
 #include "text/conversions.h"
 #include "transfer/session_with_transfers.h"
 #include "transfer/utf8_path.h"
+#include "transfer_harness.h"
 
 namespace corvina::testing {
 
@@ -49,20 +49,30 @@ struct Station {
         session().QueueCommand(std::vector<std::uint8_t>(text.begin(), text.end()));
     }
 
+    // The first transfer message of `kind` at or after event `from`, waiting
+    // for it up to `timeout` while doing what the window does. Test thread only.
     std::optional<BinaryTransferMessage> WaitMessage(BinaryTransferKind kind,
                                                      std::chrono::milliseconds timeout,
-                                                     std::size_t from) const {
-        const auto is = [kind](const UiEvent& e) {
-            return e.transferMessage() != nullptr && e.transferMessage()->kind == kind;
-        };
-        const auto event = sink.WaitFor(is, timeout, from);
-        return event ? std::optional(*event->transferMessage()) : std::nullopt;
+                                                     std::size_t from) {
+        std::optional<BinaryTransferMessage> found;
+        Eventually(
+            [&] {
+                PumpWindow();
+                const auto events = sink.Events();
+                for (std::size_t i = from; i < events.size() && !found; ++i) {
+                    const BinaryTransferMessage* m = events[i].transferMessage();
+                    found = m != nullptr && m->kind == kind ? std::optional(*m) : std::nullopt;
+                }
+                return found.has_value();
+            },
+            timeout);
+        return found;
     }
 
     // Does what the window does with the events posted since the last call:
     // notes from the status polls whether the modem sends and whether the ARQ
-    // link is up, cleans up after a link that went, and ends a failed send.
-    // Test thread only.
+    // link is up, cleans up after a link that went, finishes an abort once the
+    // binary sender ended, and ends a failed send. Test thread only.
     void PumpWindow() {
         const auto events = sink.Events();
         for (; pumped_ < events.size(); ++pumped_) {
@@ -76,9 +86,12 @@ struct Station {
                 }
                 arqActive = arq;
                 sending = (output->bytes[0] & 0x08) != 0;
-            } else if (event.kind == UiEventKind::FileSendFinishedEvent &&
-                       session().FileResult().second) {
-                transfers().EndFileSend();
+            } else if (event.kind == UiEventKind::FileSendFinishedEvent) {
+                if (session().binaryAbortRequested) {
+                    transfers().FinishBinaryAbort();
+                } else if (session().FileResult().second) {
+                    transfers().EndFileSend();
+                }
             }
         }
     }
@@ -147,10 +160,8 @@ class StationPair : public ::testing::Test {
         sender_ = &from;
     }
 
-    // Has `from` send to `to`, taking the sending turn first when needed:
-    // `start` starts the send. Waits for the verdict on both sides (unless
-    // `to` reports none) and for the receiver's second changeover; returns
-    // the sender's verdict.
+    // `start` starts a send from `from` to `to` once `from` has the turn; the
+    // sender's verdict, after the receiver's (if it reports one) and its echo.
     std::optional<BinaryTransferMessage> Transfer(Station& from, Station& to,
                                                   const std::function<void()>& start,
                                                   bool receiverReports = true) {

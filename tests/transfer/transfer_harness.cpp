@@ -1,4 +1,4 @@
-#include "fake_port.h"
+#include "transfer_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +11,10 @@
 
 namespace corvina::testing {
 
-std::vector<BinaryTransferMessage> FakePort::Seen::Messages() const {
-    std::vector<BinaryTransferMessage> messages;
-    for (const UiEvent& event : events) {
-        if (const BinaryTransferMessage* message = event.transferMessage()) {
-            messages.push_back(*message);
-        }
-    }
-    return messages;
-}
-
-std::vector<cvfile::TransferRecord> FakePort::Seen::Verdicts() const {
+std::vector<cvfile::TransferRecord> IdleSession::Verdicts() {
     std::vector<cvfile::TransferRecord> results;
-    for (const Item& item : items) {
+    for (const OutboundItem& item :
+         session.WithQueues([](HostQueues& q) { return q.outboundQueue; })) {
         if (item.kind == OutboundKind::TransferControl) {
             for (const cvfile::TransferRecord& record : DecodeStream(item.bytes)) {
                 results.push_back(record);
@@ -31,6 +22,11 @@ std::vector<cvfile::TransferRecord> FakePort::Seen::Verdicts() const {
         }
     }
     return results;
+}
+
+bool IdleSession::NothingQueued() {
+    return session.WithQueues(
+        [](HostQueues& q) { return q.outboundQueue.empty() && q.commandQueue.empty(); });
 }
 
 std::vector<cvfile::TransferRecord> DecodeStream(const Bytes& stream) {
