@@ -17,8 +17,9 @@ constexpr std::uint8_t kFrameDelimiter = 0x00;
 // then the zero reserved word, so its COBS text always opens with the group
 // code 11, the magic and the version. Ordinary text never starts that way.
 constexpr std::size_t kNonZeroHeadBytes = kRecordMagic.size() + 2;
-constexpr std::array<std::uint8_t, kRecordMagic.size() + 2> kBodyStart = [] {
-    std::array<std::uint8_t, kRecordMagic.size() + 2> start{};
+constexpr std::size_t kBodyStartSize = 1 + kRecordMagic.size() + 1;
+constexpr std::array<std::uint8_t, kBodyStartSize> kBodyStart = [] {
+    std::array<std::uint8_t, kBodyStartSize> start{};
     start[0] = static_cast<std::uint8_t>(kNonZeroHeadBytes + 1);
     std::copy(kRecordMagic.begin(), kRecordMagic.end(), start.begin() + 1);
     start.back() = ProtocolVersion;

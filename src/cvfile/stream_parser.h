@@ -29,8 +29,9 @@ struct StreamEvent {
 // Splits a byte stream that mixes text with framed records (0x00, COBS,
 // 0x00) into text runs and records. The stream may arrive in pieces of any
 // size: a record split across Push calls is reassembled, while text is handed
-// back at the end of each call. Memory held between calls is bounded by
-// kMaxCollectedRecordBytes.
+// back at the end of each call (but for the few bytes after a record that
+// match how a record begins, which wait for the next call). Memory held
+// between calls is bounded by kMaxCollectedRecordBytes.
 //
 // The parser finds its way back into phase with the delimiters by itself: a
 // run that follows a closing 0x00 and begins the way every encoded record
