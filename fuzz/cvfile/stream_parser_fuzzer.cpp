@@ -1,11 +1,16 @@
-// Input: one byte choosing the piece length, then the stream. Pushing the
+// Input: one option byte, then the stream. The low six bits choose a piece
+// length; bit 6 starts the parsers as if joining a stream mid-record; bit 7
+// appends a framed record and a line of text, which must come out as that
+// record and that text whatever the stream left the parser doing. Pushing the
 // stream whole and in pieces must give the same events (text joined again,
-// since text does not carry over between calls), and no text may hold 0x00.
+// since text does not carry over between calls), except that a joining
+// parser judges its first run by the first piece; no text may hold 0x00.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "cvfile/record_codec.h"
 #include "cvfile/stream_parser.h"
 
 namespace {
@@ -24,6 +29,30 @@ void Append(Events& all, Events&& more) {
     }
 }
 
+const cvfile::TransferRecord& Marker() {
+    static const cvfile::TransferRecord marker{cvfile::RecordType::Result, 77, 0, 5, 6, {0}};
+    return marker;
+}
+
+// Events for `stream` pushed in pieces of `piece` bytes (all at once for 0).
+Events Parse(const std::vector<std::uint8_t>& stream, std::size_t piece, bool joining,
+             cvfile::StreamParser& parser) {
+    if (joining) {
+        parser.JoinMidStream();
+    }
+    Events events;
+    const std::size_t step = piece == 0 ? std::max<std::size_t>(stream.size(), 1) : piece;
+    for (std::size_t at = 0; at < stream.size(); at += step) {
+        Append(events, parser.Push(stream.data() + at, std::min(step, stream.size() - at)));
+    }
+    for (const auto& e : events) {
+        if (std::find(e.bytes.begin(), e.bytes.end(), 0) != e.bytes.end()) {
+            std::abort();
+        }
+    }
+    return events;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -31,17 +60,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::size_t piece = data[0] % 64 + 1;
-    ++data;
-    --size;
+    const bool joining = (data[0] & 0x40) != 0;
+    const bool marked = (data[0] & 0x80) != 0;
+    std::vector<std::uint8_t> stream(data + 1, data + size);
+    const std::vector<std::uint8_t> line = {'7', '3'};
+    if (marked) {
+        const auto framed = cvfile::EncodeRecord(Marker());
+        stream.insert(stream.end(), framed.begin(), framed.end());
+        stream.insert(stream.end(), line.begin(), line.end());
+    }
 
     cvfile::StreamParser whole;
-    Events expected;
-    Append(expected, whole.Push(data, size));
-
+    const Events expected = Parse(stream, 0, joining, whole);
     cvfile::StreamParser split;
-    Events actual;
-    for (std::size_t at = 0; at < size; at += piece) {
-        Append(actual, split.Push(data + at, std::min(piece, size - at)));
+    const Events actual = Parse(stream, piece, joining, split);
+
+    for (const Events* events : {&expected, &actual}) {
+        const std::size_t n = events->size();
+        if (marked &&
+            (n < 2 || !((*events)[n - 2].record == Marker()) || (*events)[n - 1].bytes != line)) {
+            std::abort();
+        }
+    }
+    if (joining) {
+        return 0;
     }
     if (actual.size() != expected.size() || whole.InRecord() != split.InRecord() ||
         whole.Discarding() != split.Discarding()) {
@@ -52,11 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto& b = expected[i];
         if (a.kind != b.kind || a.bytes != b.bytes || !(a.record == b.record)) {
             std::abort();
-        }
-        for (std::uint8_t byte : a.bytes) {
-            if (byte == 0) {
-                std::abort();
-            }
         }
     }
     return 0;

@@ -14,7 +14,6 @@ namespace {
 // Raw record, little-endian:
 // magic[8] version[1] type[1] reserved[2] transferId[8] sequence[4] offset[8]
 // value[4] payloadLength[4] payload[n] crc32[4] (over everything before it)
-constexpr std::array<std::uint8_t, 8> kMagic = {'C', 'V', 'F', 'T', 0x0D, 0x0A, 0x1A, 0x01};
 constexpr std::size_t kMagicOffset = 0;
 constexpr std::size_t kVersionOffset = 8;
 constexpr std::size_t kTypeOffset = 9;
@@ -72,7 +71,7 @@ std::vector<std::uint8_t> EncodeRecord(const TransferRecord& record) {
     const std::size_t n = record.payload.size();
     std::vector<std::uint8_t> raw(kMinRawRecordSize + n);
     std::uint8_t* r = raw.data();
-    std::memcpy(r + kMagicOffset, kMagic.data(), kMagic.size());
+    std::memcpy(r + kMagicOffset, kRecordMagic.data(), kRecordMagic.size());
     r[kVersionOffset] = ProtocolVersion;
     r[kTypeOffset] = type;
     PutLittleEndian<std::uint16_t>(r + kReservedOffset, 0);
@@ -105,7 +104,7 @@ bool DecodeRecord(const std::uint8_t* data, std::size_t size, TransferRecord& re
         return Fail(error, "CVFT record is too short");
     }
     const std::uint8_t* r = raw.data();
-    if (!std::equal(kMagic.begin(), kMagic.end(), r + kMagicOffset)) {
+    if (!std::equal(kRecordMagic.begin(), kRecordMagic.end(), r + kMagicOffset)) {
         return Fail(error, "CVFT magic does not match");
     }
     if (r[kVersionOffset] != ProtocolVersion || !IsValidType(r[kTypeOffset]) ||

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -9,6 +10,10 @@ namespace cvfile {
 
 // The format version written into every record.
 inline constexpr std::uint8_t ProtocolVersion = 1;
+
+// First bytes of every raw record.
+inline constexpr std::array<std::uint8_t, 8> kRecordMagic = {'C',  'V',  'F',  'T',
+                                                             0x0D, 0x0A, 0x1A, 0x01};
 
 // Largest payload one record may carry.
 inline constexpr std::size_t kMaxPayloadSize = 65536;

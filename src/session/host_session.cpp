@@ -73,7 +73,9 @@ void HostSession::BeginHostmode() {
     endBroadcastRequested = false;
     changeoverPending = false;
     binaryCancelRequested = false;
-    ResetStreamParsers();
+    // A link may have outlived the last session, which may have left a record
+    // half read: its tail is the first thing the modem hands over.
+    JoinStreamParsersMidStream();
 }
 
 bool HostSession::Start(std::unique_ptr<ITransport> opened, const SessionSettings& settings,
@@ -354,9 +356,9 @@ void HostSession::ResetStreamParsers() {
     echoParser_.Reset();
 }
 
-void HostSession::InterruptStreamParsers() {
-    receiveParser_.Interrupt();
-    echoParser_.Interrupt();
+void HostSession::JoinStreamParsersMidStream() {
+    receiveParser_.JoinMidStream();
+    echoParser_.JoinMidStream();
 }
 
 void HostSession::JoinFileSender() {

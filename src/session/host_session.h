@@ -273,7 +273,7 @@ class HostSession {
     void DispatchHostResponse(const cvhost::Frame& frame);
     void DispatchSirvexPayload(const Bytes& payload, bool echo);
     void ResetStreamParsers();
-    void InterruptStreamParsers();
+    void JoinStreamParsersMidStream();
     void JoinFileSender();
 
     EventSink& sink_;

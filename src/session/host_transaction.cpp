@@ -147,9 +147,9 @@ bool HostSession::PollStatus(std::string& error) {
         linkCanSend = false;
         transferAbortRequested = true;
         WithQueues([](HostQueues& queues) { queues.outboundQueue.clear(); });
-        // The link's last data and echo may still wait in the modem: a record
-        // they cut off stays open for its tail.
-        InterruptStreamParsers();
+        // The stream parsers are not reset: the link's last data and echo may
+        // still wait in the modem, and a record they cut off stays open for
+        // its tail.
         WakeAll();
     }
     Post(UiEvent::Output(HostOutputKind::StatusBytes, std::move(answer.payload)));

@@ -50,14 +50,13 @@ void HostSession::DispatchHostResponse(const cvhost::Frame& frame) {
         const bool disconnected = Contains(frame.payload, kDisconnected);
         bool shown = false;
         // A new link (or broadcast) starts its streams afresh, so a record
-        // cut off by the end of the last one cannot swallow its start. At the
-        // end of a link the tail of a cut record may still be on its way (the
-        // link's data and echo are fetched apart from its messages): the
-        // parsers keep the record open rather than show that tail as text.
+        // cut off by the end of the last one cannot swallow its start. The
+        // end of a link leaves the parsers alone: the tail of a cut record
+        // may still be on its way (the link's data and echo are fetched apart
+        // from its messages), and if it never comes the parsers find the next
+        // record by themselves.
         if (!peer.empty()) {
             ResetStreamParsers();
-        } else if (disconnected) {
-            InterruptStreamParsers();
         }
         if (peer == kUnproto) {
             linkState = kLinkFec;

@@ -255,6 +255,67 @@ TEST(StreamParser, TextRecordsAndBrokenOrOverlongRecordsComeOutInStreamOrder) {
     EXPECT_FALSE(parser.InRecord());
 }
 
+// A reader that starts (or slips) into the middle of a record stream loses at
+// most the cut record: every later record is parsed, text shows once and at
+// once, and a joined reader drops a tail that no text could be.
+TEST(StreamParser, FindsEveryRecordAfterACutOne) {
+    const Bytes cut = EncodeRecord(MakeRecord(RecordType::Data, RandomBytes(256, 3, true)));
+    const Bytes head(cut.begin(), cut.end() - 60);
+    const Bytes tail(cut.end() - 60, cut.end() - 1);
+    const TransferRecord b = MakeRecord(RecordType::Start, BytesOf("b.bin"));
+    const TransferRecord c = MakeRecord(RecordType::End);
+    const Bytes lookalike = BytesOf(
+        "\x0b"
+        "CVFno");  // opens like a record body, is text
+    const Bytes rest = Join({{0x00}, EncodeRecord(b), lookalike, EncodeRecord(c), BytesOf("73")});
+    const auto text = [](Bytes bytes) { return StreamEvent{kText, std::move(bytes), {}}; };
+    const auto record = [](TransferRecord r) { return StreamEvent{kRecord, {}, std::move(r)}; };
+    const StreamEvent invalid{kInvalid, {}, {}};
+    const std::vector following{record(b), text(lookalike), record(c), text(BytesOf("73"))};
+    const auto after = [&](StreamEvent first) {
+        std::vector events{std::move(first)};
+        events.insert(events.end(), following.begin(), following.end());
+        return events;
+    };
+    struct Case {
+        const char* name;
+        bool joined;
+        std::vector<Bytes> pieces;
+        std::vector<StreamEvent> expected;
+    } cases[] = {
+        {"joined on a record's tail", true, {Join({tail, rest})}, after(invalid)},
+        {"joined on chat", true, {BytesOf("CQ de")}, {text(BytesOf("CQ de"))}},
+        {"out of phase, a byte at a time", false, {}, after(text(tail))},
+        {"tail never came", false, {head, Join({BytesOf("heard"), rest})}, after(invalid)},
+    };
+    for (std::uint8_t byte : Join({tail, rest})) {
+        cases[2].pieces.push_back({byte});
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StreamParser parser;
+        if (c.joined) {
+            parser.JoinMidStream();
+        }
+        std::vector<StreamEvent> events;
+        for (const Bytes& piece : c.pieces) {
+            for (StreamEvent& e : parser.Push(piece.data(), piece.size())) {
+                if (e.kind == kText && !events.empty() && events.back().kind == kText) {
+                    events.back().bytes.insert(events.back().bytes.end(), e.bytes.begin(),
+                                               e.bytes.end());
+                } else {
+                    events.push_back(std::move(e));
+                }
+            }
+        }
+        ASSERT_EQ(Kinds(events), Kinds(c.expected));
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            EXPECT_EQ(events[i].bytes, c.expected[i].bytes) << i;
+            EXPECT_EQ(events[i].record, c.expected[i].record) << i;
+        }
+    }
+}
+
 // Without zopfli (the Windows builds) the sender's stream is zlib's level 6.
 #ifdef CORVINA_HAVE_ZOPFLI
 constexpr double kStrongerThanLevel6 = 0.99;
