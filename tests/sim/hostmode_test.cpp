@@ -1,4 +1,6 @@
-// Hostmode answers of one modem, seen by a raw client over TCP.
+// Hostmode answers, seen by a raw client over TCP: of one modem, and of
+// modems on one radio channel (the transfer and session runs between two
+// stations cover break-in and the drain before a disconnect).
 #include <random>
 
 #include "raw_client.h"
@@ -64,6 +66,25 @@ TEST_F(Hostmode, LineNoiseNeverKeepsTheModemFromAnsweringTheNextFrame) {
         EXPECT_EQ(Text(*answer), "AB1CD");
     }
     EXPECT_GT(sim_->modem(0).counters().crcErrors + sim_->modem(0).counters().formatErrors, 0u);
+}
+
+constexpr std::uint8_t kStandby = 0x07;  // status byte: no link, not sending
+
+// Calls that find no one or are aborted are the window's and the command
+// line's runs; a busy station is only seen here.
+TEST_F(Hostmode, BusyStationsNeitherAnswerNorTakeASecondCall) {
+    auto options = Options({"AB1CD", "XY2Z", "QR3S"});
+    options.channel.callTimeout = std::chrono::milliseconds(2000);  // 40 ms at scale 50
+    StartSim(options);
+    auto a = Host(0);
+    auto b = Host(1);
+    auto c = Host(2);
+    Link(*a, *b, "AB1CD", "XY2Z");
+    ASSERT_EQ(c->Command(kChannel, "C XY2Z")->code, 0);
+    EXPECT_TRUE(c->WaitLinkMessage(kChannel, "*** DISCONNECTED fm XY2Z", 1000ms));
+    EXPECT_EQ(c->Status()[0], kStandby);
+    EXPECT_EQ(a->Command(kChannel, "C QR3S")->code, 2);  // already linked
+    EXPECT_EQ(a->Command(kChannel, "G")->code, 0);       // no message from C's attempt
 }
 
 }  // namespace

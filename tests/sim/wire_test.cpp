@@ -1,10 +1,9 @@
 // The modem's wire pieces without a network: frames and the terminal
 // dialogue.
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 
 #include "cvhost/request.h"
+#include "raw_client.h"
 #include "sim/request_parser.h"
 #include "sim/response_builder.h"
 #include "sim/terminal_dialogue.h"
@@ -12,11 +11,8 @@
 namespace velksim {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Ascii(const std::string& text) {
-    return Bytes(text.begin(), text.end());
-}
+using test::Ascii;
+using test::Bytes;
 
 // Feeds text to the dialogue and returns what the modem printed.
 std::string Type(TerminalDialogue& dialogue, std::string& call, const std::string& text) {
