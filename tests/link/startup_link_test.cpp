@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "link/serial_ports.h"
 #ifndef _WIN32
 #include "pseudo_terminal.h"
 #endif
@@ -97,6 +98,11 @@ TEST(StartupLinkTest, DevicePathsMatchThroughSymlinksAndUnlistedTerminalsAreUsed
         }
         EXPECT_EQ(choice.devicePath,
                   c.action == StartupLinkAction::SerialDevice ? c.comPort : std::string());
+    }
+    // Pseudo-terminals are no ports: the list offers only devices under /dev.
+    for (const SerialPortInfo& port : EnumerateSerialPorts()) {
+        EXPECT_NE(port.portName, unlisted.slavePath16());
+        EXPECT_TRUE(port.portName.starts_with(u"/dev/"));
     }
 }
 #endif
