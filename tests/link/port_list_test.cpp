@@ -35,7 +35,6 @@ TEST(PortListTest, SortedUniqueByCodeUnitsThenTheMakersDevicesFirst) {
     EXPECT_EQ(SelectionAfterRefresh(ports, u"COM10"), 4u);
     EXPECT_EQ(SelectionAfterRefresh(ports, u"COM9"), 0u);
     EXPECT_EQ(SelectionAfterRefresh(ports, u"com10"), 0u) << "names compare exactly";
-    EXPECT_EQ(SelectionAfterRefresh(ports, u""), 0u);
 }
 
 TEST(PortListTest, LabelsDropTheLeadingEqualsAndFixTheOldSpelling) {

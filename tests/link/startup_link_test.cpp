@@ -99,10 +99,8 @@ TEST(StartupLinkTest, DevicePathsMatchThroughSymlinksAndUnlistedTerminalsAreUsed
         EXPECT_EQ(choice.devicePath,
                   c.action == StartupLinkAction::SerialDevice ? c.comPort : std::string());
     }
-    // Pseudo-terminals are no ports: the list offers only devices under /dev.
     for (const SerialPortInfo& port : EnumerateSerialPorts()) {
-        EXPECT_NE(port.portName, unlisted.slavePath16());
-        EXPECT_TRUE(port.portName.starts_with(u"/dev/"));
+        EXPECT_NE(port.portName, unlisted.slavePath16()) << "a pseudo-terminal is no port";
     }
 }
 #endif
