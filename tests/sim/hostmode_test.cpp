@@ -1,6 +1,7 @@
 // Hostmode answers, seen by a raw client over TCP: of one modem, and of
 // modems on one radio channel (the transfer and session runs between two
 // stations cover break-in and the drain before a disconnect).
+#include <numeric>
 #include <random>
 
 #include "raw_client.h"
@@ -71,8 +72,8 @@ TEST_F(Hostmode, LineNoiseNeverKeepsTheModemFromAnsweringTheNextFrame) {
 constexpr std::uint8_t kStandby = 0x07;  // status byte: no link, not sending
 
 // Calls that find no one or are aborted are the window's and the command
-// line's runs; a busy station is only seen here.
-TEST_F(Hostmode, BusyStationsNeitherAnswerNorTakeASecondCall) {
+// line's runs; a busy station and the end of a link are seen here.
+TEST_F(Hostmode, BusyStationsTakeNoSecondCallAndADisconnectSendsBufferedDataFirst) {
     auto options = Options({"AB1CD", "XY2Z", "QR3S"});
     options.channel.callTimeout = std::chrono::milliseconds(2000);  // 40 ms at scale 50
     StartSim(options);
@@ -85,6 +86,16 @@ TEST_F(Hostmode, BusyStationsNeitherAnswerNorTakeASecondCall) {
     EXPECT_EQ(c->Status()[0], kStandby);
     EXPECT_EQ(a->Command(kChannel, "C QR3S")->code, 2);  // already linked
     EXPECT_EQ(a->Command(kChannel, "G")->code, 0);       // no message from C's attempt
+
+    Bytes data(1024);
+    std::iota(data.begin(), data.end(), std::uint8_t{0});  // 0xAA and 0xFF among them
+    for (std::size_t at = 0; at < data.size(); at += 256) {
+        ASSERT_EQ(a->Data(kChannel, Bytes(data.begin() + at, data.begin() + at + 256))->code, 0);
+    }
+    ASSERT_EQ(a->Command(kChannel, "D")->code, 0);
+    Bytes received;
+    ASSERT_TRUE(b->WaitLinkMessage(kChannel, "*** DISCONNECTED fm AB1CD", 3000ms, &received));
+    EXPECT_EQ(received, data);
 }
 
 }  // namespace

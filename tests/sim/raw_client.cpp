@@ -144,12 +144,15 @@ Bytes RawClient::Status() {
 }
 
 bool RawClient::WaitLinkMessage(std::uint8_t channel, const std::string& text,
-                                std::chrono::milliseconds timeout) {
+                                std::chrono::milliseconds timeout, Bytes* data) {
     for (const auto end = Clock::now() + timeout; Clock::now() < end;) {
         for (auto answer = Command(channel, "G"); answer && answer->code != 0;
              answer = Command(channel, "G")) {
             if (answer->code == 3 && Text(*answer).find(text) != std::string::npos) {
                 return true;
+            }
+            if (answer->code == 7 && data != nullptr) {
+                data->insert(data->end(), answer->payload.begin(), answer->payload.end());
             }
         }
         std::this_thread::sleep_for(5ms);

@@ -63,9 +63,10 @@ class RawClient {
 
     // The status bytes of "G 3"; empty when it failed.
     Bytes Status();
-    // Polls "G" until a code-3 answer containing `text` arrives or `timeout`.
+    // Polls "G" until a code-3 answer containing `text` arrives or `timeout`;
+    // link data (code 7) that came first is added to `data` when given.
     bool WaitLinkMessage(std::uint8_t channel, const std::string& text,
-                         std::chrono::milliseconds timeout);
+                         std::chrono::milliseconds timeout, Bytes* data = nullptr);
 
   private:
     // What one read brought within `wait`, Telnet removed; `closed` when the
