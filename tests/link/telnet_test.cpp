@@ -168,6 +168,7 @@ TEST_F(TelnetTransportTest, OpenOnAnOpenLinkReconnectsDropsQueuedBytesAndAgreesA
     Bytes buffer(10);
     std::string error;
     ASSERT_EQ(transport->Read(buffer.data(), buffer.size(), 2000, error), 10);
+    EXPECT_EQ(transport->Read(buffer.data(), buffer.size(), 0, error), 10) << "queue served first";
     EXPECT_EQ(ReadBytes(peer.get(), 3, 2000ms), (Bytes{255, 253, 3}));
     ASSERT_TRUE(transport->Open(error)) << error;
     ScopedFd second(server.Accept());
