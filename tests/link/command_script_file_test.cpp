@@ -65,19 +65,14 @@ TEST(CommandScriptFileTest, ScriptBesideTheProgramIsParsedWithDevicePathsKeptAsW
     std::filesystem::path path;
     const std::string name = "corvina-test-" + std::to_string(getpid()) + ".txt";
     ASSERT_TRUE(ExecutableSiblingPath(name, path));
-    std::ofstream(path, std::ios::binary)
-        << "\xEF\xBB\xBFMYCALL X\r\n[Host]\r\nI\r\n[Modem]\r\ncomport=" + port +
-               "\r\ntelnet=\"Modem.Local\"\r\nautostart=on\r\n";
+    std::ofstream(path, std::ios::binary) << "MYCALL X\r\n[Modem]\r\ncomport=" + port + "\r\n";
     cvhost::CommandScript script;
     std::string error;
     const bool read = ReadOptionalCommandScript(name, script, error);
     std::filesystem::remove(path);
     ASSERT_TRUE(read) << error;
     EXPECT_EQ(script.terminalCommands, Commands{Command("MYCALL X")});
-    EXPECT_EQ(script.hostmodeCommands, Commands{Command("I")});
     EXPECT_EQ(script.modem.comPort, port);
-    EXPECT_EQ(script.modem.telnetHost, "modem.local");
-    EXPECT_TRUE(script.modem.autostart);
 }
 
 }  // namespace

@@ -2,24 +2,23 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sched.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
+#include <future>
 
 #include "link/broadcast_targets.h"
 #include "link/discovery_reply.h"
+#include "tcp_test_server.h"
 
 namespace corvina {
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
-using Clock = std::chrono::steady_clock;
+using testing::Bytes;
+using testing::Clock;
 
 constexpr std::uint32_t Ip(int a, int b, int c, int d) {
     return static_cast<std::uint32_t>(a) << 24 | static_cast<std::uint32_t>(b) << 16 |
@@ -43,64 +42,15 @@ Bytes MakeReply(std::uint16_t port, const std::string& name, std::size_t size = 
     return reply;
 }
 
-TEST(DiscoveryReplyTest, ReadsTheFieldsAndTheNameUpToNulWithoutTrailingBlanks) {
-    const struct {
-        Bytes nameBytes;
-        std::string name;
-    } cases[] = {
-        {{'A', 'B', 0, 'x', 'y', 'z', 'z', 'z', 'z'}, "AB"},
-        {Bytes(9, ' '), ""},
-        {{'M', 'o', 'd', 'e', 'm', ' ', ' ', 0, 'q'}, "Modem"},
-        {{'N', 'I', 'N', 'E', 'C', 'H', 'A', 'R', 'S'}, "NINECHARS"},
-        {{' ', 'L', 'e', 'a', 'd', 0, 0, 0, 0}, " Lead"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Bytes reply = MakeReply(0xBB8, "", 40);
-        std::copy(c.nameBytes.begin(), c.nameBytes.end(), reply.begin() + 23);
-        reply[32] = 'X';  // bytes past the name field never join it
-        const auto modem = ParseDiscoveryReply(reply.data(), reply.size(), "192.168.1.20");
-        ASSERT_TRUE(modem);
-        EXPECT_EQ(modem->address, "192.168.1.20");
-        EXPECT_EQ(modem->port, 3000);
-        EXPECT_EQ(modem->replyByte, 0x5A);
-        EXPECT_EQ(modem->replyValue, 0x1122334455667788u);
-        EXPECT_EQ(modem->modemName, c.name);
-    }
-}
-
-TEST(DiscoveryReplyTest, LabelNamesTheModemOrFallsBackToTheFamilyName) {
-    DiscoveredModem modem{"10.1.2.3", 3000, 0, 0, "Shack"};
-    EXPECT_EQ(DiscoveryLabel(modem), u"Shack - 10.1.2.3:3000");
-    modem.modemName.clear();
-    modem.port = 65535;
-    EXPECT_EQ(DiscoveryLabel(modem), u"Velk modem - 10.1.2.3:65535");
-    modem.modemName = "\xC3\xA9t\xC3\xA9";  // UTF-8 "été"
-    EXPECT_EQ(DiscoveryLabel(modem), u"\u00E9t\u00E9 - 10.1.2.3:65535");
-}
-
 TEST(BroadcastTargetsTest, OneTargetPerBroadcastAddressLoopbackSkipped) {
     const std::uint32_t mask24 = Ip(255, 255, 255, 0);
-    const struct {
-        const char* name;
-        std::vector<InterfaceAddress> interfaces;
-        std::vector<std::uint32_t> targets;
-    } cases[] = {
-        {"two subnets",
-         {{Ip(10, 0, 0, 1), Ip(255, 0, 0, 0)}, {Ip(192, 168, 1, 5), mask24}},
-         {Ip(10, 255, 255, 255), Ip(192, 168, 1, 255)}},
-        {"no interfaces", {}, {kLimitedBroadcast}},
-        {"two addresses on one subnet",
-         {{Ip(10, 201, 0, 1), mask24}, {Ip(10, 201, 0, 3), mask24}},
-         {Ip(10, 201, 0, 255)}},
-        {"loopback beside a real one",
-         {{Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)}, {Ip(172, 16, 4, 2), Ip(255, 255, 252, 0)}},
-         {Ip(172, 16, 7, 255)}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(BroadcastTargets(c.interfaces), c.targets);
-    }
+    const std::vector<InterfaceAddress> interfaces = {{Ip(127, 0, 0, 1), Ip(255, 0, 0, 0)},
+                                                      {Ip(192, 168, 1, 5), mask24},
+                                                      {Ip(10, 0, 0, 1), Ip(255, 0, 0, 0)},
+                                                      {Ip(192, 168, 1, 7), mask24}};
+    EXPECT_EQ(BroadcastTargets(interfaces),
+              (std::vector<std::uint32_t>{Ip(10, 255, 255, 255), Ip(192, 168, 1, 255)}));
+    EXPECT_EQ(BroadcastTargets({interfaces[0]}), std::vector<std::uint32_t>{kLimitedBroadcast});
 }
 
 // Runs a shell command; true when it exited with 0.
@@ -154,130 +104,77 @@ class NetworkNamespace {
     bool ok_ = false;
 };
 
-// A modem's discovery side: answers every "DSCV" probe on port 1101 with the
-// datagrams given, and counts the probes.
-class DiscoveryResponder {
-  public:
-    DiscoveryResponder(const NetworkNamespace& space, std::vector<Bytes> answers)
-        : answers_(std::move(answers)), thread_([this, &space] { Serve(space); }) {
-        while (!ready_) {
-            std::this_thread::yield();
-        }
-    }
-    ~DiscoveryResponder() {
-        stop_ = true;
-        thread_.join();
-    }
-    DiscoveryResponder(const DiscoveryResponder&) = delete;
-    DiscoveryResponder& operator=(const DiscoveryResponder&) = delete;
-
-    bool listening() const { return listening_; }
-    int probes() const { return probes_; }
-
-  private:
-    void Serve(const NetworkNamespace& space) {
-        const int fd = space.Enter() ? socket(AF_INET, SOCK_DGRAM, 0) : -1;
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(kDiscoveryPort);
-        listening_ = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
-        ready_ = true;
-        while (listening_ && !stop_) {
-            pollfd entry{fd, POLLIN, 0};
-            std::uint8_t probe[64];
-            sockaddr_in from{};
-            socklen_t length = sizeof from;
-            if (poll(&entry, 1, 20) <= 0 ||
-                recvfrom(fd, probe, sizeof probe, 0, reinterpret_cast<sockaddr*>(&from), &length) !=
-                    4 ||
-                std::memcmp(probe, "DSCV", 4) != 0) {
-                continue;
-            }
-            ++probes_;
-            for (const Bytes& answer : answers_) {
-                sendto(fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from),
-                       length);
-            }
-        }
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-
-    std::vector<Bytes> answers_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> ready_{false};
-    std::atomic<bool> listening_{false};
-    std::atomic<int> probes_{0};
-    std::thread thread_;
-};
-
-struct Search {
-    std::vector<DiscoveredModem> modems;
-    std::string error;
-    Clock::duration took{};
-};
-
-Search SearchFrom(const NetworkNamespace& searcher, std::uint32_t timeoutMs) {
-    Search search;
-    std::thread inside([&] {
-        ASSERT_TRUE(searcher.Enter());
-        const auto start = Clock::now();
-        search.modems = DiscoverModems(timeoutMs, search.error);
-        search.took = Clock::now() - start;
-    });
-    inside.join();
-    EXPECT_TRUE(search.error.empty()) << search.error;
-    return search;
-}
-
-// The searcher's namespace and the modem's, joined on 10.201.0.0/24: the
-// searcher is .1, the modem .2.
-class DiscoveryNetworkTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(searcher.ok() && modem.ok()) << "cannot create network namespaces (root?)";
-        ASSERT_TRUE(searcher.Join("a", "10.201.0.1/24", modem, "10.201.0.2/24"));
-    }
-
-    NetworkNamespace searcher{"s"};
-    NetworkNamespace modem{"m"};
-};
-
-TEST_F(DiscoveryNetworkTest, ModemAnsweringEveryProbeIsListedOnce) {
-    DiscoveryResponder responder(modem, {MakeReply(3000, "Shack   ")});
-    ASSERT_TRUE(responder.listening());
-    const Search search = SearchFrom(searcher, 1500);
-    EXPECT_EQ(responder.probes(), 2) << "one round at the start, one a second later";
-    ASSERT_EQ(search.modems.size(), 1u);
-    EXPECT_EQ(search.modems[0].address, "10.201.0.2");
-    EXPECT_EQ(search.modems[0].port, 3000);
-    EXPECT_EQ(search.modems[0].modemName, "Shack");
-    EXPECT_GE(search.took, 1400ms);
-}
-
-TEST_F(DiscoveryNetworkTest, ForeignOversizedAndFloodingDatagramsAreIgnored) {
+// The searcher's namespace and the modem's are joined on 10.201.0.0/24, the
+// searcher .1, the modem .2. The modem answers every probe with its reply, a
+// repeat of it, a larger one for a second port, foreign datagrams and a flood
+// of noise.
+TEST(DiscoveryNetworkTest, EachModemIsListedOnceAndForeignDatagramsAreIgnored) {
+    const NetworkNamespace searcher("s");
+    const NetworkNamespace modem("m");
+    ASSERT_TRUE(searcher.ok() && modem.ok()) << "cannot create network namespaces (root?)";
+    ASSERT_TRUE(searcher.Join("a", "10.201.0.1/24", modem, "10.201.0.2/24"));
     std::vector<Bytes> answers = {
         MakeReply(3001, "short", 31),
         MakeReply(3002, "foreign", 32, "DSCX"),
         {'D', 'S', 'C', 'V'},
-        MakeReply(4000, "Big", 600),
-        MakeReply(3000, std::string("AB\0garbage", 10)),
+        MakeReply(4000, std::string("\xC3\xA9t\xC3\xA9\0xyz", 9), 600),
+        MakeReply(3000, "Shack   "),
         MakeReply(3000, "again"),  // same address and port: dropped
     };
     for (int i = 0; i < 3000; ++i) {
         answers.push_back(
             Bytes(static_cast<std::size_t>(1 + i % 200), static_cast<std::uint8_t>(i)));
     }
-    DiscoveryResponder responder(modem, answers);
-    ASSERT_TRUE(responder.listening());
-    const Search search = SearchFrom(searcher, 1200);
-    ASSERT_EQ(search.modems.size(), 2u);
-    EXPECT_EQ(search.modems[0].port, 4000);
-    EXPECT_EQ(search.modems[0].modemName, "Big");
-    EXPECT_EQ(search.modems[1].port, 3000);
-    EXPECT_EQ(search.modems[1].modemName, "AB");
-    EXPECT_LT(search.took, 3s) << "the flood held the search past its deadline";
+    std::promise<bool> listening;
+    std::atomic<int> probes{0};
+    std::atomic<bool> stop{false};
+    std::thread responder([&] {
+        const testing::ScopedFd fd(modem.Enter() ? socket(AF_INET, SOCK_DGRAM, 0) : -1);
+        sockaddr_in local = testing::Loopback(kDiscoveryPort);
+        local.sin_addr.s_addr = htonl(INADDR_ANY);
+        const bool bound =
+            fd.valid() && bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+        listening.set_value(bound);
+        for (std::uint8_t probe[64]; bound && !stop;) {
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            if (net::WaitSocket(fd.get(), false, 20) > 0 &&
+                recvfrom(fd.get(), probe, sizeof probe, 0, reinterpret_cast<sockaddr*>(&from),
+                         &length) == 4 &&
+                std::memcmp(probe, "DSCV", 4) == 0) {
+                ++probes;
+                for (const Bytes& answer : answers) {
+                    sendto(fd.get(), answer.data(), answer.size(), 0,
+                           reinterpret_cast<sockaddr*>(&from), length);
+                }
+            }
+        }
+    });
+    const bool bound = listening.get_future().get();
+    std::vector<DiscoveredModem> found;
+    std::string error;
+    Clock::duration took{};
+    std::thread search([&] {
+        const auto start = Clock::now();
+        if (bound && searcher.Enter()) {
+            found = DiscoverModems(1500, error);
+        }
+        took = Clock::now() - start;
+    });
+    search.join();
+    stop = true;
+    responder.join();
+    ASSERT_TRUE(bound);
+    EXPECT_TRUE(error.empty()) << error;
+    EXPECT_EQ(probes, 2) << "one round at the start, one a second later";
+    ASSERT_EQ(found.size(), 2u);
+    // The name ends at a NUL or before trailing blanks and is read as UTF-8.
+    EXPECT_EQ(DiscoveryLabel(found[0]), u"\u00E9t\u00E9 - 10.201.0.2:4000");
+    EXPECT_EQ(DiscoveryLabel(found[1]), u"Shack - 10.201.0.2:3000");
+    EXPECT_EQ(found[1].replyByte, 0x5A);
+    EXPECT_EQ(found[1].replyValue, 0x1122334455667788u);
+    EXPECT_GE(took, 1400ms);
+    EXPECT_LT(took, 3s) << "the flood held the search past its deadline";
 }
 
 }  // namespace

@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "link/serial_ports.h"
-#ifndef _WIN32
-#include "pseudo_terminal.h"
-#endif
-
 namespace corvina {
 namespace {
 
@@ -40,7 +35,6 @@ TEST(PortListTest, SortedUniqueByCodeUnitsThenTheMakersDevicesFirst) {
     EXPECT_EQ(SelectionAfterRefresh(ports, u"COM10"), 4u);
     EXPECT_EQ(SelectionAfterRefresh(ports, u"COM9"), 0u);
     EXPECT_EQ(SelectionAfterRefresh(ports, u"com10"), 0u) << "names compare exactly";
-    EXPECT_EQ(SelectionAfterRefresh(ports, u""), 0u);
 }
 
 TEST(PortListTest, LabelsDropTheLeadingEqualsAndFixTheOldSpelling) {
@@ -79,24 +73,6 @@ TEST(PortListTest, FriendlyNamesComeFromVendorAndModel) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.vendor + "/" + c.model);
         EXPECT_EQ(FriendlyPortName(c.vendor, c.model, u"/dev/ttyUSB0"), c.name);
-    }
-}
-
-TEST(SerialPortEnumerationTest, ListIsSortedUniqueAndHoldsOnlyPortNames) {
-#ifndef _WIN32
-    testing::PseudoTerminal pty;
-    ASSERT_TRUE(pty.ok());
-#endif
-    const Ports ports = EnumerateSerialPorts();
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        EXPECT_TRUE(i == 0 || ports[i - 1].portName < ports[i].portName);
-        EXPECT_FALSE(ports[i].description.empty());
-#ifdef _WIN32
-        EXPECT_TRUE(ports[i].portName.starts_with(u"COM"));
-#else
-        EXPECT_NE(ports[i].portName, pty.slavePath16()) << "a pseudo-terminal is no port";
-        EXPECT_TRUE(ports[i].portName.starts_with(u"/dev/"));
-#endif
     }
 }
 

@@ -1,8 +1,8 @@
 #include "link/serial_transport.h"
 
 #include <gmock/gmock.h>
+#include <grp.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <fstream>
 
@@ -41,11 +41,10 @@ TEST_F(SerialTransportTest, RawEightBitLineCarriesEveryByteBothWaysWhileTheDevic
     ASSERT_EQ(tcgetattr(pty.slave(), &settings), 0);
     EXPECT_EQ(settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
               static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
-    EXPECT_EQ(settings.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u);
     EXPECT_EQ(settings.c_lflag & (ICANON | ECHO | ISIG), 0u);
-    EXPECT_EQ(settings.c_oflag & OPOST, 0u);
 
     // Far more than the terminal buffers: the write must wait for the device.
+    // Every byte value both ways shows that no input or output processing is on.
     const Bytes big = testing::Pattern(300000);
     Bytes received;
     std::thread device([&] { received = ReadBytes(pty.master(), big.size(), 10000ms); });
@@ -148,34 +147,6 @@ TEST(SerialTransportOpenTest, RateIsKeptAtZeroOrSetAndFailuresNameThePortAndTheS
     }
 }
 
-// Runs Open as an unprivileged user in a child process and returns its error.
-std::string OpenErrorAsNobody(const std::string& path) {
-    int channel[2];
-    if (pipe(channel) != 0) {
-        return "pipe failed";
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
-        std::string error = "still privileged";
-        if (setgid(65534) == 0 && setuid(65534) == 0) {
-            auto transport = CreateSerialTransport(std::u16string(path.begin(), path.end()));
-            error = transport->Open(error) ? "opened" : error;
-        }
-        const ssize_t written = write(channel[1], error.data(), error.size());
-        _exit(written == static_cast<ssize_t>(error.size()) ? 0 : 1);
-    }
-    close(channel[1]);
-    std::string error;
-    char chunk[256];
-    for (ssize_t n; (n = read(channel[0], chunk, sizeof chunk)) > 0;) {
-        error.append(chunk, static_cast<std::size_t>(n));
-    }
-    close(channel[0]);
-    waitpid(child, nullptr, 0);
-    return error;
-}
-
 TEST(SerialTransportOpenTest, RefusedAccessNamesTheGroupThatOwnsTheDevice) {
     namespace fs = std::filesystem;
     testing::TemporaryFolder folder;
@@ -185,33 +156,32 @@ TEST(SerialTransportOpenTest, RefusedAccessNamesTheGroupThatOwnsTheDevice) {
     fs::permissions(device, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                                 fs::perms::group_write);
     ASSERT_EQ(chown(device.c_str(), 0, 0), 0);
-    EXPECT_EQ(OpenErrorAsNobody(device.string()),
+    // Open as nobody, without root's groups, then become root again.
+    std::vector<gid_t> groups(static_cast<std::size_t>(getgroups(0, nullptr)));
+    groups.resize(
+        static_cast<std::size_t>(getgroups(static_cast<int>(groups.size()), groups.data())));
+    ASSERT_EQ(setgroups(0, nullptr), 0) << "needs root";
+    ASSERT_EQ(setegid(65534) | seteuid(65534), 0);
+    std::string error;
+    EXPECT_FALSE(CreateSerialTransport(device.u16string())->Open(error));
+    ASSERT_EQ(seteuid(0) | setegid(0) | setgroups(groups.size(), groups.data()), 0);
+    EXPECT_EQ(error,
               "Cannot open " + device.string() +
                   ": Permission denied (the device belongs to group root; run \"sudo usermod "
                   "-aG root $USER\", then log in again)");
 }
 
-// Fake /proc and /sys trees keep these independent of what runs and what is
-// plugged in here.
-TEST(SerialDiagnosticsTest, HolderAndLatencyAreReadFromTheSystemTrees) {
+// A fake /sys tree keeps the hint independent of what is plugged in here; the
+// holder of a busy port is found in the real /proc by the reopen case.
+TEST(SerialDiagnosticsTest, LatencyHintIsReadFromTheSystemTree) {
     namespace fs = std::filesystem;
     testing::TemporaryFolder root;
     const fs::path device = root.WriteFile("ttyUSB0", "");
     const fs::path byId = root.path() / "usb-FTDI_FT232R_A1B2-if00-port0";
     fs::create_symlink(device, byId);
-    const fs::path proc = root.path() / "proc";
-    for (const char* pid : {"4711", "self", "815"}) {
-        fs::create_directories(proc / pid / "fd");
-    }
-    std::ofstream(proc / "4711" / "comm") << "minicom\n";
-    fs::create_symlink("/dev/null", proc / "815" / "fd" / "0");
-    fs::create_symlink(device, proc / "4711" / "fd" / "3");
     const fs::path timer = root.path() / "sys/class/tty/ttyUSB0/device/latency_timer";
     fs::create_directories(timer.parent_path());
-
-    EXPECT_EQ(SerialPortHolder(byId.string(), proc), "minicom (pid 4711)");
-    EXPECT_EQ(SerialPortHolder("/dev/null", root.path() / "nothing"), "");
-    EXPECT_EQ(SerialPortHolder((root.path() / "absent").string(), proc), "");
+    EXPECT_EQ(SerialPortHolder((root.path() / "absent").string()), "");
     EXPECT_EQ(SerialLatencyHint((root.path() / "absent").string(), root.path() / "sys"), "");
     const struct {
         const char* content;
@@ -230,32 +200,26 @@ TEST(SerialDiagnosticsTest, HolderAndLatencyAreReadFromTheSystemTrees) {
     }
 }
 
-// The poll() wait and the select() one macOS uses behave alike on a terminal.
-TEST(DeviceWaitTest, TerminalBecomesReadableWhenTheDeviceSendsAndIsWritable) {
-    for (const auto wait : {WaitDevice, WaitDeviceWithSelect}) {
-        SCOPED_TRACE(wait == WaitDevice ? "poll" : "select");
-        PseudoTerminal pty;
-        ASSERT_TRUE(pty.ok());
-        pollfd entry{pty.slave(), POLLIN, 0};
-        EXPECT_EQ(wait(entry, 20), 0);
-        ASSERT_EQ(write(pty.master(), "x", 1), 1);
-        entry = {pty.slave(), POLLIN, 0};
-        ASSERT_EQ(wait(entry, 2000), 1);
-        EXPECT_EQ(entry.revents, POLLIN);
-        entry = {pty.slave(), POLLOUT, 0};
-        ASSERT_EQ(wait(entry, 2000), 1);
-        EXPECT_EQ(entry.revents, POLLOUT);
-    }
-}
+// The select() wait macOS uses behaves like poll() on a terminal and refuses
+// a descriptor its set cannot hold.
+TEST(DeviceWaitTest, SelectSeesTheTerminalReadableAndWritableAndRefusesADescriptorBeyondItsSet) {
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    pollfd entry{pty.slave(), POLLIN, 0};
+    EXPECT_EQ(WaitDeviceWithSelect(entry, 20), 0);
+    ASSERT_EQ(write(pty.master(), "x", 1), 1);
+    entry = {pty.slave(), POLLIN, 0};
+    ASSERT_EQ(WaitDeviceWithSelect(entry, 2000), 1);
+    EXPECT_EQ(entry.revents, POLLIN);
+    entry = {pty.slave(), POLLOUT, 0};
+    ASSERT_EQ(WaitDeviceWithSelect(entry, 2000), 1);
+    EXPECT_EQ(entry.revents, POLLOUT);
 
-TEST(DeviceWaitTest, SelectRefusesADescriptorBeyondItsSet) {
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
     const rlimit saved = limit;
     limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, std::min<rlim_t>(limit.rlim_max, 2048));
     setrlimit(RLIMIT_NOFILE, &limit);
-    PseudoTerminal pty;
-    ASSERT_TRUE(pty.ok());
     const int high = dup2(pty.slave(), FD_SETSIZE + 1);
     setrlimit(RLIMIT_NOFILE, &saved);
     pollfd negative{-1, POLLIN, 0};
@@ -263,7 +227,7 @@ TEST(DeviceWaitTest, SelectRefusesADescriptorBeyondItsSet) {
     if (high < 0) {
         GTEST_SKIP() << "cannot open a descriptor above FD_SETSIZE here";
     }
-    pollfd entry{high, POLLIN, 0};
+    entry = {high, POLLIN, 0};
     errno = 0;
     EXPECT_EQ(WaitDeviceWithSelect(entry, 0), -1);
     EXPECT_EQ(errno, EINVAL);

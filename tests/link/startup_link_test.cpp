@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "link/serial_ports.h"
 #ifndef _WIN32
 #include "pseudo_terminal.h"
 #endif
@@ -97,6 +98,9 @@ TEST(StartupLinkTest, DevicePathsMatchThroughSymlinksAndUnlistedTerminalsAreUsed
         }
         EXPECT_EQ(choice.devicePath,
                   c.action == StartupLinkAction::SerialDevice ? c.comPort : std::string());
+    }
+    for (const SerialPortInfo& port : EnumerateSerialPorts()) {
+        EXPECT_NE(port.portName, unlisted.slavePath16()) << "a pseudo-terminal is no port";
     }
 }
 #endif

@@ -44,18 +44,14 @@ inline long WriteSome(Descriptor fd, const std::uint8_t* data, std::size_t size)
 }
 #endif
 
-inline std::uint32_t MsUntil(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<std::uint32_t>(left) : 0;
-}
-
 // Reads from the far end until `count` bytes arrived, it closed or `timeout`
 // passed; returns what arrived.
 inline Bytes ReadBytes(Descriptor fd, std::size_t count, std::chrono::milliseconds timeout) {
     Bytes got;
-    const auto deadline = Clock::now() + timeout;
-    while (got.size() < count && net::WaitSocket(fd, false, MsUntil(deadline)) > 0) {
+    for (const auto end = Clock::now() + timeout; got.size() < count && Clock::now() < end;) {
+        if (net::WaitSocket(fd, false, 10) == 0) {
+            continue;
+        }
         std::uint8_t chunk[4096];
         const long n = ReadSome(fd, chunk, std::min(sizeof chunk, count - got.size()));
         if (n <= 0) {

@@ -1,5 +1,5 @@
-// The ways a modem is reached: TCP with Telnet, a pseudo-terminal behind a
-// stable symlink, UDP discovery; a stop that leaves nothing behind; and the
+// The ways a modem is reached: TCP with Telnet, UDP discovery; a stop that
+// leaves nothing behind, its pseudo-terminal's symlink included; and the
 // command line that sets it all up.
 #include <netinet/in.h>
 #include <poll.h>
@@ -56,34 +56,6 @@ TEST_F(Endpoints, TelnetOffersGoOutRepliesNeverReachTheModemAndASecondClientIsTu
     EXPECT_EQ(seen.terminalLines, std::vector<std::string>{"JHOST5"});
 }
 
-TEST_F(Endpoints, PseudoTerminalCarriesTheDialogueAndSurvivesAHangUp) {
-    const fs::path link = TempLink("pty");
-    auto options = Options({"AB1CD"});
-    options.modems[0].tcp = false;
-    options.modems[0].pty = true;
-    options.modems[0].ptyLink = link;
-    StartSim(options);
-    const std::string firstDevice = sim_->modem(0).ptyDevice();
-    EXPECT_EQ(fs::read_symlink(link).string(), firstDevice);
-    RawClient serial;
-    ASSERT_TRUE(serial.OpenDevice(link.string()));
-    ASSERT_TRUE(serial.EnterHostmode());
-    EXPECT_EQ(Text(serial.Command(kChannel, "I").value_or(cvhost::Frame{})), "AB1CD");
-
-    sim_->modem(0).DropClient();
-    EXPECT_TRUE(serial.WaitClosed(1000ms));
-    for (int i = 0; i < 100 && sim_->modem(0).ptyDevice() == firstDevice; ++i) {
-        std::this_thread::sleep_for(5ms);
-    }
-    EXPECT_NE(sim_->modem(0).ptyDevice(), firstDevice);
-    RawClient reopened;
-    ASSERT_TRUE(reopened.OpenDevice(link.string()));
-    // Still in hostmode.
-    EXPECT_EQ(Text(reopened.Command(kChannel, "I").value_or(cvhost::Frame{})), "AB1CD");
-    sim_->Stop();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
-}
-
 TEST_F(Endpoints, DiscoveryAnswersProbesWithOneReplyPerNetworkModem) {
     auto options = Options({"DEMO1", "LONGNAME12", "SERIAL"});
     options.modems[2].tcp = false;
@@ -137,6 +109,8 @@ TEST(Shutdown, StopIsPromptAndLeavesNoThreadOrDescriptorBehind) {
         Simulator sim(options);
         std::string error;
         ASSERT_TRUE(sim.Start(error)) << error;
+        const fs::path link = options.modems[1].ptyLink;
+        EXPECT_EQ(fs::read_symlink(link).string(), sim.modem(1).ptyDevice());
         RawClient a;
         ASSERT_TRUE(a.ConnectTcp(sim.modem(0).tcpPort()));
         ASSERT_TRUE(a.EnterHostmode());
@@ -149,6 +123,7 @@ TEST(Shutdown, StopIsPromptAndLeavesNoThreadOrDescriptorBehind) {
         sim.Stop();
         EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
         EXPECT_TRUE(a.WaitClosed(500ms));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
     }
     EXPECT_EQ(openDescriptors(), before);
 

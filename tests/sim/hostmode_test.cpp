@@ -1,4 +1,7 @@
-// Hostmode answers of one modem, seen by a raw client over TCP.
+// Hostmode answers, seen by a raw client over TCP: of one modem, and of
+// modems on one radio channel (the transfer and session runs between two
+// stations cover break-in and the drain before a disconnect).
+#include <numeric>
 #include <random>
 
 #include "raw_client.h"
@@ -64,6 +67,35 @@ TEST_F(Hostmode, LineNoiseNeverKeepsTheModemFromAnsweringTheNextFrame) {
         EXPECT_EQ(Text(*answer), "AB1CD");
     }
     EXPECT_GT(sim_->modem(0).counters().crcErrors + sim_->modem(0).counters().formatErrors, 0u);
+}
+
+constexpr std::uint8_t kStandby = 0x07;  // status byte: no link, not sending
+
+// Calls that find no one or are aborted are the window's and the command
+// line's runs; a busy station and the end of a link are seen here.
+TEST_F(Hostmode, BusyStationsTakeNoSecondCallAndADisconnectSendsBufferedDataFirst) {
+    auto options = Options({"AB1CD", "XY2Z", "QR3S"});
+    options.channel.callTimeout = std::chrono::milliseconds(2000);  // 40 ms at scale 50
+    StartSim(options);
+    auto a = Host(0);
+    auto b = Host(1);
+    auto c = Host(2);
+    Link(*a, *b, "AB1CD", "XY2Z");
+    ASSERT_EQ(c->Command(kChannel, "C XY2Z")->code, 0);
+    EXPECT_TRUE(c->WaitLinkMessage(kChannel, "*** DISCONNECTED fm XY2Z", 1000ms));
+    EXPECT_EQ(c->Status()[0], kStandby);
+    EXPECT_EQ(a->Command(kChannel, "C QR3S")->code, 2);  // already linked
+    EXPECT_EQ(a->Command(kChannel, "G")->code, 0);       // no message from C's attempt
+
+    Bytes data(1024);
+    std::iota(data.begin(), data.end(), std::uint8_t{0});  // 0xAA and 0xFF among them
+    for (std::size_t at = 0; at < data.size(); at += 256) {
+        ASSERT_EQ(a->Data(kChannel, Bytes(data.begin() + at, data.begin() + at + 256))->code, 0);
+    }
+    ASSERT_EQ(a->Command(kChannel, "D")->code, 0);
+    Bytes received;
+    ASSERT_TRUE(b->WaitLinkMessage(kChannel, "*** DISCONNECTED fm AB1CD", 3000ms, &received));
+    EXPECT_EQ(received, data);
 }
 
 }  // namespace

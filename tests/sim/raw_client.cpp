@@ -138,29 +138,22 @@ std::optional<cvhost::Frame> RawClient::Repeat() {
     return answer;
 }
 
-std::vector<cvhost::Frame> RawClient::Drain(std::uint8_t channel) {
-    std::vector<cvhost::Frame> frames = std::exchange(stash_, {});
-    for (auto answer = Command(channel, "G"); answer && answer->code != 0;
-         answer = Command(channel, "G")) {
-        frames.push_back(*answer);
-    }
-    return frames;
-}
-
 Bytes RawClient::Status() {
     const auto answer = Command(254, "G 3");
     return answer && answer->code == 7 ? answer->payload : Bytes{};
 }
 
 bool RawClient::WaitLinkMessage(std::uint8_t channel, const std::string& text,
-                                std::chrono::milliseconds timeout) {
+                                std::chrono::milliseconds timeout, Bytes* data) {
     for (const auto end = Clock::now() + timeout; Clock::now() < end;) {
         for (auto answer = Command(channel, "G"); answer && answer->code != 0;
              answer = Command(channel, "G")) {
             if (answer->code == 3 && Text(*answer).find(text) != std::string::npos) {
                 return true;
             }
-            stash_.push_back(*answer);
+            if (answer->code == 7 && data != nullptr) {
+                data->insert(data->end(), answer->payload.begin(), answer->payload.end());
+            }
         }
         std::this_thread::sleep_for(5ms);
     }

@@ -61,13 +61,12 @@ class RawClient {
     // Events the parser produced while waiting for answers, faults included.
     const std::vector<cvhost::ParseEvent>& events() const { return events_; }
 
-    // Link channel output: every "G" answer until code 0.
-    std::vector<cvhost::Frame> Drain(std::uint8_t channel);
     // The status bytes of "G 3"; empty when it failed.
     Bytes Status();
-    // Polls "G" until a code-3 answer containing `text` arrives or `timeout`.
+    // Polls "G" until a code-3 answer containing `text` arrives or `timeout`;
+    // link data (code 7) that came first is added to `data` when given.
     bool WaitLinkMessage(std::uint8_t channel, const std::string& text,
-                         std::chrono::milliseconds timeout);
+                         std::chrono::milliseconds timeout, Bytes* data = nullptr);
 
   private:
     // What one read brought within `wait`, Telnet removed; `closed` when the
@@ -87,8 +86,6 @@ class RawClient {
     std::vector<cvhost::ParseEvent> events_;
     // Bytes read after the last answer, handed out by the next plain read.
     Bytes leftover_;
-    // Link channel items that arrived while waiting for a specific message.
-    std::vector<cvhost::Frame> stash_;
 };
 
 // Runs a simulator with the named modems on loopback and hands out raw clients
@@ -127,22 +124,6 @@ class SimFixture : public ::testing::Test {
         ASSERT_EQ(answer->code, 0) << Text(*answer);
         ASSERT_TRUE(caller.WaitLinkMessage(kChannel, "*** CONNECTED to " + calledCall, 2000ms));
         ASSERT_TRUE(called.WaitLinkMessage(kChannel, "*** CONNECTED to " + callerCall, 2000ms));
-    }
-
-    // Collects code `code` data from the link channel until `size` bytes came.
-    static Bytes Collect(RawClient& client, std::uint8_t code, std::size_t size,
-                         std::chrono::milliseconds timeout = 5000ms) {
-        Bytes data;
-        for (const auto end = std::chrono::steady_clock::now() + timeout;
-             data.size() < size && std::chrono::steady_clock::now() < end;) {
-            for (const cvhost::Frame& frame : client.Drain(kChannel)) {
-                if (frame.code == code) {
-                    data.insert(data.end(), frame.payload.begin(), frame.payload.end());
-                }
-            }
-            std::this_thread::sleep_for(2ms);
-        }
-        return data;
     }
 
     static constexpr std::uint8_t kChannel = 4;
