@@ -5,7 +5,10 @@
 #include <iterator>
 
 #include "session/transcript_writer.h"
-#include "session_harness.h"
+#include "support/eventually.h"
+#include "support/hostmode_wire.h"
+#include "support/recording_event_sink.h"
+#include "support/temporary_folder.h"
 
 namespace corvina::testing {
 namespace {

@@ -1,22 +1,54 @@
 #include <gtest/gtest.h>
 
-#include "session_harness.h"
+#include <algorithm>
+#include <thread>
+
+#include "velksim_harness.h"
 
 namespace corvina::testing {
 namespace {
 
-Bytes Pattern(std::size_t size, std::uint8_t seed) {
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+// One station in hostmode on its own modem, with the frame log at hand.
+struct WorkerQueueTest : ::testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(sim);
+        ASSERT_TRUE(station.Connect(modem));
     }
-    return bytes;
+    // Where in `all` each data frame the modem was sent starts: velksim logs
+    // the first bytes of each, which the numbered lines make unique.
+    std::vector<std::size_t> PieceOffsets(const std::string& all) const {
+        std::vector<std::size_t> offsets;
+        for (const LoggedRequest& r : log.Requests()) {
+            std::string head;
+            for (std::size_t at = 0; !r.command && at + 1 < r.text.size() && r.text[at] != '.';
+                 at += 3) {
+                head.push_back(static_cast<char>(std::stoi(r.text.substr(at, 2), nullptr, 16)));
+            }
+            if (!r.command) {
+                offsets.push_back(all.find(head, offsets.empty() ? 0 : offsets.back() + 1));
+            }
+        }
+        return offsets;
+    }
+
+    SimLog log;
+    std::unique_ptr<velksim::Simulator> sim = StartSimulator({"AB1CD"}, log);
+    velksim::Modem& modem = sim->modem(0);
+    Station station;
+};
+
+std::string Lines(std::size_t size, int first = 0) {
+    std::string text;
+    for (int line = first; text.size() < size; ++line) {
+        text += "line " + std::to_string(line) + " of the paced text\r\n";
+    }
+    return text.substr(0, size);
 }
 
-TEST(SubmitCommand, ChecksLengthStripsLineEndsAndNotesConnectRequests) {
-    SessionHarness h;
-    EXPECT_EQ(h.session.SubmitCommand(ToBytes("I")).outcome, HostSession::SubmitOutcome::Ignored);
-    ASSERT_TRUE(h.StartAndWaitActive()) << h.startError;
+TEST_F(WorkerQueueTest, SubmitCommandChecksLengthStripsLineEndsAndNotesConnectRequests) {
+    Station idle;
+    EXPECT_EQ(idle.session.SubmitCommand(ToBytes("I")).outcome,
+              HostSession::SubmitOutcome::Ignored);
     using Outcome = HostSession::SubmitOutcome;
     const struct {
         std::string line;
@@ -31,102 +63,80 @@ TEST(SubmitCommand, ChecksLengthStripsLineEndsAndNotesConnectRequests) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        const auto result = h.session.SubmitCommand(ToBytes(c.line));
+        const auto result = station.session.SubmitCommand(ToBytes(c.line));
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_EQ(result.connectRequested, c.connect);
     }
-    EXPECT_EQ(h.session.linkState.load(), 1);
-    EXPECT_EQ(h.session.ConnectedPeer(), "AB1XYZ");
+    EXPECT_EQ(station.session.linkState.load(), 1);
+    EXPECT_EQ(station.session.ConnectedPeer(), "AB1XYZ");
 }
 
-TEST(DataPacing, FullModemIsAskedEveryHalfSecondThenEach256BytesFollowTheirOwnQuery) {
-    SessionHarness h;
-    h.settings.isTelnetLink = true;  // where due data once kept the pending-output poll away
-    StartWithArqLink(h);
-    h.modem.SetPendingFrames(8);
-    Bytes all;
+TEST_F(WorkerQueueTest, FullModemIsAskedEveryHalfSecondThenEach256BytesFollowTheirOwnQuery) {
+    ASSERT_TRUE(station.Broadcast());
+    modem.faults().reportFramesWaiting = 8;
+    std::string all;
     for (const std::size_t size : {10, 10, 10, 2400}) {
-        const Bytes item = Pattern(size, static_cast<std::uint8_t>(all.size()));
-        all.insert(all.end(), item.begin(), item.end());
-        ASSERT_TRUE(h.session.QueueData(item, OutboundKind::TransmitText));
+        const std::string item = Lines(size, static_cast<int>(all.size()));
+        all += item;
+        ASSERT_TRUE(station.session.QueueData(ToBytes(item), OutboundKind::TransmitText));
     }
-    ASSERT_TRUE(h.WaitForCommand("L"));
+    ASSERT_TRUE(Eventually([&] { return modem.counters().Requests(4, "L") > 0; }));
     std::this_thread::sleep_for(1100ms);
-    h.modem.SetPendingFrames(0);
-    ASSERT_TRUE(Eventually([&] { return h.modem.DataLog().size() == all.size(); }));
-    EXPECT_EQ(h.modem.DataLog(), all);
+    modem.faults().reportFramesWaiting = 0;  // the air is slower than the host on purpose
+    ASSERT_TRUE(Eventually([&] { return modem.counters().dataBytesAccepted == all.size(); }, 5s));
 
     struct Query {
-        FakeModem::Clock::time_point at;
-        std::vector<std::size_t> pieces;
+        std::chrono::steady_clock::time_point at;
+        std::size_t pieces = 0;
         std::size_t pendingPolls = 0;  // after this query
     };
     std::vector<Query> queries;
-    for (const auto& r : h.modem.Requests()) {
-        if (IsCommand(r, "L")) {
-            queries.push_back({r.at, {}});
-        } else if (!r.request.command) {
-            ASSERT_FALSE(queries.empty()) << "data before any link query";
-            queries.back().pieces.push_back(r.request.payload.size());
-        } else if (!queries.empty() && r.request.channel == 255) {
-            ++queries.back().pendingPolls;
+    for (const LoggedRequest& r : log.Requests()) {
+        if (r.command && r.text == "L") {
+            queries.push_back({r.at});
+        } else if (!queries.empty()) {
+            queries.back().pieces += r.command ? 0 : 1;
+            queries.back().pendingPolls += r.channel == 255 ? 1 : 0;
         }
     }
-    const auto first = std::find_if(queries.begin(), queries.end(),
-                                    [](const Query& q) { return !q.pieces.empty(); });
+    const auto first =
+        std::find_if(queries.begin(), queries.end(), [](const Query& q) { return q.pieces > 0; });
     ASSERT_EQ(queries.end() - first, 10);
     EXPECT_GE(first - queries.begin(), 2);  // held while the modem was full
+    std::size_t pollsDuringData = 0;
     for (auto q = queries.begin() + 1; q != queries.end(); ++q) {
         EXPECT_GE(q->at - (q - 1)->at, q > first ? 95ms : 490ms);
-    }
-    EXPECT_EQ(first->pieces, (std::vector<std::size_t>{10, 10, 10, 226}));
-    std::size_t pollsDuringData = 0;
-    for (auto q = first + 1; q != queries.end(); ++q) {
-        EXPECT_EQ(q->pieces, std::vector<std::size_t>{q + 1 == queries.end() ? 126u : 256u});
-        pollsDuringData += (q - 1)->pendingPolls;
+        EXPECT_EQ(q->pieces, q == first ? 4u : q > first ? 1u : 0u);
+        pollsDuringData += q > first ? (q - 1)->pendingPolls : 0;
     }
     EXPECT_GE(pollsDuringData, 1u);
+    std::vector<std::size_t> expected = {0, 10, 20, 30};
+    for (std::size_t at = 256; at < all.size(); at += 256) {
+        expected.push_back(at);
+    }
+    EXPECT_EQ(PieceOffsets(all), expected);
 }
 
-TEST(DataPacing, ItemWithdrawnWhileItsPieceIsSentEndsQuietly) {
-    // The window cleans up a lost link while a piece is on the wire; then the
-    // operator types again.
-    SessionHarness h;
-    StartWithArqLink(h);
-    const Bytes next = ToBytes("next line\r\n");
-    h.modem.SetHandler([&](const FakeModem::Request& r, Bytes&) {
-        if (!r.request.command && r.request.payload.size() == 256) {
-            h.session.CleanUpArqLink();
-            h.session.QueueData(next, OutboundKind::TransmitText);
+// The window cleans up a lost link while a piece is on the wire; then the
+// operator types again.
+TEST_F(WorkerQueueTest, ItemWithdrawnWhileItsPieceIsSentEndsQuietly) {
+    ASSERT_TRUE(station.Broadcast());
+    const std::string next = "next line\r\n";
+    log.SetHook([&, done = false](const std::string& line) mutable {
+        if (!done && line.find(" < ch 4 data ") != std::string::npos) {
+            done = true;
+            station.session.CleanUpArqLink();
+            station.session.QueueData(ToBytes(next), OutboundKind::TransmitText);
         }
     });
-    ASSERT_TRUE(h.session.QueueData(Pattern(300, 5), OutboundKind::TransmitText));
-    Bytes expected = Pattern(256, 5);
-    expected.insert(expected.end(), next.begin(), next.end());
-    EXPECT_TRUE(Eventually([&] { return h.modem.DataLog().size() >= expected.size(); }));
+    const std::string withdrawn = Lines(300);
+    ASSERT_TRUE(station.session.QueueData(ToBytes(withdrawn), OutboundKind::TransmitText));
+    EXPECT_TRUE(
+        Eventually([&] { return modem.counters().dataBytesAccepted >= 256 + next.size(); }));
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(h.modem.DataLog(), expected);
-    EXPECT_EQ(h.Errors(), 0u);
-}
-
-TEST(Changeover, PromptGoesOutOnceThenTheChangeoverCommand) {
-    SessionHarness h;
-    StartWithArqLink(h);
-    h.session.SetConnectedPeer("XY2Z");
-    h.modem.SetPendingFrames(8);
-    const auto request = h.session.QueueChangeoverPrompt();
-    ASSERT_EQ(request.outcome, HostSession::ChangeoverOutcome::PromptQueued);
-    EXPECT_EQ(ToString(request.prompt), "XY2Z de AB1CD>\r\n");
-    EXPECT_EQ(h.session.QueueChangeoverPrompt().outcome,
-              HostSession::ChangeoverOutcome::AlreadyPending);
-    h.modem.SetPendingFrames(0);
-    ASSERT_TRUE(h.WaitForCommand("%O"));
-    EXPECT_EQ(ToString(h.modem.DataLog()), "XY2Z de AB1CD>\r\n");
-    EXPECT_FALSE(h.session.changeoverPending);
-
-    h.session.SetConnectedPeer("");
-    EXPECT_EQ(h.session.QueueChangeoverPrompt().outcome, HostSession::ChangeoverOutcome::NotQueued);
-    EXPECT_FALSE(h.session.changeoverPending);
+    EXPECT_EQ(modem.counters().dataBytesAccepted, 256 + next.size());
+    EXPECT_EQ(PieceOffsets(withdrawn.substr(0, 256) + next), (std::vector<std::size_t>{0, 256}));
+    EXPECT_EQ(station.Errors(), 0u);
 }
 
 }  // namespace

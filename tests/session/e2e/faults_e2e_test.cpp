@@ -2,9 +2,7 @@
 // TCP connection, a hung-up pseudo-terminal, refused data.
 #include <gtest/gtest.h>
 
-#include "cvhost/sirvex_commands.h"
-#include "cvrk/connect_text.h"
-#include "e2e/velksim_harness.h"
+#include "velksim_harness.h"
 
 namespace corvina::testing {
 namespace {
@@ -90,34 +88,40 @@ TEST(FaultsE2E, RefusedDataIsOfferedAgainWhileTheLinkLastsThenDropped) {
     Station station;
     station.settings.refusedDataLimit = 4s;
     ASSERT_TRUE(station.Connect(modem));
-    station.session.linkState = kLinkFec;
-    station.session.QueueCommand(cvhost::BuildSirvexFecStartCommand(cvhost::SirvexFecMode::S1));
-    ASSERT_TRUE(Eventually([&] { return station.session.linkCanSend.load(); }, 5s));
+    ASSERT_TRUE(station.Broadcast());
 
     modem.faults().rejectData = true;
     ASSERT_TRUE(station.session.QueueData(ToBytes("hi\r\n"), OutboundKind::TransmitText));
     ASSERT_TRUE(Eventually([&] { return modem.counters().dataFramesRejected >= 3; }, 5s));
     modem.faults().rejectData = false;
     ASSERT_TRUE(Eventually([&] { return modem.counters().dataBytesAccepted == 4; }, 5s));
-    const auto shown = [&] {
-        return JoinedOutput(station.sink.Events(), HostOutputKind::ReceivedText);
-    };
-    EXPECT_EQ(shown(), "*** HOSTMODE ERROR: DATA REJECTED\r\n");
+    const char* const kRejected = "*** HOSTMODE ERROR: DATA REJECTED\r\n";
+    EXPECT_EQ(station.Shown(HostOutputKind::ReceivedText), kRejected);
+
+    // A text file is sent once the modem has sent it, not when it has taken it.
+    modem.faults().reportFramesWaiting = 3;
+    station.session.fileSendActive = true;
+    ASSERT_TRUE(station.session.QueueData(ToBytes("file"), OutboundKind::TextFile));
+    ASSERT_TRUE(station.sink.WaitFor(IsKind(UiEventKind::FileSendProgressEvent), 3s));
+    EXPECT_FALSE(station.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 500ms));
+    modem.faults().reportFramesWaiting = -1;
+    ASSERT_TRUE(station.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 3s));
 
     // Refused beyond the limit: a text file send ends with its reason.
+    const std::size_t mark = station.sink.Size();
     modem.faults().rejectData = true;
     station.session.fileSendActive = true;
     ASSERT_TRUE(station.session.QueueData(ToBytes("file"), OutboundKind::TextFile));
-    ASSERT_TRUE(station.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 10s));
+    ASSERT_TRUE(station.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 10s, mark));
     EXPECT_EQ(
         station.session.FileResult(),
         std::make_pair(std::string("Text file transfer ended: the modem refused the data"), true));
-    EXPECT_EQ(shown(),
-              "*** HOSTMODE ERROR: DATA REJECTED\r\n"
-              "*** HOSTMODE ERROR: DATA REJECTED\r\n"
-              "*** Queued data dropped: the modem kept refusing it\r\n");
+    const std::string dropped = "*** Queued data dropped: the modem kept refusing it\r\n";
+    EXPECT_EQ(station.Shown(HostOutputKind::ReceivedText),
+              std::string(kRejected) + kRejected + dropped);
     EXPECT_TRUE(station.session.WithQueues([](HostQueues& q) { return q.outboundQueue.empty(); }));
-    EXPECT_EQ(modem.counters().dataBytesAccepted, 4u);
+    EXPECT_EQ(modem.counters().dataBytesAccepted, 8u);
+
     EXPECT_EQ(station.Errors(), 0u);
     EXPECT_TRUE(station.session.Disconnect(true));
     EXPECT_FALSE(modem.inHostmode());

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/velksim_harness.h"
+#include "velksim_harness.h"
 
 namespace corvina::testing {
 namespace {
