@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,10 +15,9 @@ namespace corvina::testing {
 
 // As much of a modem as the answers velksim never gives need: no prompt until
 // the fourth escape and none after a line, then CRC hostmode at "JHOST5" with a
-// status showing an ARQ link, `answers` for the commands named there and code
-// 0 for everything else. With `failure` set every read and write fails.
+// status showing an ARQ link, a garbled answer to "L" and code 0 for
+// everything else. With `failure` set every read and write fails.
 struct ModemScript {
-    std::map<std::string, Bytes> answers;
     std::string failure;
     std::mutex mutex;  // guards the terminal log, written by the session's threads
     std::string terminalLog;
@@ -34,23 +32,20 @@ class ScriptedModem : public ITransport {
 
     bool Write(const std::uint8_t* data, std::size_t size, std::string& error) override {
         std::lock_guard<std::mutex> lock(script_->mutex);
-        error = script_->failure;
-        for (std::size_t i = 0; i < size && !hostmode_; ++i) {
-            script_->terminalLog.push_back(static_cast<char>(data[i]));
-            line_.push_back(static_cast<char>(data[i]));
-            if (data[i] == 0x1B && ++escapes_ > 3) {
+        std::size_t at = 0;
+        for (; at < size && !hostmode_; ++at) {
+            script_->terminalLog.push_back(static_cast<char>(data[at]));
+            line_ = data[at] == 0x1B ? "" : line_ + static_cast<char>(data[at]);
+            if (data[at] == 0x1B && ++escapes_ > 3) {
                 Send(ToBytes("\r\ncmd: "));
             }
-            hostmode_ = line_.ends_with("JHOST5\r");
-            line_ = data[i] == '\r' || data[i] == 0x1B ? "" : line_;
-            if (hostmode_) {
-                data += i + 1;
-                size -= i + 1;
-            }
+            hostmode_ = line_ == "JHOST5\r";
+            line_ = data[at] == '\r' ? "" : line_;
         }
-        for (const HostRequest& request : hostmode_ ? decoder_.Push(data, size) : NoRequests()) {
+        for (const HostRequest& request : decoder_.Push(data + at, size - at)) {
             Send(Answer(request));
         }
+        error = script_->failure;
         return error.empty();
     }
 
@@ -67,13 +62,11 @@ class ScriptedModem : public ITransport {
     }
 
   private:
-    static std::vector<HostRequest> NoRequests() { return {}; }
     void Send(const Bytes& bytes) {
         output_.insert(output_.end(), bytes.begin(), bytes.end());
         arrived_.notify_all();
     }
     Bytes Answer(const HostRequest& request) {
-        const std::string text = request.Text();
         if (request.channel == 255) {
             return ResponseFrame(255, 1,
                                  std::exchange(statusChanged_, false) ? Bytes{255} : Bytes{});
@@ -81,10 +74,8 @@ class ScriptedModem : public ITransport {
         if (request.channel == 254) {
             return ResponseFrame(254, 7, Bytes{0x23, 3, 1});
         }
-        const auto answer = script_->answers.find(text);
-        return request.command && answer != script_->answers.end()
-                   ? answer->second
-                   : ResponseFrame(request.channel, 0);
+        return request.command && request.Text() == "L" ? ResponseFrame(request.channel, 1, "1 2 3")
+                                                        : ResponseFrame(request.channel, 0);
     }
 
     std::shared_ptr<ModemScript> script_;

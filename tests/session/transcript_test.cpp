@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -26,7 +25,7 @@ std::string Contents(const std::filesystem::path& path) {
 
 TEST(TranscriptEntryFor, RecordsWhatThePanesShowAndSkipsBookkeeping) {
     const auto text = [](HostOutputKind kind, const char* bytes) {
-        return UiEvent::Output(kind, Bytes(bytes, bytes + std::strlen(bytes)));
+        return UiEvent::Output(kind, ToBytes(bytes));
     };
     BinaryTransferMessage progress;
     progress.kind = BinaryTransferKind::ReceiveProgress;

@@ -115,6 +115,15 @@ struct Station {
     HostSession session;
 };
 
+// Numbered lines, so that a lost, doubled or misplaced piece shows.
+inline std::string NumberedLines(std::size_t size, int first = 0) {
+    std::string text;
+    for (int line = first; text.size() < size; ++line) {
+        text += "line " + std::to_string(line) + " of the long exchange\r\n";
+    }
+    return text.substr(0, size);
+}
+
 // Starts a simulator whose modems are named (and called) by `calls`, logging
 // into `log`; `adjust` may change the options first. A modem with a
 // pseudo-terminal gets a link path of its own.
@@ -143,10 +152,20 @@ inline std::unique_ptr<velksim::Simulator> StartSimulator(
     return simulator;
 }
 
-// Two stations, AB1CD (a) and XY2Z (b), each in hostmode on its own modem.
+// One station on its own modem AB1CD, not yet connected.
+struct OneModem : ::testing::Test {
+    SimLog log;
+    std::unique_ptr<velksim::Simulator> sim = StartSimulator({"AB1CD"}, log);
+    velksim::Modem& modem = sim->modem(0);
+    Station station;
+};
+
+// Two stations, AB1CD (a) and XY2Z (b), each on its own modem.
 struct StationPair {
-    explicit StationPair(TransferHooks* hooksOfA = nullptr, double timeScale = 10.0)
-        : sim(StartSimulator({"AB1CD", "XY2Z"}, log, {}, timeScale)), a(hooksOfA) {}
+    explicit StationPair(TransferHooks* hooksOfA = nullptr,
+                         const std::function<void(velksim::SimulatorOptions&)>& adjust = {},
+                         double timeScale = 10.0)
+        : sim(StartSimulator({"AB1CD", "XY2Z"}, log, adjust, timeScale)), a(hooksOfA) {}
 
     ::testing::AssertionResult Connect() {
         if (!sim) {

@@ -8,12 +8,8 @@
 namespace corvina::testing {
 namespace {
 
-// One station in hostmode on its own modem, with the frame log at hand.
-struct WorkerQueueTest : ::testing::Test {
-    void SetUp() override {
-        ASSERT_TRUE(sim);
-        ASSERT_TRUE(station.Connect(modem));
-    }
+struct WorkerQueueTest : OneModem {
+    void SetUp() override { ASSERT_TRUE(station.Connect(modem)); }
     // Where in `all` each data frame the modem was sent starts: velksim logs
     // the first bytes of each, which the numbered lines make unique.
     std::vector<std::size_t> PieceOffsets(const std::string& all) const {
@@ -30,20 +26,7 @@ struct WorkerQueueTest : ::testing::Test {
         }
         return offsets;
     }
-
-    SimLog log;
-    std::unique_ptr<velksim::Simulator> sim = StartSimulator({"AB1CD"}, log);
-    velksim::Modem& modem = sim->modem(0);
-    Station station;
 };
-
-std::string Lines(std::size_t size, int first = 0) {
-    std::string text;
-    for (int line = first; text.size() < size; ++line) {
-        text += "line " + std::to_string(line) + " of the paced text\r\n";
-    }
-    return text.substr(0, size);
-}
 
 TEST_F(WorkerQueueTest, SubmitCommandChecksLengthStripsLineEndsAndNotesConnectRequests) {
     Station idle;
@@ -76,7 +59,7 @@ TEST_F(WorkerQueueTest, FullModemIsAskedEveryHalfSecondThenEach256BytesFollowThe
     modem.faults().reportFramesWaiting = 8;
     std::string all;
     for (const std::size_t size : {10, 10, 10, 2400}) {
-        const std::string item = Lines(size, static_cast<int>(all.size()));
+        const std::string item = NumberedLines(size, static_cast<int>(all.size()));
         all += item;
         ASSERT_TRUE(station.session.QueueData(ToBytes(item), OutboundKind::TransmitText));
     }
@@ -129,7 +112,7 @@ TEST_F(WorkerQueueTest, ItemWithdrawnWhileItsPieceIsSentEndsQuietly) {
             station.session.QueueData(ToBytes(next), OutboundKind::TransmitText);
         }
     });
-    const std::string withdrawn = Lines(300);
+    const std::string withdrawn = NumberedLines(300);
     ASSERT_TRUE(station.session.QueueData(ToBytes(withdrawn), OutboundKind::TransmitText));
     EXPECT_TRUE(
         Eventually([&] { return modem.counters().dataBytesAccepted >= 256 + next.size(); }));

@@ -64,12 +64,9 @@ TEST(DisconnectE2E, OrderlyEndSendsShutdownScriptJhost0AndTerminalCommands) {
     }
 }
 
-TEST(DisconnectE2E, NotOrderlyEndFinishesTheTransactionUnderWayAndClearsEverything) {
-    SimLog log;
-    auto sim = StartSimulator({"AB1CD"}, log);
-    ASSERT_TRUE(sim);
-    velksim::Modem& modem = sim->modem(0);
-    Station station;
+using NotOrderlyEnd = OneModem;
+
+TEST_F(NotOrderlyEnd, FinishesTheTransactionUnderWayAndClearsEverything) {
     station.folder.WriteFile("shutdown.txt", "[Host]\n@T2 500\n");
     ASSERT_TRUE(station.Connect(modem));
     ASSERT_TRUE(station.Broadcast());

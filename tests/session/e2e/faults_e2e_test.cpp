@@ -8,9 +8,8 @@ namespace corvina::testing {
 namespace {
 
 TEST(FaultsE2E, LostLateAndCorruptedAnswersStillDeliverEveryByteExactlyOnce) {
-    SimLog log;
-    auto sim = StartSimulator(
-        {"AB1CD", "XY2Z"}, log,
+    StationPair pair(
+        nullptr,
         [](velksim::SimulatorOptions& o) {
             for (auto& modem : o.modems) {
                 modem.faults.dropProbability = 0.02;
@@ -20,36 +19,27 @@ TEST(FaultsE2E, LostLateAndCorruptedAnswersStillDeliverEveryByteExactlyOnce) {
             o.seed = 7;
         },
         20.0);
-    ASSERT_TRUE(sim);
-    Station a;
-    Station b;
-    ASSERT_TRUE(a.Connect(sim->modem(0)));
-    ASSERT_TRUE(b.Connect(sim->modem(1)));
-    a.session.QueueCommand(cvrk::BuildRobustConnectCommand("XY2Z"));
-    ASSERT_TRUE(Eventually([&] { return a.session.arqConnected && b.session.arqConnected; }, 10s));
+    Station& a = pair.a;
+    Station& b = pair.b;
+    ASSERT_TRUE(pair.Connect());
+    ASSERT_TRUE(pair.Call());
 
-    // 5,000 bytes of numbered lines, so a lost or doubled piece shows.
-    std::string text;
-    for (int line = 0; text.size() < 5000; ++line) {
-        text += "line " + std::to_string(line) + " of the long exchange\r\n";
-    }
+    const std::string text = NumberedLines(5000);
     for (std::size_t at = 0; at < text.size(); at += 500) {
         ASSERT_TRUE(a.session.QueueData(ToBytes(text.substr(at, 500)), OutboundKind::TransmitText));
     }
-    const auto received = [&] {
-        return JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText);
-    };
-    const auto echoed = [&] { return JoinedOutput(a.sink.Events(), HostOutputKind::EchoText); };
+    const auto received = [&] { return b.Shown(HostOutputKind::ReceivedText); };
+    const auto echoed = [&] { return a.Shown(HostOutputKind::EchoText); };
     ASSERT_TRUE(Eventually(
         [&] { return received().size() >= text.size() && echoed().size() >= text.size(); }, 60s));
     // Compared as booleans: a mismatch of 5,000 bytes is unreadable in full.
     EXPECT_TRUE(received() == text) << received().size() << " bytes received";
     EXPECT_TRUE(echoed() == text) << echoed().size() << " bytes echoed";
 
-    const auto seen = sim->modem(0).counters();
+    const auto seen = pair.sim->modem(0).counters();
     EXPECT_GT(seen.answersDropped + seen.answersCorrupted, 0u);
     EXPECT_GT(seen.repetitions, 0u);
-    EXPECT_GT(sim->modem(1).counters().answersLate, 0u);
+    EXPECT_GT(pair.sim->modem(1).counters().answersLate, 0u);
     EXPECT_EQ(a.Errors() + b.Errors(), 0u);
     a.session.Disconnect(false);
     b.session.Disconnect(false);
@@ -80,12 +70,9 @@ TEST(FaultsE2E, ModemThatDropsTheConnectionEndsTheWorkerWithTheTransportsText) {
     }
 }
 
-TEST(FaultsE2E, RefusedDataIsOfferedAgainWhileTheLinkLastsThenDropped) {
-    SimLog log;
-    auto sim = StartSimulator({"AB1CD"}, log);
-    ASSERT_TRUE(sim);
-    velksim::Modem& modem = sim->modem(0);
-    Station station;
+using RefusedData = OneModem;
+
+TEST_F(RefusedData, IsOfferedAgainWhileTheLinkLastsThenDropped) {
     station.settings.refusedDataLimit = 4s;
     ASSERT_TRUE(station.Connect(modem));
     ASSERT_TRUE(station.Broadcast());
