@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "scripted_modem.h"
-#include "velksim_harness.h"
+#include "session/host_session.h"
+#include "support/eventually.h"
+#include "support/recording_event_sink.h"
+#include "support/temporary_folder.h"
 
 namespace corvina::testing {
 namespace {
@@ -22,48 +25,38 @@ TEST(SessionStart, MissingPromptDeadLinkAndGarbledLinkStatus) {
         SCOPED_TRACE(c.name);
         auto script = std::make_shared<ModemScript>();
         script->failure = c.failure;
-        Station s;
-        s.settings.terminalCommands = {ToBytes("MYCALL AB1CD")};
+        TemporaryFolder folder;
+        RecordingEventSink sink;
+        HostSession session(sink, folder.path());
+        SessionSettings settings;
+        settings.terminalCommands = {ToBytes("MYCALL AB1CD")};
         std::string error;
         const bool started =
-            s.session.Start(std::make_unique<ScriptedModem>(script), s.settings, error);
+            session.Start(std::make_unique<ScriptedModem>(script), settings, error);
         if (!c.failure.empty()) {
             EXPECT_FALSE(started);
             EXPECT_EQ(error, c.failure);
-            EXPECT_FALSE(s.session.HasTransport());
-            EXPECT_FALSE(s.session.sessionActive());
-            EXPECT_FALSE(s.session.Disconnect(false));
-            EXPECT_EQ(s.Errors(), 0u);
+            EXPECT_FALSE(session.HasTransport());
+            EXPECT_FALSE(session.sessionActive());
+            EXPECT_FALSE(session.Disconnect(false));
+            EXPECT_EQ(sink.Count(IsKind(UiEventKind::HostErrorEvent)), 0u);
             continue;
         }
         ASSERT_TRUE(started) << error;
-        ASSERT_TRUE(s.sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), 10s));
-        ASSERT_TRUE(Eventually([&] { return s.session.arqConnected.load(); }));
+        ASSERT_TRUE(
+            sink.WaitFor(IsKind(UiEventKind::HostmodeActiveEvent), std::chrono::seconds(10)));
+        ASSERT_TRUE(Eventually([&] { return session.arqConnected.load(); }));
         if (c.error.empty()) {
             std::lock_guard<std::mutex> lock(script->mutex);
             const std::string start = "\x1bQUIT\r\x1bQUIT\r\x1bQUIT\rQUIT\r\x1bMYCALL AB1CD\r";
             EXPECT_EQ(script->terminalLog.substr(0, start.size()), start);
             EXPECT_TRUE(script->terminalLog.ends_with("\x1bKTMC 0\r\x1bJHOST5\r"));
         } else {
-            ASSERT_TRUE(s.session.QueueData(ToBytes("x"), OutboundKind::TransmitText));
-            EXPECT_TRUE(s.sink.WaitFor(IsError(c.error), 5s));
+            ASSERT_TRUE(session.QueueData(ToBytes("x"), OutboundKind::TransmitText));
+            EXPECT_TRUE(sink.WaitFor(IsError(c.error), std::chrono::seconds(5)));
         }
-        EXPECT_TRUE(s.session.Disconnect(false));
+        EXPECT_TRUE(session.Disconnect(false));
     }
-}
-
-using MyCall = OneModem;
-
-TEST_F(MyCall, TheModemRejectsEndsTheWorkerWithItsReason) {
-    Station& s = station;
-    s.settings.terminalCommands = {ToBytes("MYCALL AB*1CD")};
-    ASSERT_TRUE(s.Connect(modem, false, 10s, false));
-    EXPECT_TRUE(s.sink.WaitFor(
-        IsError("startup.txt MY command was rejected by the modem: INVALID CALLSIGN"), 10s));
-    const std::uint64_t sent = modem.counters().requestsTotal;
-    EXPECT_TRUE(s.session.Disconnect(false));
-    EXPECT_EQ(modem.counters().requestsTotal, sent);  // nothing more after the error
-    EXPECT_EQ(s.sink.Count(IsKind(UiEventKind::HostmodeActiveEvent)), 0u);
 }
 
 }  // namespace

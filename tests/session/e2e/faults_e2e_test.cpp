@@ -2,7 +2,7 @@
 // TCP connection, a hung-up pseudo-terminal, refused data.
 #include <gtest/gtest.h>
 
-#include "velksim_harness.h"
+#include "e2e/velksim_harness.h"
 
 namespace corvina::testing {
 namespace {
@@ -51,7 +51,6 @@ TEST(FaultsE2E, ModemThatDropsTheConnectionEndsTheWorkerWithTheTransportsText) {
         SimLog log;
         auto sim = StartSimulator({"AB1CD"}, log,
                                   [&](velksim::SimulatorOptions& o) { o.modems[0].pty = pty; });
-        ASSERT_TRUE(sim);
         Station station;
         ASSERT_TRUE(station.Connect(sim->modem(0), pty));
         sim->modem(0).faults().closeAtRequest =

@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "cvfile/record_codec.h"
-#include "velksim_harness.h"
+#include "e2e/velksim_harness.h"
 
 namespace corvina::testing {
 namespace {

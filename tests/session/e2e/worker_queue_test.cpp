@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "velksim_harness.h"
+#include "e2e/velksim_harness.h"
 
 namespace corvina::testing {
 namespace {
