@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "session/transcript_writer.h"
-#include "session_harness.h"
+#include "support/eventually.h"
+#include "support/hostmode_wire.h"
+#include "support/recording_event_sink.h"
+#include "support/temporary_folder.h"
 
 namespace corvina::testing {
 namespace {
@@ -23,7 +25,7 @@ std::string Contents(const std::filesystem::path& path) {
 
 TEST(TranscriptEntryFor, RecordsWhatThePanesShowAndSkipsBookkeeping) {
     const auto text = [](HostOutputKind kind, const char* bytes) {
-        return UiEvent::Output(kind, Bytes(bytes, bytes + std::strlen(bytes)));
+        return UiEvent::Output(kind, ToBytes(bytes));
     };
     BinaryTransferMessage progress;
     progress.kind = BinaryTransferKind::ReceiveProgress;

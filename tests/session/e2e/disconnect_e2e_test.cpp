@@ -2,6 +2,8 @@
 // end after an error, and a new session afterwards.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "e2e/velksim_harness.h"
 
 namespace corvina::testing {
@@ -15,23 +17,32 @@ TEST(DisconnectE2E, OrderlyEndSendsShutdownScriptJhost0AndTerminalCommands) {
         std::vector<std::pair<std::string, std::uint64_t>> hostCommands;  // and times sent
         std::vector<std::string> terminalLinesAfter;
         bool answersLost;  // the modem runs every request but no answer arrives
+        bool duringStartUp;
     } cases[] = {
-        {"with shutdown.txt", kScript, {{"@T2 500", 1}, {"@T3 100", 1}}, {"MYCALL ZZ9Z"}, false},
-        {"without shutdown.txt", nullptr, {}, {}, false},
+        {"with shutdown.txt",
+         kScript,
+         {{"@T2 500", 1}, {"@T3 100", 1}},
+         {"MYCALL ZZ9Z"},
+         false,
+         false},
+        {"without shutdown.txt", nullptr, {}, {}, false, false},
         // What follows an unanswered command is skipped, "JHOST0" is still sent
         // (and must not pass for a repetition), the terminal commands are not.
-        {"answers lost", kScript, {{"@T2 500", 3}, {"@T3 100", 0}}, {}, true},
+        {"answers lost", kScript, {{"@T2 500", 3}, {"@T3 100", 0}}, {}, true, false},
+        // Answers come slowly, so the stop lands while hostmode starts up.
+        {"during the start-up", nullptr, {}, {}, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimLog log;
         auto sim = StartSimulator({"AB1CD"}, log);
-        ASSERT_TRUE(sim);
         Station station;
         if (c.script != nullptr) {
             station.folder.WriteFile("shutdown.txt", c.script);
         }
-        ASSERT_TRUE(station.Connect(sim->modem(0)));
+        sim->modem(0).faults().lateEveryNth = c.duringStartUp ? 1 : 0;
+        sim->modem(0).faults().lateMs = 300;
+        ASSERT_TRUE(station.Connect(sim->modem(0), false, 10s, !c.duringStartUp));
         const std::size_t linesBefore = sim->modem(0).counters().terminalLines.size();
         sim->modem(0).faults().dropEveryNth = c.answersLost ? 1 : 0;
         EXPECT_TRUE(station.session.Disconnect(true));
@@ -46,7 +57,43 @@ TEST(DisconnectE2E, OrderlyEndSendsShutdownScriptJhost0AndTerminalCommands) {
                       seen.terminalLines.end()),
                   c.terminalLinesAfter);
         EXPECT_FALSE(station.session.sessionActive());
+        EXPECT_EQ(station.Errors(), 0u);
+        EXPECT_EQ(station.sink.Count(IsKind(UiEventKind::HostmodeActiveEvent)),
+                  c.duringStartUp ? 0u : 1u);
     }
+}
+
+using NotOrderlyEnd = OneModem;
+
+TEST_F(NotOrderlyEnd, FinishesTheTransactionUnderWayAndClearsEverything) {
+    station.folder.WriteFile("shutdown.txt", "[Host]\n@T2 500\n");
+    ASSERT_TRUE(station.Connect(modem));
+    ASSERT_TRUE(station.Broadcast());
+    // Data waits for a modem that reports itself full, the worker for a slow answer.
+    modem.faults().reportFramesWaiting = 8;
+    station.session.SetConnectedPeer("XY2Z");
+    ASSERT_TRUE(station.session.QueueData(ToBytes("unsent"), OutboundKind::TransmitText));
+    station.session.fileSendActive = true;
+    station.session.incomingTransferActive = true;
+    modem.faults().lateMs = 600;
+    modem.faults().lateEveryNth = 1;
+    ASSERT_TRUE(Eventually([&] { return modem.counters().answersLate > 0; }));
+    station.session.QueueCommand(ToBytes("NEVER"));
+
+    EXPECT_TRUE(station.session.Disconnect(false));
+    const std::uint64_t sent = modem.counters().requestsTotal;
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(modem.counters().requestsTotal, sent);
+    EXPECT_EQ(modem.counters().Requests(4, "NEVER") + modem.counters().Requests(4, "JHOST0"), 0u);
+    EXPECT_TRUE(modem.inHostmode());
+    EXPECT_TRUE(station.session.WithQueues(
+        [](HostQueues& q) { return q.commandQueue.empty() && q.outboundQueue.empty(); }));
+    EXPECT_FALSE(station.session.arqConnected || station.session.fileSendActive ||
+                 station.session.incomingTransferActive || station.session.linkCanSend);
+    EXPECT_EQ(station.session.ConnectedPeer(), "");
+    EXPECT_EQ(station.Errors(), 0u);
+    EXPECT_FALSE(station.session.Disconnect(false));
+    EXPECT_FALSE(station.session.Disconnect(true));
 }
 
 TEST(DisconnectE2E,

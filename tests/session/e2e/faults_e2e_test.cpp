@@ -2,17 +2,14 @@
 // TCP connection, a hung-up pseudo-terminal, refused data.
 #include <gtest/gtest.h>
 
-#include "cvhost/sirvex_commands.h"
-#include "cvrk/connect_text.h"
 #include "e2e/velksim_harness.h"
 
 namespace corvina::testing {
 namespace {
 
 TEST(FaultsE2E, LostLateAndCorruptedAnswersStillDeliverEveryByteExactlyOnce) {
-    SimLog log;
-    auto sim = StartSimulator(
-        {"AB1CD", "XY2Z"}, log,
+    StationPair pair(
+        nullptr,
         [](velksim::SimulatorOptions& o) {
             for (auto& modem : o.modems) {
                 modem.faults.dropProbability = 0.02;
@@ -22,36 +19,27 @@ TEST(FaultsE2E, LostLateAndCorruptedAnswersStillDeliverEveryByteExactlyOnce) {
             o.seed = 7;
         },
         20.0);
-    ASSERT_TRUE(sim);
-    Station a;
-    Station b;
-    ASSERT_TRUE(a.Connect(sim->modem(0)));
-    ASSERT_TRUE(b.Connect(sim->modem(1)));
-    a.session.QueueCommand(cvrk::BuildRobustConnectCommand("XY2Z"));
-    ASSERT_TRUE(Eventually([&] { return a.session.arqConnected && b.session.arqConnected; }, 10s));
+    Station& a = pair.a;
+    Station& b = pair.b;
+    ASSERT_TRUE(pair.Connect());
+    ASSERT_TRUE(pair.Call());
 
-    // 5,000 bytes of numbered lines, so a lost or doubled piece shows.
-    std::string text;
-    for (int line = 0; text.size() < 5000; ++line) {
-        text += "line " + std::to_string(line) + " of the long exchange\r\n";
-    }
+    const std::string text = NumberedLines(5000);
     for (std::size_t at = 0; at < text.size(); at += 500) {
         ASSERT_TRUE(a.session.QueueData(ToBytes(text.substr(at, 500)), OutboundKind::TransmitText));
     }
-    const auto received = [&] {
-        return JoinedOutput(b.sink.Events(), HostOutputKind::ReceivedText);
-    };
-    const auto echoed = [&] { return JoinedOutput(a.sink.Events(), HostOutputKind::EchoText); };
+    const auto received = [&] { return b.Shown(HostOutputKind::ReceivedText); };
+    const auto echoed = [&] { return a.Shown(HostOutputKind::EchoText); };
     ASSERT_TRUE(Eventually(
         [&] { return received().size() >= text.size() && echoed().size() >= text.size(); }, 60s));
     // Compared as booleans: a mismatch of 5,000 bytes is unreadable in full.
     EXPECT_TRUE(received() == text) << received().size() << " bytes received";
     EXPECT_TRUE(echoed() == text) << echoed().size() << " bytes echoed";
 
-    const auto seen = sim->modem(0).counters();
+    const auto seen = pair.sim->modem(0).counters();
     EXPECT_GT(seen.answersDropped + seen.answersCorrupted, 0u);
     EXPECT_GT(seen.repetitions, 0u);
-    EXPECT_GT(sim->modem(1).counters().answersLate, 0u);
+    EXPECT_GT(pair.sim->modem(1).counters().answersLate, 0u);
     EXPECT_EQ(a.Errors() + b.Errors(), 0u);
     a.session.Disconnect(false);
     b.session.Disconnect(false);
@@ -63,7 +51,6 @@ TEST(FaultsE2E, ModemThatDropsTheConnectionEndsTheWorkerWithTheTransportsText) {
         SimLog log;
         auto sim = StartSimulator({"AB1CD"}, log,
                                   [&](velksim::SimulatorOptions& o) { o.modems[0].pty = pty; });
-        ASSERT_TRUE(sim);
         Station station;
         ASSERT_TRUE(station.Connect(sim->modem(0), pty));
         sim->modem(0).faults().closeAtRequest =
@@ -82,42 +69,45 @@ TEST(FaultsE2E, ModemThatDropsTheConnectionEndsTheWorkerWithTheTransportsText) {
     }
 }
 
-TEST(FaultsE2E, RefusedDataIsOfferedAgainWhileTheLinkLastsThenDropped) {
-    SimLog log;
-    auto sim = StartSimulator({"AB1CD"}, log);
-    ASSERT_TRUE(sim);
-    velksim::Modem& modem = sim->modem(0);
-    Station station;
+using RefusedData = OneModem;
+
+TEST_F(RefusedData, IsOfferedAgainWhileTheLinkLastsThenDropped) {
     station.settings.refusedDataLimit = 4s;
     ASSERT_TRUE(station.Connect(modem));
-    station.session.linkState = kLinkFec;
-    station.session.QueueCommand(cvhost::BuildSirvexFecStartCommand(cvhost::SirvexFecMode::S1));
-    ASSERT_TRUE(Eventually([&] { return station.session.linkCanSend.load(); }, 5s));
+    ASSERT_TRUE(station.Broadcast());
 
     modem.faults().rejectData = true;
     ASSERT_TRUE(station.session.QueueData(ToBytes("hi\r\n"), OutboundKind::TransmitText));
     ASSERT_TRUE(Eventually([&] { return modem.counters().dataFramesRejected >= 3; }, 5s));
     modem.faults().rejectData = false;
     ASSERT_TRUE(Eventually([&] { return modem.counters().dataBytesAccepted == 4; }, 5s));
-    const auto shown = [&] {
-        return JoinedOutput(station.sink.Events(), HostOutputKind::ReceivedText);
-    };
-    EXPECT_EQ(shown(), "*** HOSTMODE ERROR: DATA REJECTED\r\n");
+    const char* const kRejected = "*** HOSTMODE ERROR: DATA REJECTED\r\n";
+    EXPECT_EQ(station.Shown(HostOutputKind::ReceivedText), kRejected);
+
+    // A text file is sent once the modem has sent it, not when it has taken it.
+    modem.faults().reportFramesWaiting = 3;
+    station.session.fileSendActive = true;
+    ASSERT_TRUE(station.session.QueueData(ToBytes("file"), OutboundKind::TextFile));
+    ASSERT_TRUE(station.sink.WaitFor(IsKind(UiEventKind::FileSendProgressEvent), 3s));
+    EXPECT_FALSE(station.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 500ms));
+    modem.faults().reportFramesWaiting = -1;
+    ASSERT_TRUE(station.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 3s));
 
     // Refused beyond the limit: a text file send ends with its reason.
+    const std::size_t mark = station.sink.Size();
     modem.faults().rejectData = true;
     station.session.fileSendActive = true;
     ASSERT_TRUE(station.session.QueueData(ToBytes("file"), OutboundKind::TextFile));
-    ASSERT_TRUE(station.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 10s));
+    ASSERT_TRUE(station.sink.WaitFor(IsKind(UiEventKind::FileSendFinishedEvent), 10s, mark));
     EXPECT_EQ(
         station.session.FileResult(),
         std::make_pair(std::string("Text file transfer ended: the modem refused the data"), true));
-    EXPECT_EQ(shown(),
-              "*** HOSTMODE ERROR: DATA REJECTED\r\n"
-              "*** HOSTMODE ERROR: DATA REJECTED\r\n"
-              "*** Queued data dropped: the modem kept refusing it\r\n");
+    const std::string dropped = "*** Queued data dropped: the modem kept refusing it\r\n";
+    EXPECT_EQ(station.Shown(HostOutputKind::ReceivedText),
+              std::string(kRejected) + kRejected + dropped);
     EXPECT_TRUE(station.session.WithQueues([](HostQueues& q) { return q.outboundQueue.empty(); }));
-    EXPECT_EQ(modem.counters().dataBytesAccepted, 4u);
+    EXPECT_EQ(modem.counters().dataBytesAccepted, 8u);
+
     EXPECT_EQ(station.Errors(), 0u);
     EXPECT_TRUE(station.session.Disconnect(true));
     EXPECT_FALSE(modem.inHostmode());

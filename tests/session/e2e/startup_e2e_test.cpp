@@ -31,7 +31,6 @@ TEST(StartupE2E, TerminalDialogueAndHostmodeStartUpOnTheWire) {
             o.modems[0].terminal.silentUntilQuit = c.silent;
             o.modems[0].pty = c.pty;
         });
-        ASSERT_TRUE(sim);
         Station station;
         station.settings.terminalCommands = {ToBytes("MYCALL XY2Z")};
         station.settings.hostmodeCommands = {ToBytes("@T2 300")};
@@ -67,7 +66,6 @@ TEST(StartupE2E, ChatteringModemReachesHostmodeIsPolledAndLetsTheSessionGo) {
     auto sim = StartSimulator({"AB1CD"}, log, [](velksim::SimulatorOptions& o) {
         o.modems[0].faults.chatterMs = 5;  // far below the host's silence gap
     });
-    ASSERT_TRUE(sim);
     velksim::Modem& modem = sim->modem(0);
     Station station;
     ASSERT_TRUE(station.Connect(modem, false, 20s));
@@ -107,6 +105,16 @@ TEST(StartupE2E, ChatteringModemReachesHostmodeIsPolledAndLetsTheSessionGo) {
     EXPECT_LT(std::chrono::steady_clock::now() - stopping, 10s);
     EXPECT_FALSE(modem.inHostmode());
     EXPECT_GT(modem.counters().chatterLines, seen.chatterLines);
+}
+
+using MyCall = OneModem;
+
+TEST_F(MyCall, TheModemRejectsEndsTheWorkerWithItsReason) {
+    station.settings.terminalCommands = {ToBytes("MYCALL AB*1CD")};
+    ASSERT_TRUE(station.Connect(modem, false, 10s, false));
+    EXPECT_TRUE(station.sink.WaitFor(
+        IsError("startup.txt MY command was rejected by the modem: INVALID CALLSIGN"), 10s));
+    EXPECT_EQ(station.sink.Count(IsKind(UiEventKind::HostmodeActiveEvent)), 0u);
 }
 
 }  // namespace
