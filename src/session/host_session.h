@@ -260,9 +260,13 @@ class HostSession {
     void RunShutdownSequence();
     void WaitForWork(Clock::time_point deadline);
 
+    // Gives up after `attempts` attempts that the modem left silent, or
+    // kMaxAttemptsInAll attempts in all (`attempts` when that is 1).
     bool HostTransact(std::uint8_t channel, bool command, const Bytes& payload,
                       cvhost::Frame& answer, std::string& error, bool force,
                       std::uint32_t attempts);
+    enum class AttemptResult { Answered, Heard, Silent, TransportFailed };
+    AttemptResult AwaitAnswer(std::uint8_t channel, cvhost::Frame& answer, std::string& error);
     bool HostCommand(std::uint8_t channel, std::string_view text, cvhost::Frame& answer,
                      std::string& error);
     bool DiscardStaleInput(std::string& error);

@@ -48,8 +48,12 @@ bool HostSession::HostTransact(std::uint8_t channel, bool command, const Bytes& 
     if (!DiscardStaleInput(error)) {
         return fail();
     }
-    std::uint8_t buffer[kReceiveBufferSize];
-    for (std::uint32_t attempt = 0; attempt < attempts; ++attempt) {
+    // A transaction of one attempt (leaving hostmode) is never repeated.
+    const std::uint32_t attemptsInAll =
+        attempts > 1 ? std::max(attempts, kMaxAttemptsInAll) : attempts;
+    std::uint32_t silentAttempts = 0;
+    for (std::uint32_t attempt = 0; attempt < attemptsInAll && silentAttempts < attempts;
+         ++attempt) {
         if (stopRequested && !force) {
             error = kSessionStopped;
             return fail();
@@ -57,39 +61,62 @@ bool HostSession::HostTransact(std::uint8_t channel, bool command, const Bytes& 
         if (!transport_->Write(request.data(), request.size(), error)) {
             return fail();
         }
-        const Clock::time_point deadline = Clock::now() + kAttemptWindow;
-        bool voided = false;
-        for (Clock::time_point now = Clock::now(); !voided && now < deadline; now = Clock::now()) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
-            const auto waitMs =
-                static_cast<std::uint32_t>(std::min<long long>(kReadTimeoutMs, left));
-            const std::int32_t count = transport_->Read(buffer, sizeof buffer, waitMs, error);
-            if (count < 0) {
+        switch (AwaitAnswer(channel, answer, error)) {
+            case AttemptResult::Answered:
+                sequenceBit_ = !sequenceBit_;
+                sequenceStart_ = false;
+                return true;
+            case AttemptResult::TransportFailed:
                 return fail();
-            }
-            if (count == 0) {
-                continue;
-            }
-            for (cvhost::ParseEvent& event :
-                 parser_.Push(buffer, static_cast<std::size_t>(count))) {
-                if (event.kind != cvhost::ParseEvent::Kind::Frame) {
-                    voided = true;  // garbled answer: send the same request again at once
-                    break;
-                }
-                if (event.frame.channel == channel) {
-                    answer = std::move(event.frame);
-                    sequenceBit_ = !sequenceBit_;
-                    sequenceStart_ = false;
-                    return true;
-                }
-            }
+            case AttemptResult::Silent:
+                ++silentAttempts;
+                break;
+            case AttemptResult::Heard:
+                break;
         }
         parser_.Reset();
         staleAnswerPossible_ = true;
     }
     error = kTransactionTimedOut;
     return fail();
+}
+
+// Reads for one attempt, counted from its write. Any frame on the request's
+// channel answers it, whichever attempt of this transaction it answers: the
+// stale input was discarded before the first write, and a repetition is
+// answered with the same answer. So a frame that follows a garbled one in the
+// same read is taken, not thrown away with the attempt.
+HostSession::AttemptResult HostSession::AwaitAnswer(std::uint8_t channel, cvhost::Frame& answer,
+                                                    std::string& error) {
+    std::uint8_t buffer[kReceiveBufferSize];
+    AttemptResult result = AttemptResult::Silent;
+    const Clock::time_point deadline = Clock::now() + kAttemptWindow;
+    for (Clock::time_point now = Clock::now(); now < deadline; now = Clock::now()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
+        const auto waitMs = static_cast<std::uint32_t>(std::min<long long>(kReadTimeoutMs, left));
+        const std::int32_t count = transport_->Read(buffer, sizeof buffer, waitMs, error);
+        if (count < 0) {
+            return AttemptResult::TransportFailed;
+        }
+        if (count == 0) {
+            continue;
+        }
+        result = AttemptResult::Heard;
+        bool garbled = false;
+        for (cvhost::ParseEvent& event : parser_.Push(buffer, static_cast<std::size_t>(count))) {
+            if (event.kind != cvhost::ParseEvent::Kind::Frame) {
+                garbled = true;
+            } else if (event.frame.channel == channel) {
+                answer = std::move(event.frame);
+                return AttemptResult::Answered;
+            }
+        }
+        if (garbled) {
+            return result;  // send the same request again at once
+        }
+    }
+    return result;
 }
 
 // One request is outstanding at a time, so anything the link holds before a

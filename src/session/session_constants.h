@@ -14,7 +14,15 @@ using namespace std::chrono_literals;
 inline constexpr std::size_t kReceiveBufferSize = 4096;
 inline constexpr std::uint32_t kReadTimeoutMs = 100;
 inline constexpr auto kAttemptWindow = 1200ms;  // per attempt, counted from the write
+// Attempts of a transaction in which the modem sent nothing at all: that many
+// mean it is gone (switched off, unplugged), about 3.6 s after the first write.
 inline constexpr std::uint32_t kAttempts = 3;
+// Attempts of one transaction in all. An attempt the modem did answer, if
+// only with a garbled frame, a frame on another channel or too late, does not
+// count toward kAttempts: a modem that answers is asked again with the
+// identical request, which makes it replay an answer it already gave, where
+// a new request in its place could lose the link data that answer carried.
+inline constexpr std::uint32_t kMaxAttemptsInAll = 8;
 inline constexpr std::uint32_t kLeaveHostmodeAttempts = 1;
 // An attempt that went unanswered may still be answered later, after the
 // transaction has moved on. Before the next request the link must then be
