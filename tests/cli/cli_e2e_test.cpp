@@ -1,20 +1,18 @@
 // corvina-cli as a real child process against simulated modems over TCP.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <random>
-#include <thread>
 
 #include "cli/child_process.h"
 #include "cli/exit_status.h"
 #include "sim/simulator.h"
+#include "support/eventually.h"
 #include "support/temporary_folder.h"
 
 namespace corvina::testing {
@@ -80,14 +78,9 @@ class CliStations : public ::testing::Test {
 
     bool WaitForEvent(const std::string& name, const std::string& event,
                       std::chrono::milliseconds timeout) const {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        do {
-            if (ReadAll(Output(name)).find("\"event\":\"" + event + "\"") != std::string::npos) {
-                return true;
-            }
-            std::this_thread::sleep_for(50ms);
-        } while (std::chrono::steady_clock::now() < deadline);
-        return false;
+        const std::string key = "\"event\":\"" + event + "\"";
+        return Eventually([&] { return ReadAll(Output(name)).find(key) != std::string::npos; },
+                          timeout);
     }
 
     // A listener on the second modem, once it is in hostmode.
@@ -132,19 +125,27 @@ std::string JoinedText(const std::vector<json>& events, const std::string& event
     return joined;
 }
 
-TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
+// One listener serves a file transfer and then a chat, each on its own link.
+TEST_F(CliStations, SentFileArrivesIdenticalThenChatLinesAndBothStreamsReportThemInOrder) {
     const std::filesystem::path into = folder_.path() / "into";
     auto listener = Listen(into);
     const auto file = RandomFile("report.bin", 5000);
     const std::filesystem::path log = folder_.path() / "log";
     auto sender = Run("send", {"send", file.string(), "--to", "DK2BBB", "--modem", Modem(0),
                                "--log", log.string()});
-
     EXPECT_EQ(sender->Wait(60s), cli::kExitOk);
-    listener->Signal(SIGTERM);
+    EXPECT_FALSE(sim_.modem(0).inHostmode());
+    EXPECT_EQ(ReadAll(into / "report.bin"), ReadAll(file));
+
+    auto chat = Run("chat", {"chat", "--to", "DK2BBB", "--modem", Modem(0)});
+    ASSERT_TRUE(WaitForEvent("chat", "link", 30s));
+    chat->Write("good morning\nfrom the shed\n");
+    ASSERT_TRUE(WaitForEvent("listen", "received", 30s));
+    chat->CloseInput();
+    EXPECT_EQ(chat->Wait(60s), cli::kExitOk);
+    listener->Signal(SIGINT);
     EXPECT_EQ(listener->Wait(20s), cli::kExitOk);
 
-    EXPECT_EQ(ReadAll(into / "report.bin"), ReadAll(file));
     ExpectInOrder(Events("send"), {{"hostmode", "", {}},
                                    {"link", "state", "connected"},
                                    {"transfer", "direction", "send"},
@@ -156,7 +157,15 @@ TEST_F(CliStations, SentFileArrivesIdenticalAndBothStreamsReportItInOrder) {
                                      {"link", "peer", "DK1AAA"},
                                      {"transfer", "size", 5000},
                                      {"verdict", "result", "CRC OK"},
+                                     {"received", "", {}},
                                      {"exit", "status", 0}});
+    ExpectInOrder(Events("chat"), {{"link", "state", "connected"},
+                                   {"echo", "", {}},
+                                   {"link", "state", "disconnected"},
+                                   {"exit", "status", 0}});
+    EXPECT_NE(JoinedText(Events("listen"), "received").find("good morning\rfrom the shed\r"),
+              std::string::npos);
+    EXPECT_EQ(JoinedText(Events("chat"), "echo"), "good morning\rfrom the shed\r");
     EXPECT_FALSE(sim_.modem(0).inHostmode());
     EXPECT_FALSE(sim_.modem(1).inHostmode());
 
@@ -185,26 +194,6 @@ TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScriptsAndNoModemWit
     auto unreachable =
         Run("none", {"send", start.string(), "--to", "DK2BBB", "--modem", "tcp:127.0.0.1:1"});
     EXPECT_EQ(unreachable->Wait(30s), cli::kExitModemError);
-}
-
-TEST_F(CliStations, ChatSendsInputLinesAndEndsTheLinkAtEndOfInput) {
-    auto listener = Listen(folder_.path());
-    auto chat = Run("chat", {"chat", "--to", "DK2BBB", "--modem", Modem(0)});
-    ASSERT_TRUE(WaitForEvent("chat", "link", 30s));
-    chat->Write("good morning\nfrom the shed\n");
-    ASSERT_TRUE(WaitForEvent("listen", "received", 30s));
-    chat->CloseInput();
-    EXPECT_EQ(chat->Wait(60s), cli::kExitOk);
-    listener->Signal(SIGINT);
-    EXPECT_EQ(listener->Wait(20s), cli::kExitOk);
-
-    EXPECT_NE(JoinedText(Events("listen"), "received").find("good morning\rfrom the shed\r"),
-              std::string::npos);
-    EXPECT_EQ(JoinedText(Events("chat"), "echo"), "good morning\rfrom the shed\r");
-    ExpectInOrder(Events("chat"), {{"link", "state", "connected"},
-                                   {"echo", "", {}},
-                                   {"link", "state", "disconnected"},
-                                   {"exit", "status", 0}});
 }
 
 class CliStationsRealTime : public CliStations {

@@ -12,14 +12,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::string Raw(std::initializer_list<int> bytes) {
-    std::string out;
-    for (int b : bytes) {
-        out.push_back(static_cast<char>(b));
-    }
-    return out;
-}
-
 Bytes B(std::string_view text) {
     return Bytes(text.begin(), text.end());
 }
@@ -80,11 +72,11 @@ TEST(Utf8ToWideTest, WellFormedSequencesAtEncodingBoundariesRoundTrip) {
         std::u16string wide;
     } cases[] = {
         {"", u""},
-        {Raw({'a', 0x00, 'b'}), std::u16string{u'a', 0, u'b'}},
-        {Raw({0xC2, 0x80}), u"\u0080"},
-        {Raw({0xE0, 0xA0, 0x80}), u"\u0800"},
-        {Raw({0xF0, 0x90, 0x80, 0x80}), u"\U00010000"},
-        {Raw({0xF4, 0x8F, 0xBF, 0xBF}), u"\U0010FFFF"},
+        {std::string("a\0b", 3), std::u16string{u'a', 0, u'b'}},
+        {"\xC2\x80", u"\u0080"},
+        {"\xE0\xA0\x80", u"\u0800"},
+        {"\xF0\x90\x80\x80", u"\U00010000"},
+        {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.utf8.size());
@@ -102,23 +94,21 @@ TEST(Utf8ToWideTest, EachIllFormedPieceIsReplacedOnceBothWays) {
         std::u16string expected;
     } cases[] = {
         // The worked example of the recommended practice.
-        {"mixed truncations",
-         Raw({0x61, 0xF1, 0x80, 0x80, 0xE1, 0x80, 0xC2, 0x62, 0x80, 0x63, 0x80, 0xBF, 0x64}),
+        {"mixed truncations", "\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64",
          u"a" + r3 + u"b" + r + u"c" + r2 + u"d"},
-        {"overlong two-byte", Raw({0xC0, 0xAF}), r2},
-        {"encoded surrogate", Raw({0xED, 0xA0, 0x80}), r3},
-        {"above U+10FFFF", Raw({0xF4, 0x90, 0x80, 0x80}), r4},
-        {"truncated at end", Raw({'a', 0xF0, 0x9F, 0x98}), u"a" + r},
+        {"overlong two-byte", "\xC0\xAF", r2},
+        {"encoded surrogate", "\xED\xA0\x80", r3},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", r4},
+        {"truncated at end", "a\xF0\x9F\x98", u"a" + r},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Utf8ToWide(c.utf8), c.expected);
     }
     // Unpaired surrogates on the way out.
-    const std::string r8 = Raw({0xEF, 0xBF, 0xBD});
+    const std::string r8 = "\xEF\xBF\xBD";
     EXPECT_EQ(WideToUtf8(std::u16string{u'a', 0xD83D}), "a" + r8);
-    EXPECT_EQ(WideToUtf8(std::u16string{0xD83D, 0xD83D, 0xDE00}),
-              r8 + Raw({0xF0, 0x9F, 0x98, 0x80}));
+    EXPECT_EQ(WideToUtf8(std::u16string{0xD83D, 0xD83D, 0xDE00}), r8 + "\xF0\x9F\x98\x80");
 }
 
 }  // namespace
