@@ -139,7 +139,9 @@ TEST_F(CliStations, SentFileArrivesIdenticalThenChatLinesAndBothStreamsReportThe
 
     auto chat = Run("chat", {"chat", "--to", "DK2BBB", "--modem", Modem(0)});
     ASSERT_TRUE(WaitForEvent("chat", "link", 30s));
-    chat->Write("good morning\nfrom the shed\n");
+    // Quotes, backslashes and control bytes must not break the JSON lines.
+    const std::string said = "good \"morning\"\t\x01\x7f\\\rfrom the shed\r";
+    chat->Write("good \"morning\"\t\x01\x7f\\\nfrom the shed\n");
     ASSERT_TRUE(WaitForEvent("listen", "received", 30s));
     chat->CloseInput();
     EXPECT_EQ(chat->Wait(60s), cli::kExitOk);
@@ -163,9 +165,8 @@ TEST_F(CliStations, SentFileArrivesIdenticalThenChatLinesAndBothStreamsReportThe
                                    {"echo", "", {}},
                                    {"link", "state", "disconnected"},
                                    {"exit", "status", 0}});
-    EXPECT_NE(JoinedText(Events("listen"), "received").find("good morning\rfrom the shed\r"),
-              std::string::npos);
-    EXPECT_EQ(JoinedText(Events("chat"), "echo"), "good morning\rfrom the shed\r");
+    EXPECT_NE(JoinedText(Events("listen"), "received").find(said), std::string::npos);
+    EXPECT_EQ(JoinedText(Events("chat"), "echo"), said);
     EXPECT_FALSE(sim_.modem(0).inHostmode());
     EXPECT_FALSE(sim_.modem(1).inHostmode());
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "cli/exit_status.h"
-#include "cli/json_line.h"
 
 namespace corvina::cli {
 namespace {
@@ -83,15 +82,6 @@ TEST(ExitStatusForVerdict, KeepsKnownVerdictsApartAndFoldsUnknownOnes) {
     for (std::uint8_t verdict : {0, 1, 2, 3, 4, 5, 6, 255}) {
         EXPECT_EQ(ExitStatusForVerdict(verdict), expected[std::min<int>(verdict, 6)]) << +verdict;
     }
-}
-
-TEST(JsonLine, EscapesEverythingThatWouldBreakTheLine) {
-    const std::string text = JsonLine()
-                                 .Add("text", std::string("a\"b\\c\r\n\t\x01\x7f", 10))
-                                 .Add("n", std::uint64_t{42})
-                                 .Add("ok", true)
-                                 .Text();
-    EXPECT_EQ(text, R"({"text":"a\"b\\c\r\n\t\u0001\u007f","n":42,"ok":true})");
 }
 
 }  // namespace

@@ -75,7 +75,6 @@ TEST(ParseCommandScript, ReadsModemSettings) {
         {"Modem = KTM-II\nBAUDRATE=115200\ncomport = COM007\ntelnet=\"Modem.Example.ORG\"\n"
          "autostart=On\nreconnect=OFF\nLOG=Off\n",
          {Ktm2, 115200, "COM7", "modem.example.org", true, false, false}},
-        {"autostart=on", Modem(Hr5900, 0, "", "", true)},
         // Only a Ktm2 keeps its baud rate.
         {"baudrate=115200\nmodem=hr-3300", Modem(Hr3300)},
         {"modem=hr-3700", Modem(Hr3700)},
@@ -95,11 +94,9 @@ TEST(ParseCommandScript, ReadsModemSettings) {
 }
 
 TEST(ParseCommandScript, ReportsTheFirstOffendingLineAndLeavesTheScriptEmpty) {
-    const auto posix = PortNaming::Posix;
     struct Case {
         std::string text;
         const char* error;
-        PortNaming naming = PortNaming::Windows;
     } cases[] = {
         {"A\r\n\r\nB=C\n[Modem]\nX", "line 5: invalid modem setting"},
         {"a\n\rb\n[Bogus]", "line 4: unknown command section"},
@@ -117,7 +114,6 @@ TEST(ParseCommandScript, ReportsTheFirstOffendingLineAndLeavesTheScriptEmpty) {
         {"[Modem]\ncomport=COM0", "line 2: unsupported comport"},
         {"[Modem]\ncomport=COM257", "line 2: unsupported comport"},
         {"[Modem]\ncomport=/dev/ttyS0", "line 2: unsupported comport"},
-        {"[Modem]\ncomport=bad\ncomport=COM1", "line 2: unsupported comport"},
         {"[Modem]\ncomport=COM1\ncomport=COM1", "line 3: duplicate comport setting"},
         {"[Modem]\ntelnet=\"my host\"", "line 2: unsupported telnet host"},
         // The line limit comes first, so no host longer than 249 bytes gets through.
@@ -127,12 +123,10 @@ TEST(ParseCommandScript, ReportsTheFirstOffendingLineAndLeavesTheScriptEmpty) {
         {"[Modem]\nreconnect=no", "line 2: unsupported reconnect value"},
         {"[Modem]\nlog=on\nlog=off", "line 3: duplicate log setting"},
         {"[Modem]\nspeed=9600", "line 2: unknown modem setting"},
-        {"[Modem]\ncomport=/dev/ttyS0\ncomport=/dev/ttyS1", "line 3: duplicate comport setting",
-         posix},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        const Parsed p = Parse(c.text, c.naming);
+        const Parsed p = Parse(c.text);
         EXPECT_FALSE(p.ok);
         EXPECT_EQ(p.error, c.error);
         EXPECT_EQ(p.script, CommandScript{});
@@ -141,7 +135,7 @@ TEST(ParseCommandScript, ReportsTheFirstOffendingLineAndLeavesTheScriptEmpty) {
     for (const char* path :
          {"/dev/", "/DEV/ttyS0", "/dev/../etc/passwd", "/dev//ttyS0", "dev/ttyS0"}) {
         SCOPED_TRACE(path);
-        EXPECT_EQ(Parse(std::string("[Modem]\ncomport = ") + path, posix).error,
+        EXPECT_EQ(Parse(std::string("[Modem]\ncomport = ") + path, PortNaming::Posix).error,
                   "line 2: unsupported comport");
     }
 }

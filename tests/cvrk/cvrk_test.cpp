@@ -94,15 +94,13 @@ TEST(ConnectTextTest, FindsTheCalledStationAndTheConnectedPeerOnly) {
     }
 }
 
-TEST(BuildRobustConnectCommandTest, UpperCasedCallWithoutLineEnd) {
+TEST(BuildCommandTest, ConnectCommandAndChangeoverPromptCarryUpperCasedValidCallsOnly) {
     EXPECT_EQ(BuildRobustConnectCommand("mycall"), B("C %MYCALL"));
     for (const char* invalid : {"", "my call", "abcdefghi"}) {
         EXPECT_TRUE(BuildRobustConnectCommand(invalid).empty()) << invalid;
     }
     // The connect-text fuzzer checks that every target reads back from its command.
-}
 
-TEST(BuildChangeoverPromptTest, NamesBothStationsOrNothing) {
     EXPECT_EQ(BuildChangeoverPrompt("mycall", "nocall"), B("MYCALL de NOCALL>\r\n"));
     // A MY command may give our own call a star; a peer's call never has one.
     EXPECT_EQ(BuildChangeoverPrompt("mycall", "ab1c*"), B("MYCALL de AB1C*>\r\n"));

@@ -5,23 +5,14 @@
 #include <deque>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "text/conversions.h"
+#include "support/hostmode_wire.h"
+#include "support/recording_event_sink.h"
 
 namespace corvina {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes B(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
-
-class NullSink : public EventSink {
-  public:
-    void Post(UiEvent) override {}
-};
+using testing::ToBytes;
 
 // The window surface, recorded: a transmit pane as text with its sent part.
 class FakeConsole : public OperatorConsole {
@@ -53,21 +44,15 @@ class FakeConsole : public OperatorConsole {
     void StartBroadcastTimer(int timeoutMs) override { timerMs = timeoutMs; }
 };
 
-class OperatorActionsTest : public testing::Test {
+class OperatorActionsTest : public ::testing::Test {
   protected:
     OperatorActionsTest() { flags.sessionActive = true; }
 
-    std::deque<Bytes> Commands() {
+    std::deque<testing::Bytes> Commands() {
         return session.WithQueues([](HostQueues& q) { return q.commandQueue; });
     }
-    std::vector<Bytes> Data() {
-        return session.WithQueues([](HostQueues& q) {
-            std::vector<Bytes> out;
-            for (const OutboundItem& item : q.outboundQueue) {
-                out.push_back(item.bytes);
-            }
-            return out;
-        });
+    std::deque<OutboundItem> Data() {
+        return session.WithQueues([](HostQueues& q) { return q.outboundQueue; });
     }
     void ArqLink() {
         flags.arqActive = true;
@@ -75,37 +60,15 @@ class OperatorActionsTest : public testing::Test {
         session.linkCanSend = true;
     }
 
-    NullSink sink;
+    testing::RecordingEventSink sink;
     HostSession session{sink, std::filesystem::temp_directory_path()};
     WindowFlags flags;
     FakeConsole console;
     OperatorActions actions{session, flags, console};
 };
 
-TEST_F(OperatorActionsTest, TransmitLineGetsItsLineEndAndBecomesSent) {
-    struct Case {
-        std::u16string typed;
-        Bytes sent;
-    } cases[] = {
-        {u"hello", B("hello\r\n")},
-        {u"", B("\r\n")},
-        {u"ends in cr\r", B("ends in cr\r\n")},
-        {u"two\nlines", B("two\rlines\r\n")},
-    };
-    ArqLink();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(WideToUtf8(c.typed));
-        console.pane += c.typed;
-        actions.SubmitTransmitText();
-        ASSERT_FALSE(Data().empty());
-        EXPECT_EQ(Data().back(), c.sent);
-        EXPECT_EQ(console.committed, console.pane.size());
-    }
-    EXPECT_EQ(Data().size(), std::size(cases));
-}
-
-TEST_F(OperatorActionsTest, NothingIsQueuedWithoutALinkThatCanSendAndDisconnectDropsQueuedData) {
-    console.pane = u"typing";
+TEST_F(OperatorActionsTest, TransmitLinesNeedALinkThatCanSendAndDisconnectDropsQueuedData) {
+    console.pane = u"two\nlines";
     actions.SubmitTransmitText();  // no link
     ArqLink();
     session.incomingTransferActive = true;
@@ -121,12 +84,23 @@ TEST_F(OperatorActionsTest, NothingIsQueuedWithoutALinkThatCanSendAndDisconnectD
     EXPECT_TRUE(Data().empty());
 
     session.linkCanSend = true;
-    ASSERT_TRUE(session.QueueData(B("queued"), OutboundKind::BinaryFile));
+    for (const auto& [typed, sent] : {std::pair<std::u16string, std::string>{u"", "two\rlines\r\n"},
+                                      {u"", "\r\n"},
+                                      {u"ends in cr\r", "ends in cr\r\n"}}) {
+        console.pane += typed;
+        actions.SubmitTransmitText();
+        EXPECT_EQ(Data().back().bytes, ToBytes(sent)) << sent;
+        EXPECT_EQ(console.committed, console.pane.size());
+    }
+    EXPECT_EQ(Data().size(), 3U);
+    console.pane += u"typing";
     actions.RequestChangeover(true);  // while receiving: the bare command
-    EXPECT_EQ(Commands().back(), B("%O"));
+    EXPECT_EQ(Commands().back(), ToBytes("%O"));
     actions.DisconnectArq();
-    EXPECT_EQ(console.pane, u"<Changeover / Break-in>\r\n<Disconnect ARQ>\r\ntyping");
-    EXPECT_EQ(Commands().back(), B("D"));
+    EXPECT_EQ(console.pane,
+              u"two\nlines\r\n\r\nends in cr\r\r\n<Changeover / Break-in>\r\n<Disconnect "
+              u"ARQ>\r\ntyping");
+    EXPECT_EQ(Commands().back(), ToBytes("D"));
     EXPECT_TRUE(Data().empty());  // the modem must not be kept sending it
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -25,23 +26,19 @@ constexpr std::pair<std::uint8_t, char16_t> kAssignedHighControls[] = {
     {0x9C, 0x0153}, {0x9E, 0x017E}, {0x9F, 0x0178},
 };
 
-TEST(Windows1252Test, PublishedCharactersBothWays) {
+// Every byte is one character and goes back to the modem unchanged, except that
+// a line feed is a line end and goes out as CR.
+TEST(Windows1252Test, PublishedCharactersBothWaysAndEveryByteBackToTheModem) {
     for (const auto& [byte, unit] : kAssignedHighControls) {
         SCOPED_TRACE(int{byte});
         EXPECT_EQ(Windows1252ToUnicode(byte), unit);
         EXPECT_EQ(UnicodeToWindows1252(unit), byte);
     }
-}
-
-TEST(BytesToWideTest, EveryByteIsOneCharacterAndGoesBackToTheModemUnchanged) {
     Bytes all(256);
-    for (int i = 0; i < 256; ++i) {
-        all[i] = static_cast<std::uint8_t>(i);
-    }
+    std::iota(all.begin(), all.end(), 0);
     const std::u16string wide = BytesToWide(all);
     ASSERT_EQ(wide.size(), all.size());
     EXPECT_EQ(wide[0x80], u'\u20AC');
-    // Except that a line feed is a line end and goes out as CR.
     Bytes expected = all;
     expected['\n'] = '\r';
     EXPECT_EQ(WideToModemBytes(wide), expected);
