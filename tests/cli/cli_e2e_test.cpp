@@ -28,11 +28,11 @@ std::string ReadAll(const std::filesystem::path& file) {
 
 class CliStations : public ::testing::Test {
   protected:
-    explicit CliStations(double timeScale = 20) : sim_(Options(timeScale)) {}
+    CliStations() : sim_(Options()) {}
 
-    static velksim::SimulatorOptions Options(double timeScale) {
+    static velksim::SimulatorOptions Options() {
         velksim::SimulatorOptions options;
-        options.channel.timeScale = timeScale;
+        options.channel.timeScale = 20;
         for (const char* call : {"DK1AAA", "DK2BBB"}) {
             velksim::ModemOptions modem;
             modem.name = call;
@@ -66,10 +66,8 @@ class CliStations : public ::testing::Test {
         std::ifstream in(Output(name));
         for (std::string line; std::getline(in, line);) {
             const json event = json::parse(line, nullptr, false);
-            const bool ok = event.is_object() && event.contains("time") &&
-                            event["time"].get<std::string>().ends_with("Z");
-            EXPECT_TRUE(ok) << line;
-            if (ok) {
+            EXPECT_TRUE(event.is_object() && event.value("time", "").ends_with("Z")) << line;
+            if (event.is_object()) {
                 events.push_back(event);
             }
         }
@@ -196,15 +194,10 @@ TEST_F(CliStations, CallNobodyAnswersExitsWithNoLinkAfterItsScriptsAndNoModemWit
     EXPECT_EQ(unreachable->Wait(30s), cli::kExitModemError);
 }
 
-class CliStationsRealTime : public CliStations {
-  protected:
-    CliStationsRealTime() : CliStations(1) {}
-};
-
-TEST_F(CliStationsRealTime, SigtermDuringReceiveEndsOrderlyWithoutPartFile) {
+TEST_F(CliStations, SigtermDuringReceiveEndsOrderlyWithoutPartFile) {
     const std::filesystem::path into = folder_.path() / "into";
     auto listener = Listen(into);
-    const auto file = RandomFile("big.bin", 40000);
+    const auto file = RandomFile("big.bin", 400000);
     auto sender = Run("send", {"send", file.string(), "--to", "DK2BBB", "--modem", Modem(0)});
     ASSERT_TRUE(WaitForEvent("listen", "progress", 60s));
 

@@ -41,7 +41,6 @@ TEST(ParseOptions, EachCommandGetsWhatItNeedsOrAnError) {
         {{}, ""},
         {{"send", "a.bin", "--to", "DK2BBB"}, ""},
         {{"send", "--help"}, ""},
-        {{"chat", "--to", "DK2BBB", "--channel", "31"}, ""},
         {{"send", "a.bin"}, "--to CALL is missing"},
         {{"send", "--to", "X"}, "send wants exactly one FILE"},
         {{"listen"}, "--into DIR is missing"},

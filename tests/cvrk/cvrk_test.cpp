@@ -26,7 +26,6 @@ TEST(NormalizeCallTest, AcceptsAndUpperCasesValidCallsOnly) {
         {"w1-aw0z9", true, "W1-AW0Z9"},
         {"ab", true, "AB"},
         // Lengths are checked before anything is touched.
-        {"", false, ""},
         {"a", false, "a"},
         {"abcdefghi", false, "abcdefghi"},
         // The walk stops at the first bad character; letters before it are converted.

@@ -5,6 +5,7 @@
 #include <deque>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "support/hostmode_wire.h"
 #include "support/recording_event_sink.h"
@@ -19,7 +20,6 @@ class FakeConsole : public OperatorConsole {
   public:
     std::u16string pane;
     std::size_t committed = 0;
-    int fecIndex = -1;
     std::u16string status;
     bool statusIsError = false;
     int timerMs = 0;
@@ -35,7 +35,7 @@ class FakeConsole : public OperatorConsole {
     }
     std::u16string CallSignText() const override { return {}; }
     void SetCallSignText(std::u16string_view) override {}
-    int FecModeIndex() const override { return fecIndex; }
+    int FecModeIndex() const override { return -1; }  // no mode chosen
     void SetStatus(std::u16string_view text, bool isError) override {
         status = text;
         statusIsError = isError;
@@ -54,11 +54,6 @@ class OperatorActionsTest : public ::testing::Test {
     std::deque<OutboundItem> Data() {
         return session.WithQueues([](HostQueues& q) { return q.outboundQueue; });
     }
-    void ArqLink() {
-        flags.arqActive = true;
-        session.arqConnected = true;
-        session.linkCanSend = true;
-    }
 
     testing::RecordingEventSink sink;
     HostSession session{sink, std::filesystem::temp_directory_path()};
@@ -70,7 +65,8 @@ class OperatorActionsTest : public ::testing::Test {
 TEST_F(OperatorActionsTest, TransmitLinesNeedALinkThatCanSendAndDisconnectDropsQueuedData) {
     console.pane = u"two\nlines";
     actions.SubmitTransmitText();  // no link
-    ArqLink();
+    flags.arqActive = true;
+    session.arqConnected = true;
     session.incomingTransferActive = true;
     actions.SubmitTransmitText();
     EXPECT_TRUE(console.status.empty());
@@ -109,20 +105,17 @@ TEST_F(OperatorActionsTest, TransmitLinesNeedALinkThatCanSendAndDisconnectDropsQ
 TEST_F(OperatorActionsTest, BroadcastNeedsAModeAndItsEndWaitsForTheLevelsRate) {
     actions.ToggleFecBroadcast();  // no mode chosen
     EXPECT_FALSE(flags.fecStarting);
-    struct Case {
-        std::uint8_t level;
-        int minimumMs;  // 2048 bytes at the level's rate
-        int maximumMs;
-    } cases[] = {{1, 68267, 120000}, {3, 6400, 30000}, {4, 2926, 30000}, {0, 68267, 120000}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.level));
+    // 2048 bytes at the level's rate, and the longest wait allowed.
+    for (const auto& [level, minimumMs, maximumMs] :
+         {std::tuple{1, 68267, 120000}, {3, 6400, 30000}, {4, 2926, 30000}, {0, 68267, 120000}}) {
+        SCOPED_TRACE(level);
         flags.fecActive = true;
         flags.fecEnding = false;
-        flags.level = c.level;
+        flags.level = static_cast<std::uint8_t>(level);
         actions.ToggleFecBroadcast();
         EXPECT_TRUE(flags.fecEnding);
-        EXPECT_GE(console.timerMs, c.minimumMs);
-        EXPECT_LE(console.timerMs, c.maximumMs);
+        EXPECT_GE(console.timerMs, minimumMs);
+        EXPECT_LE(console.timerMs, maximumMs);
     }
     console.timerMs = 0;
     actions.ToggleFecBroadcast();  // already ending
