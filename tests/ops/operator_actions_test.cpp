@@ -5,30 +5,21 @@
 #include <deque>
 #include <filesystem>
 #include <string>
-#include <vector>
+#include <tuple>
 
-#include "text/conversions.h"
+#include "support/hostmode_wire.h"
+#include "support/recording_event_sink.h"
 
 namespace corvina {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes B(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
-
-class NullSink : public EventSink {
-  public:
-    void Post(UiEvent) override {}
-};
+using testing::ToBytes;
 
 // The window surface, recorded: a transmit pane as text with its sent part.
 class FakeConsole : public OperatorConsole {
   public:
     std::u16string pane;
     std::size_t committed = 0;
-    int fecIndex = -1;
     std::u16string status;
     bool statusIsError = false;
     int timerMs = 0;
@@ -44,7 +35,7 @@ class FakeConsole : public OperatorConsole {
     }
     std::u16string CallSignText() const override { return {}; }
     void SetCallSignText(std::u16string_view) override {}
-    int FecModeIndex() const override { return fecIndex; }
+    int FecModeIndex() const override { return -1; }  // no mode chosen
     void SetStatus(std::u16string_view text, bool isError) override {
         status = text;
         statusIsError = isError;
@@ -53,61 +44,29 @@ class FakeConsole : public OperatorConsole {
     void StartBroadcastTimer(int timeoutMs) override { timerMs = timeoutMs; }
 };
 
-class OperatorActionsTest : public testing::Test {
+class OperatorActionsTest : public ::testing::Test {
   protected:
     OperatorActionsTest() { flags.sessionActive = true; }
 
-    std::deque<Bytes> Commands() {
+    std::deque<testing::Bytes> Commands() {
         return session.WithQueues([](HostQueues& q) { return q.commandQueue; });
     }
-    std::vector<Bytes> Data() {
-        return session.WithQueues([](HostQueues& q) {
-            std::vector<Bytes> out;
-            for (const OutboundItem& item : q.outboundQueue) {
-                out.push_back(item.bytes);
-            }
-            return out;
-        });
-    }
-    void ArqLink() {
-        flags.arqActive = true;
-        session.arqConnected = true;
-        session.linkCanSend = true;
+    std::deque<OutboundItem> Data() {
+        return session.WithQueues([](HostQueues& q) { return q.outboundQueue; });
     }
 
-    NullSink sink;
+    testing::RecordingEventSink sink;
     HostSession session{sink, std::filesystem::temp_directory_path()};
     WindowFlags flags;
     FakeConsole console;
     OperatorActions actions{session, flags, console};
 };
 
-TEST_F(OperatorActionsTest, TransmitLineGetsItsLineEndAndBecomesSent) {
-    struct Case {
-        std::u16string typed;
-        Bytes sent;
-    } cases[] = {
-        {u"hello", B("hello\r\n")},
-        {u"", B("\r\n")},
-        {u"ends in cr\r", B("ends in cr\r\n")},
-        {u"two\nlines", B("two\rlines\r\n")},
-    };
-    ArqLink();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(WideToUtf8(c.typed));
-        console.pane += c.typed;
-        actions.SubmitTransmitText();
-        ASSERT_FALSE(Data().empty());
-        EXPECT_EQ(Data().back(), c.sent);
-        EXPECT_EQ(console.committed, console.pane.size());
-    }
-    EXPECT_EQ(Data().size(), std::size(cases));
-}
-
-TEST_F(OperatorActionsTest, NothingIsQueuedWithoutALinkThatCanSendAndDisconnectDropsQueuedData) {
-    console.pane = u"typing";
+TEST_F(OperatorActionsTest, TransmitLinesNeedALinkThatCanSendAndDisconnectDropsQueuedData) {
+    console.pane = u"two\nlines";
     actions.SubmitTransmitText();  // no link
-    ArqLink();
+    flags.arqActive = true;
+    session.arqConnected = true;
     session.incomingTransferActive = true;
     actions.SubmitTransmitText();
     EXPECT_TRUE(console.status.empty());
@@ -121,12 +80,23 @@ TEST_F(OperatorActionsTest, NothingIsQueuedWithoutALinkThatCanSendAndDisconnectD
     EXPECT_TRUE(Data().empty());
 
     session.linkCanSend = true;
-    ASSERT_TRUE(session.QueueData(B("queued"), OutboundKind::BinaryFile));
+    for (const auto& [typed, sent] : {std::pair<std::u16string, std::string>{u"", "two\rlines\r\n"},
+                                      {u"", "\r\n"},
+                                      {u"ends in cr\r", "ends in cr\r\n"}}) {
+        console.pane += typed;
+        actions.SubmitTransmitText();
+        EXPECT_EQ(Data().back().bytes, ToBytes(sent)) << sent;
+        EXPECT_EQ(console.committed, console.pane.size());
+    }
+    EXPECT_EQ(Data().size(), 3U);
+    console.pane += u"typing";
     actions.RequestChangeover(true);  // while receiving: the bare command
-    EXPECT_EQ(Commands().back(), B("%O"));
+    EXPECT_EQ(Commands().back(), ToBytes("%O"));
     actions.DisconnectArq();
-    EXPECT_EQ(console.pane, u"<Changeover / Break-in>\r\n<Disconnect ARQ>\r\ntyping");
-    EXPECT_EQ(Commands().back(), B("D"));
+    EXPECT_EQ(console.pane,
+              u"two\nlines\r\n\r\nends in cr\r\r\n<Changeover / Break-in>\r\n<Disconnect "
+              u"ARQ>\r\ntyping");
+    EXPECT_EQ(Commands().back(), ToBytes("D"));
     EXPECT_TRUE(Data().empty());  // the modem must not be kept sending it
 }
 
@@ -135,20 +105,17 @@ TEST_F(OperatorActionsTest, NothingIsQueuedWithoutALinkThatCanSendAndDisconnectD
 TEST_F(OperatorActionsTest, BroadcastNeedsAModeAndItsEndWaitsForTheLevelsRate) {
     actions.ToggleFecBroadcast();  // no mode chosen
     EXPECT_FALSE(flags.fecStarting);
-    struct Case {
-        std::uint8_t level;
-        int minimumMs;  // 2048 bytes at the level's rate
-        int maximumMs;
-    } cases[] = {{1, 68267, 120000}, {3, 6400, 30000}, {4, 2926, 30000}, {0, 68267, 120000}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.level));
+    // 2048 bytes at the level's rate, and the longest wait allowed.
+    for (const auto& [level, minimumMs, maximumMs] :
+         {std::tuple{1, 68267, 120000}, {3, 6400, 30000}, {4, 2926, 30000}, {0, 68267, 120000}}) {
+        SCOPED_TRACE(level);
         flags.fecActive = true;
         flags.fecEnding = false;
-        flags.level = c.level;
+        flags.level = static_cast<std::uint8_t>(level);
         actions.ToggleFecBroadcast();
         EXPECT_TRUE(flags.fecEnding);
-        EXPECT_GE(console.timerMs, c.minimumMs);
-        EXPECT_LE(console.timerMs, c.maximumMs);
+        EXPECT_GE(console.timerMs, minimumMs);
+        EXPECT_LE(console.timerMs, maximumMs);
     }
     console.timerMs = 0;
     actions.ToggleFecBroadcast();  // already ending

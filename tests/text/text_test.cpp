@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -11,14 +12,6 @@ namespace corvina {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::string Raw(std::initializer_list<int> bytes) {
-    std::string out;
-    for (int b : bytes) {
-        out.push_back(static_cast<char>(b));
-    }
-    return out;
-}
 
 Bytes B(std::string_view text) {
     return Bytes(text.begin(), text.end());
@@ -33,23 +26,19 @@ constexpr std::pair<std::uint8_t, char16_t> kAssignedHighControls[] = {
     {0x9C, 0x0153}, {0x9E, 0x017E}, {0x9F, 0x0178},
 };
 
-TEST(Windows1252Test, PublishedCharactersBothWays) {
+// Every byte is one character and goes back to the modem unchanged, except that
+// a line feed is a line end and goes out as CR.
+TEST(Windows1252Test, PublishedCharactersBothWaysAndEveryByteBackToTheModem) {
     for (const auto& [byte, unit] : kAssignedHighControls) {
         SCOPED_TRACE(int{byte});
         EXPECT_EQ(Windows1252ToUnicode(byte), unit);
         EXPECT_EQ(UnicodeToWindows1252(unit), byte);
     }
-}
-
-TEST(BytesToWideTest, EveryByteIsOneCharacterAndGoesBackToTheModemUnchanged) {
     Bytes all(256);
-    for (int i = 0; i < 256; ++i) {
-        all[i] = static_cast<std::uint8_t>(i);
-    }
+    std::iota(all.begin(), all.end(), 0);
     const std::u16string wide = BytesToWide(all);
     ASSERT_EQ(wide.size(), all.size());
     EXPECT_EQ(wide[0x80], u'\u20AC');
-    // Except that a line feed is a line end and goes out as CR.
     Bytes expected = all;
     expected['\n'] = '\r';
     EXPECT_EQ(WideToModemBytes(wide), expected);
@@ -74,51 +63,41 @@ TEST(WideToModemBytesTest, LineEndsBecomeCrAndCharactersWithoutAByteOneQuestionM
     }
 }
 
-TEST(Utf8ToWideTest, WellFormedSequencesAtEncodingBoundariesRoundTrip) {
-    struct Case {
-        std::string utf8;
-        std::u16string wide;
-    } cases[] = {
-        {"", u""},
-        {Raw({'a', 0x00, 'b'}), std::u16string{u'a', 0, u'b'}},
-        {Raw({0xC2, 0x80}), u"\u0080"},
-        {Raw({0xE0, 0xA0, 0x80}), u"\u0800"},
-        {Raw({0xF0, 0x90, 0x80, 0x80}), u"\U00010000"},
-        {Raw({0xF4, 0x8F, 0xBF, 0xBF}), u"\U0010FFFF"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.utf8.size());
-        EXPECT_EQ(Utf8ToWide(c.utf8), c.wide);
-        EXPECT_EQ(WideToUtf8(c.wide), c.utf8);
-    }
-}
-
-TEST(Utf8ToWideTest, EachIllFormedPieceIsReplacedOnceBothWays) {
+// Well-formed text at the encoding boundaries goes both ways unchanged; each
+// ill-formed piece becomes one U+FFFD.
+TEST(Utf8Test, WellFormedRoundTripsAndEachIllFormedPieceIsReplacedOnce) {
     const std::u16string r(1, 0xFFFD);
     const std::u16string r2 = r + r, r3 = r2 + r, r4 = r3 + r;
     struct Case {
-        const char* name;
         std::string utf8;
-        std::u16string expected;
+        std::u16string wide;
+        bool wellFormed = false;
     } cases[] = {
+        {"", u"", true},
+        {std::string("a\0b", 3), std::u16string{u'a', 0, u'b'}, true},
+        {"\xC2\x80", u"\u0080", true},
+        {"\xE0\xA0\x80", u"\u0800", true},
+        {"\xF0\x90\x80\x80", u"\U00010000", true},
+        {"\xF4\x8F\xBF\xBF", u"\U0010FFFF", true},
         // The worked example of the recommended practice.
-        {"mixed truncations",
-         Raw({0x61, 0xF1, 0x80, 0x80, 0xE1, 0x80, 0xC2, 0x62, 0x80, 0x63, 0x80, 0xBF, 0x64}),
+        {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64",
          u"a" + r3 + u"b" + r + u"c" + r2 + u"d"},
-        {"overlong two-byte", Raw({0xC0, 0xAF}), r2},
-        {"encoded surrogate", Raw({0xED, 0xA0, 0x80}), r3},
-        {"above U+10FFFF", Raw({0xF4, 0x90, 0x80, 0x80}), r4},
-        {"truncated at end", Raw({'a', 0xF0, 0x9F, 0x98}), u"a" + r},
+        {"\xC0\xAF", r2},             // overlong
+        {"\xED\xA0\x80", r3},         // encoded surrogate
+        {"\xF4\x90\x80\x80", r4},     // above U+10FFFF
+        {"a\xF0\x9F\x98", u"a" + r},  // truncated at the end
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(Utf8ToWide(c.utf8), c.expected);
+        SCOPED_TRACE(::testing::PrintToString(c.utf8));
+        EXPECT_EQ(Utf8ToWide(c.utf8), c.wide);
+        if (c.wellFormed) {
+            EXPECT_EQ(WideToUtf8(c.wide), c.utf8);
+        }
     }
     // Unpaired surrogates on the way out.
-    const std::string r8 = Raw({0xEF, 0xBF, 0xBD});
+    const std::string r8 = "\xEF\xBF\xBD";
     EXPECT_EQ(WideToUtf8(std::u16string{u'a', 0xD83D}), "a" + r8);
-    EXPECT_EQ(WideToUtf8(std::u16string{0xD83D, 0xD83D, 0xDE00}),
-              r8 + Raw({0xF0, 0x9F, 0x98, 0x80}));
+    EXPECT_EQ(WideToUtf8(std::u16string{0xD83D, 0xD83D, 0xDE00}), r8 + "\xF0\x9F\x98\x80");
 }
 
 }  // namespace
