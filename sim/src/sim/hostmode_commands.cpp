@@ -70,8 +70,10 @@ ModemCore::Answer ModemCore::Execute(const Request& request) {
 
 ModemCore::Answer ModemCore::ExecuteLinkCommand(std::uint8_t channel, const std::string& text) {
     const Answer ok{channel, kCodeOk, {}, false};
+    // A host reads at most 257 bytes of answer text, and the message repeats
+    // the command, which may itself be 256 bytes long.
     auto error = [channel](const std::string& message) {
-        return Answer{channel, kCodeError, Bytes(message), false};
+        return Answer{channel, kCodeError, Bytes(message.substr(0, 256)), false};
     };
     const auto [word, argument] = SplitCommand(text);
 

@@ -52,6 +52,10 @@ TEST_F(WorkerQueueTest, SubmitCommandChecksLengthStripsLineEndsAndNotesConnectRe
     }
     EXPECT_EQ(station.session.linkState.load(), 1);
     EXPECT_EQ(station.session.ConnectedPeer(), "AB1XYZ");
+    // The modem's answer to the longest command, which repeats it, gets through.
+    EXPECT_TRUE(station.sink.WaitFor(
+        IsOutputContaining(HostOutputKind::ReceivedText, "INVALID COMMAND: AAAA"), 5s));
+    EXPECT_EQ(station.Errors(), 0u);
 }
 
 TEST_F(WorkerQueueTest, FullModemIsAskedEveryHalfSecondThenEach256BytesFollowTheirOwnQuery) {
