@@ -62,6 +62,8 @@ std::string Canonical(const cvhost::CommandScript& script) {
         text += "telnet=" + SettingValue(modem.telnetHost) + "\r";
     }
     text += std::string("autostart=") + (modem.autostart ? "on" : "off") + "\r";
+    text += std::string("reconnect=") + (modem.reconnect ? "on" : "off") + "\r";
+    text += std::string("log=") + (modem.log ? "on" : "off") + "\r";
     return text;
 }
 
